@@ -1,0 +1,17 @@
+#pragma once
+// The family libraries: core, timecode, logging and file utility.
+#include "tqcore/algo.h"
+#include "tqcore/diag.h"
+#include "tqcore/fileutil.h"
+#include "tqcore/guid.h"
+#include "tqcore/hashtable.h"
+#include "tqcore/heap.h"
+#include "tqcore/log.h"
+#include "tqcore/memory.h"
+#include "tqcore/objmem.h"
+#include "tqcore/pool.h"
+#include "tqcore/property.h"
+#include "tqcore/stream.h"
+#include "tqcore/timecode.h"
+#include "tqcore/times.h"
+#include "tqcore/timing.h"

@@ -1,0 +1,159 @@
+#pragma once
+// Interned, counted UTF-16 strings. Equal texts share one pooled entry, so
+// equality is a pointer comparison; the entry is freed by its last holder.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "tqcore/export.h"
+#include "tqcore/objmem.h"
+
+namespace tqcore {
+
+namespace detail {
+struct PoolEntry {
+    std::atomic<std::int32_t> refs;  // holders; the empty string's is never released
+    std::uint32_t length;            // UTF-16 units without the terminator
+    std::uint32_t hash;
+    std::uint32_t shard;
+    PoolEntry* next;                 // bucket chain
+    unsigned short text[1];          // length + 1 units, zero-terminated
+};
+TQCORE_API void ReleaseEntry(PoolEntry* entry) noexcept;  // holder count known to be 1 or less
+TQCORE_API extern PoolEntry g_emptyEntry;
+}  // namespace detail
+
+class TQCORE_API CPPoolString {
+public:
+    constexpr CPPoolString() noexcept : m_p(nullptr) {}
+    // Interns `text`; null text gives a null string, "" the empty string.
+    CPPoolString(const unsigned short* text);
+    CPPoolString(const char16_t* text) : CPPoolString(reinterpret_cast<const unsigned short*>(text)) {}
+    CPPoolString(const CPPoolString& o) noexcept : m_p(o.m_p) { addRef(); }
+    CPPoolString(CPPoolString&& o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
+    ~CPPoolString() { release(); }
+
+    CPPoolString& operator=(const CPPoolString& o) noexcept {
+        if (m_p != o.m_p) {
+            detail::PoolEntry* old = m_p;
+            m_p = o.m_p;
+            addRef();
+            release(old);
+        }
+        return *this;
+    }
+    CPPoolString& operator=(CPPoolString&& o) noexcept {
+        if (this != &o) {
+            release();
+            m_p = o.m_p;
+            o.m_p = nullptr;
+        }
+        return *this;
+    }
+    CPPoolString& operator=(const unsigned short* text);
+    CPPoolString& operator=(const char16_t* text) { return *this = reinterpret_cast<const unsigned short*>(text); }
+
+    // Same text, case-sensitive; a null string equals only a null string.
+    bool operator==(const CPPoolString& o) const noexcept { return m_p == o.m_p; }
+    bool operator!=(const CPPoolString& o) const noexcept { return m_p != o.m_p; }
+    // Same text ignoring case (simple case folding of the BMP); null only equals null.
+    bool iequals(const CPPoolString& o) const noexcept;
+    // Ordering by UTF-16 units: negative, zero or positive; null orders first.
+    int pcmp(const CPPoolString& o) const noexcept;
+
+    unsigned int len() const noexcept { return m_p ? m_p->length : 0; }
+    bool isnull() const noexcept { return m_p == nullptr; }
+    // Non-empty.
+    explicit operator bool() const noexcept { return m_p && m_p->length != 0; }
+    // The text; null for a null string.
+    operator const unsigned short*() const noexcept { return m_p ? m_p->text : nullptr; }
+    const char16_t* c16() const noexcept { return m_p ? reinterpret_cast<const char16_t*>(m_p->text) : nullptr; }
+    std::uint32_t hash() const noexcept { return m_p ? m_p->hash : 0; }
+    void Free() noexcept {
+        release();
+        m_p = nullptr;
+    }
+
+    static const CPPoolString pempty;
+
+private:
+    friend class CStringPool;
+    constexpr explicit CPPoolString(detail::PoolEntry* adopted) noexcept : m_p(adopted) {}
+    void addRef() const noexcept {
+        if (m_p) m_p->refs.fetch_add(1, std::memory_order_relaxed);
+    }
+    void release() noexcept { release(m_p); }
+    static void release(detail::PoolEntry* p) noexcept {
+        if (!p) return;
+        // Lock-free while other holders remain; the last release goes through
+        // the pool so that a concurrent look-up cannot revive a dying entry.
+        std::int32_t r = p->refs.load(std::memory_order_relaxed);
+        while (r > 1) {
+            if (p->refs.compare_exchange_weak(r, r - 1, std::memory_order_release, std::memory_order_relaxed))
+                return;
+        }
+        detail::ReleaseEntry(p);
+    }
+
+    detail::PoolEntry* m_p;
+};
+static_assert(sizeof(CPPoolString) == sizeof(void*), "a pooled string is one pointer");
+
+// Hands narrow text to the pool: first the converted length, then the text.
+class IStringSubmitter {
+public:
+    // Length in UTF-16 units without the terminator.
+    virtual unsigned int GetLength() = 0;
+    // Writes length + 1 units (terminator included) into `buffer`; true when
+    // exactly that many were produced.
+    virtual bool Submit(unsigned short* buffer) = 0;
+
+protected:
+    ~IStringSubmitter() = default;
+};
+
+class TQCORE_API CStringPool {
+public:
+    // Null text: a null string; empty text: the empty pooled string.
+    static CPPoolString GetStringRef(const unsigned short* text);
+    static CPPoolString GetStringRef(const char16_t* text) {
+        return GetStringRef(reinterpret_cast<const unsigned short*>(text));
+    }
+    // Asks the submitter for the length, then the text; null when it fails.
+    static CPPoolString GetStringRef(IStringSubmitter& submitter);
+    // `count` units of `text` (which need not be terminated).
+    static CPPoolString GetStringRefn(const unsigned short* text, unsigned int count);
+    // The pooled string only if the text is interned already, else null.
+    static CPPoolString QueryStringRefn(const unsigned short* text, unsigned int count);
+    // Number of distinct strings held (the empty string not counted).
+    static std::size_t GetCount();
+};
+
+// An ordered array of pooled strings in one shared block. An array built
+// with `allowNull` true keeps null strings that are added; one built with
+// false refuses them (Add gives false).
+class TQCORE_API CPPoolStringArray {
+public:
+    explicit CPPoolStringArray(bool allowNull = false);
+    CPPoolStringArray(const CPPoolStringArray&) = default;
+    CPPoolStringArray& operator=(const CPPoolStringArray&) = default;
+
+    bool Add(const CPPoolString& s);
+    CPPoolString* GetArray(unsigned int& count);
+    const CPPoolString* GetArray(unsigned int& count) const;
+    void Free();
+    // Holds at least one string.
+    explicit operator bool() const;
+
+    static const tagCPOVTABL _vtbl;
+
+private:
+    static void _create(void* storage, std::uint64_t bytes);
+    static void _clone(void* target, const void* source, std::uint64_t bytes);
+    static void _finalize(void* storage, std::uint64_t bytes);
+
+    CPObjectMemory m_mem;
+    bool m_allowNull;
+};
+
+}  // namespace tqcore

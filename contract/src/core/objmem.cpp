@@ -1,0 +1,127 @@
+#include "tqcore/objmem.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "alloc_fault.h"
+
+namespace tqcore {
+
+namespace {
+
+std::atomic<std::int64_t> g_blockCount{0};
+
+// Blocks are carved in size classes (16-byte steps up to 128 bytes, then
+// four classes per power of two), so that a block can often grow in place.
+std::uint64_t RoundToClass(std::uint64_t total) {
+    if (total <= 128) return (total + 15) & ~std::uint64_t(15);
+    std::uint64_t top = std::uint64_t(1) << (63 - __builtin_clzll(total));
+    std::uint64_t step = top / 4;
+    return (total + step - 1) & ~(step - 1);
+}
+
+}  // namespace
+
+void* CPObjectMemory::newBlock(std::uint64_t allocSize, const tagCPOVTABL* vtbl) {
+    constexpr std::uint64_t kLimit = std::numeric_limits<std::uint64_t>::max() / 2;
+    if (allocSize > kLimit || !detail::AllocationAllowed()) return nullptr;
+    std::uint64_t physical = RoundToClass(sizeof(Header) + allocSize);
+    if (physical > std::numeric_limits<std::size_t>::max()) return nullptr;
+    auto* h = static_cast<Header*>(std::malloc(static_cast<std::size_t>(physical)));
+    if (!h) return nullptr;
+    h->holders.store(1, std::memory_order_relaxed);
+    h->size = 0;
+    h->allocSize = allocSize;
+    std::uint64_t room = physical - sizeof(Header);
+    h->capacity = room <= 0xFFFFFFFFu ? static_cast<std::uint32_t>(room) : 0;
+    h->vtbl = vtbl;
+    g_blockCount.fetch_add(1, std::memory_order_relaxed);
+    return reinterpret_cast<char*>(h) + sizeof(Header);
+}
+
+CPObjectMemory& CPObjectMemory::operator=(const CPObjectMemory& o) noexcept {
+    if (m_p != o.m_p) {
+        if (o.m_p) o.header()->holders.fetch_add(1, std::memory_order_relaxed);
+        free();
+        m_p = o.m_p;
+    }
+    return *this;
+}
+
+CPObjectMemory& CPObjectMemory::operator=(CPObjectMemory&& o) noexcept {
+    if (this != &o) {
+        free();
+        m_p = o.m_p;
+        o.m_p = nullptr;
+    }
+    return *this;
+}
+
+void CPObjectMemory::free() noexcept {
+    if (!m_p) return;
+    Header* h = header();
+    m_p = nullptr;
+    if (h->holders.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
+    void* data = reinterpret_cast<char*>(h) + sizeof(Header);
+    if (h->vtbl && h->vtbl->pfnFinalize && h->size) h->vtbl->pfnFinalize(data, h->size);
+    std::free(h);
+    g_blockCount.fetch_sub(1, std::memory_order_relaxed);
+}
+
+bool CPObjectMemory::Alloc(std::uint64_t bytes, const tagCPOVTABL* vtbl) {
+    free();
+    void* p = newBlock(bytes, vtbl);
+    if (!p) return false;
+    if (vtbl && vtbl->pfnCreate && bytes) vtbl->pfnCreate(p, bytes);
+    m_p = p;
+    header()->size = bytes;
+    return true;
+}
+
+bool CPObjectMemory::Prealloc(std::uint64_t bytes, const tagCPOVTABL* vtbl) {
+    free();
+    m_p = newBlock(bytes, vtbl);
+    return m_p != nullptr;
+}
+
+bool CPObjectMemory::Incalloc(std::uint64_t bytes) {
+    if (!m_p) return false;
+    Header* h = header();
+    if (h->capacity <= h->allocSize || bytes > h->capacity - h->allocSize) return false;
+    h->allocSize += bytes;
+    return true;
+}
+
+bool CPObjectMemory::SetSize(std::uint64_t bytes) noexcept {
+    if (!m_p) return bytes == 0;
+    Header* h = header();
+    if (bytes > h->allocSize) return false;
+    h->size = bytes;
+    return true;
+}
+
+bool CPObjectMemory::clone() {
+    if (!m_p || GetHolders() <= 1) return true;
+    Header* old = header();
+    void* p = newBlock(old->allocSize, old->vtbl);
+    if (!p) return false;
+    if (old->size) {
+        if (old->vtbl && old->vtbl->pfnClone)
+            old->vtbl->pfnClone(p, m_p, old->size);
+        else
+            std::memcpy(p, m_p, static_cast<std::size_t>(old->size));
+    }
+    reinterpret_cast<Header*>(static_cast<char*>(p) - sizeof(Header))->size = old->size;
+    free();
+    m_p = p;
+    return true;
+}
+
+bool CPObjectMemory::IsAssignable(std::uint64_t bytes, const tagCPOVTABL* vtbl) const noexcept {
+    return !m_p || (header()->vtbl == vtbl && header()->size == bytes);
+}
+
+std::int64_t CPObjectMemory::GetBlockCount() noexcept { return g_blockCount.load(std::memory_order_relaxed); }
+
+}  // namespace tqcore

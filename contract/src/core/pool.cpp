@@ -1,0 +1,243 @@
+// The string pool: sharded hash tables of counted entries. A look-up locks
+// one shard; a copy or a non-final release of a pooled string locks nothing.
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "alloc_fault.h"
+#include "spinlock.h"
+#include "tqcore/pool.h"
+
+namespace tqcore {
+
+namespace detail {
+// The empty string lives outside the table and is never freed.
+PoolEntry g_emptyEntry{{1 << 30}, 0, 0, 0, nullptr, {0}};
+}  // namespace detail
+
+const CPPoolString CPPoolString::pempty(&detail::g_emptyEntry);
+
+namespace {
+
+using detail::PoolEntry;
+
+constexpr unsigned kShardBits = 6;
+constexpr unsigned kShards = 1u << kShardBits;
+constexpr std::size_t kStackUnits = 256;
+
+std::uint32_t HashUnits(const unsigned short* text, std::size_t count) noexcept {
+    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    std::uint64_t h = count * kMul;
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        std::uint64_t w;
+        std::memcpy(&w, text + i, 8);
+        h = (h ^ w) * kMul;
+        h ^= h >> 29;
+    }
+    if (i < count) {
+        std::uint64_t w = 0;
+        std::memcpy(&w, text + i, (count - i) * 2);
+        h = (h ^ w) * kMul;
+    }
+    h ^= h >> 32;
+    h *= kMul;
+    return static_cast<std::uint32_t>(h >> 32);
+}
+
+struct Shard {
+    detail::SpinLock lock;
+    PoolEntry** buckets = nullptr;
+    std::size_t mask = 0;  // bucket count - 1
+    std::size_t count = 0;
+
+    PoolEntry* find(const unsigned short* text, std::uint32_t count, std::uint32_t hash) const noexcept {
+        if (!buckets) return nullptr;
+        for (PoolEntry* e = buckets[hash & mask]; e; e = e->next) {
+            if (e->hash == hash && e->length == count && std::memcmp(e->text, text, count * 2u) == 0) return e;
+        }
+        return nullptr;
+    }
+
+    bool grow() noexcept {
+        std::size_t n = buckets ? (mask + 1) * 2 : 64;
+        auto** fresh = static_cast<PoolEntry**>(std::calloc(n, sizeof(PoolEntry*)));
+        if (!fresh) return false;
+        if (buckets) {
+            for (std::size_t b = 0; b <= mask; ++b) {
+                for (PoolEntry* e = buckets[b]; e;) {
+                    PoolEntry* next = e->next;
+                    e->next = fresh[e->hash & (n - 1)];
+                    fresh[e->hash & (n - 1)] = e;
+                    e = next;
+                }
+            }
+            std::free(buckets);
+        }
+        buckets = fresh;
+        mask = n - 1;
+        return true;
+    }
+
+    PoolEntry* insert(const unsigned short* text, std::uint32_t count, std::uint32_t hash,
+                      std::uint32_t shard) noexcept {
+        if ((!buckets || this->count >= mask + 1) && !grow() && !buckets) return nullptr;
+        if (!detail::AllocationAllowed()) return nullptr;
+        auto* e = static_cast<PoolEntry*>(std::malloc(offsetof(PoolEntry, text) + (count + 1u) * 2u));
+        if (!e) return nullptr;
+        new (&e->refs) std::atomic<std::int32_t>(1);
+        e->length = count;
+        e->hash = hash;
+        e->shard = shard;
+        std::memcpy(e->text, text, count * 2u);
+        e->text[count] = 0;
+        PoolEntry*& head = buckets[hash & mask];
+        e->next = head;
+        head = e;
+        ++this->count;
+        return e;
+    }
+
+    void remove(PoolEntry* e) noexcept {
+        for (PoolEntry** link = &buckets[e->hash & mask]; *link; link = &(*link)->next) {
+            if (*link == e) {
+                *link = e->next;
+                --count;
+                return;
+            }
+        }
+    }
+};
+
+// Never destroyed: pooled strings held by static objects may be released
+// after this file's static destruction would have run.
+Shard* shards() {
+    static Shard* s = new Shard[kShards];
+    return s;
+}
+
+}  // namespace
+
+namespace detail {
+
+void ReleaseEntry(PoolEntry* entry) noexcept {
+    if (entry == &g_emptyEntry) {
+        entry->refs.fetch_sub(1, std::memory_order_relaxed);
+        return;
+    }
+    Shard& s = shards()[entry->shard];
+    s.lock.lock();
+    bool last = entry->refs.fetch_sub(1, std::memory_order_acq_rel) == 1;
+    if (last) s.remove(entry);
+    s.lock.unlock();
+    if (last) std::free(entry);
+}
+
+}  // namespace detail
+
+namespace {
+
+PoolEntry* Intern(const unsigned short* text, std::uint32_t count, bool create) noexcept {
+    std::uint32_t hash = HashUnits(text, count);
+    std::uint32_t shardIndex = hash >> (32 - kShardBits);
+    Shard& s = shards()[shardIndex];
+    s.lock.lock();
+    PoolEntry* e = s.find(text, count, hash);
+    if (e)
+        e->refs.fetch_add(1, std::memory_order_relaxed);
+    else if (create)
+        e = s.insert(text, count, hash, shardIndex);
+    s.lock.unlock();
+    return e;
+}
+
+}  // namespace
+
+CPPoolString CStringPool::GetStringRefn(const unsigned short* text, unsigned int count) {
+    if (!text) return CPPoolString();
+    if (count == 0) return CPPoolString::pempty;
+    return CPPoolString(Intern(text, count, true));
+}
+
+CPPoolString CStringPool::QueryStringRefn(const unsigned short* text, unsigned int count) {
+    if (!text) return CPPoolString();
+    if (count == 0) return CPPoolString::pempty;
+    return CPPoolString(Intern(text, count, false));
+}
+
+CPPoolString CStringPool::GetStringRef(const unsigned short* text) {
+    if (!text) return CPPoolString();
+    std::size_t n = 0;
+    while (text[n]) ++n;
+    if (n > 0xFFFFFFFEu) return CPPoolString();
+    return GetStringRefn(text, static_cast<unsigned int>(n));
+}
+
+CPPoolString CStringPool::GetStringRef(IStringSubmitter& submitter) {
+    unsigned int length = submitter.GetLength();
+    if (length >= 0x7FFFFFFFu) return CPPoolString();
+    unsigned short local[kStackUnits];
+    unsigned short* buffer = local;
+    if (length + 1u > kStackUnits) {
+        if (!detail::AllocationAllowed()) return CPPoolString();
+        buffer = static_cast<unsigned short*>(std::malloc((length + 1u) * 2u));
+        if (!buffer) return CPPoolString();
+    }
+    // The text is asked for even when empty: a failed submission of an
+    // empty text (a null source) gives a null string, not the empty one.
+    CPPoolString result;
+    if (submitter.Submit(buffer)) result = GetStringRefn(buffer, length);
+    if (buffer != local) std::free(buffer);
+    return result;
+}
+
+std::size_t CStringPool::GetCount() {
+    std::size_t total = 0;
+    Shard* s = shards();
+    for (unsigned i = 0; i < kShards; ++i) {
+        s[i].lock.lock();
+        total += s[i].count;
+        s[i].lock.unlock();
+    }
+    return total;
+}
+
+CPPoolString::CPPoolString(const unsigned short* text) : m_p(nullptr) { *this = CStringPool::GetStringRef(text); }
+
+CPPoolString& CPPoolString::operator=(const unsigned short* text) { return *this = CStringPool::GetStringRef(text); }
+
+namespace {
+
+// Case folding for the letters of ASCII, Latin-1, Greek and Cyrillic.
+unsigned short FoldCase(unsigned short c) noexcept {
+    if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;
+    if (c >= 0x410 && c <= 0x42F) return c + 32;
+    if (c >= 0x400 && c <= 0x40F) return c + 80;
+    return c;
+}
+
+}  // namespace
+
+bool CPPoolString::iequals(const CPPoolString& o) const noexcept {
+    if (m_p == o.m_p) return true;
+    if (!m_p || !o.m_p || m_p->length != o.m_p->length) return false;
+    for (std::uint32_t i = 0; i < m_p->length; ++i) {
+        if (FoldCase(m_p->text[i]) != FoldCase(o.m_p->text[i])) return false;
+    }
+    return true;
+}
+
+int CPPoolString::pcmp(const CPPoolString& o) const noexcept {
+    if (m_p == o.m_p) return 0;
+    if (!m_p) return -1;
+    if (!o.m_p) return 1;
+    std::uint32_t n = m_p->length < o.m_p->length ? m_p->length : o.m_p->length;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        if (m_p->text[i] != o.m_p->text[i]) return m_p->text[i] < o.m_p->text[i] ? -1 : 1;
+    }
+    return m_p->length < o.m_p->length ? -1 : (m_p->length > o.m_p->length ? 1 : 0);
+}
+
+}  // namespace tqcore

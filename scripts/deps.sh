@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian machine lacks to build, test and benchmark tqxml.
+set -euo pipefail
+packages=(cmake g++ clang libclang-rt-14-dev make pkg-config libgtest-dev libbenchmark-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+fi
