@@ -1,7 +1,8 @@
 #pragma once
 // The runtime library's locale-aware wide formatting and scanning, with the
 // Windows wide conventions: text is UTF-16; %s and %ls take UTF-16 strings,
-// %hs narrow ones; %I64d/%I64u/%I64x take 64-bit integers.
+// %hs narrow (ANSI) ones; %c a UTF-16 unit, %hc an ANSI byte; %l means 32 bits
+// and %I64 (or %ll) 64 bits. Numbers always use "." as the decimal point.
 #include <cstdarg>
 #include <cstddef>
 
@@ -12,23 +13,34 @@ namespace tqplat {
 struct LocaleData;
 using _locale_t = LocaleData*;
 
+// The runtime's <clocale>, which <string> and others pull in, makes LC_ALL a
+// macro; then that macro is the name to use (it is accepted as "all"), and
+// tqplat::LC_ALL does not exist.
+#ifndef LC_ALL
 constexpr int LC_ALL = 0;
+#endif
 
-// Category 0 (all) and the names "English", "C" or "" are known; every
-// locale formats numbers with '.' as the decimal point. Null for others.
+// Category 0 (all; the runtime's own LC_ALL value is taken as the same) and
+// the names "English", "C" or "" are known; every locale formats numbers with
+// '.' as the decimal point. Null for others.
 TQPLATFORM_API _locale_t _create_locale(int category, const char* name);
 TQPLATFORM_API void _free_locale(_locale_t locale);
 
-// Writes at most `count` units; adds a terminator when it fits. Returns the
-// number of units written without the terminator, or a negative value when
-// the text (without its terminator) does not fit or the format is bad.
+// Writes at most `count` units, as Windows' _vsnwprintf does: a text shorter
+// than `count` is written with a terminator and its length returned; a text
+// of exactly `count` units is written without a terminator and `count`
+// returned; a longer one fills the buffer (no terminator) and gives -1. A bad
+// format (%n, an unknown conversion, a width or precision above 1000000)
+// gives -1. A null buffer with `count` 0 asks for the length.
 TQPLATFORM_API int _vsnwprintf_l(unsigned short* buffer, std::size_t count, const unsigned short* format,
                                  _locale_t locale, va_list args);
 TQPLATFORM_API int _snwprintf_l(unsigned short* buffer, std::size_t count, const unsigned short* format,
                                 _locale_t locale, ...);
 
 // Returns the number of fields assigned, or -1 (EOF) when the input ends
-// before the first conversion.
+// before the first conversion. A partial number keeps the converted prefix
+// ("12abc" reads 12); integers wrap on overflow; %s and %[ do not check the
+// room of their target, as with the runtime's swscanf.
 TQPLATFORM_API int _vswscanf_l(const unsigned short* input, const unsigned short* format, _locale_t locale,
                                va_list args);
 TQPLATFORM_API int _swscanf_l(const unsigned short* input, const unsigned short* format, _locale_t locale,
@@ -39,7 +51,9 @@ struct lconv_t {
     char* thousands_sep;
     char* grouping;
 };
-// The runtime library's current locale; its decimal point is ".".
+// The runtime library's current locale, as setlocale chose it (per thread,
+// valid until the next call on the thread): "." unless the process selected
+// a locale with another decimal point.
 TQPLATFORM_API lconv_t* localeconv();
 
 }  // namespace tqplat

@@ -1,0 +1,24 @@
+#include "wide_text.h"
+
+#include "tqplatform/codepage.h"
+
+namespace tqplat {
+
+std::string Utf8FromWide(const unsigned short* text) {
+    if (text == nullptr) return {};
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return {};
+    std::string result(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), bytes, nullptr, nullptr);
+    result.pop_back();  // the converted terminator
+    return result;
+}
+
+std::vector<unsigned short> WideFromUtf8(const std::string& text) {
+    const int units = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    std::vector<unsigned short> result(units > 0 ? static_cast<std::size_t>(units) : 1, 0);
+    if (units > 0) MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, result.data(), units);
+    return result;
+}
+
+}  // namespace tqplat
