@@ -201,52 +201,78 @@ CFHeap::~CFHeap() {
     delete m_impl;
 }
 
-void* CFHeap::Alloc() noexcept {
-    if (!detail::AllocationAllowed()) return nullptr;
-    Magazine* m = MagazineFor(m_impl);
-    if (!m) {
-        FreeBlock* b = nullptr;
-        return m_impl->takeBatch(&b, 1) ? b : nullptr;
-    }
-    std::uint32_t n = m->count.load(std::memory_order_relaxed);
-    FreeBlock* b;
-    if (n == 0) {
-        EnsureThreadRegistered();
-        b = nullptr;
-        n = m_impl->takeBatch(&b, kBatch);
-        if (n == 0) return nullptr;
-    } else {
-        b = m->head.load(std::memory_order_relaxed);
-    }
+namespace {
+
+// The slow halves stay out of line so that the fast paths need no stack frame.
+__attribute__((noinline)) void* AllocSlow(CFHeap::Impl* impl) noexcept {
+    Magazine* m = MagazineFor(impl);
+    FreeBlock* b = nullptr;
+    if (!m) return impl->takeBatch(&b, 1) ? b : nullptr;
+    EnsureThreadRegistered();
+    std::uint32_t n = impl->takeBatch(&b, kBatch);
+    if (n == 0) return nullptr;
     m->head.store(b->next, std::memory_order_relaxed);
     m->count.store(n - 1, std::memory_order_relaxed);
     return b;
 }
 
-void CFHeap::Free(void* block) noexcept {
-    if (!block) return;
-    auto* b = static_cast<FreeBlock*>(block);
-    Magazine* m = MagazineFor(m_impl);
+__attribute__((noinline)) void FreeSlow(CFHeap::Impl* impl, FreeBlock* b) noexcept {
+    Magazine* m = MagazineFor(impl);
     if (!m) {
-        m_impl->giveBatch(b, b, 1);
+        impl->giveBatch(b, b, 1);
         return;
     }
     std::uint32_t n = m->count.load(std::memory_order_relaxed);
-    if (n == 0) EnsureThreadRegistered();
-    if (n >= kMagazineLimit) {
-        // Hand the older half back to the shared list.
+    if (n == 0) {
+        EnsureThreadRegistered();
+        b->next = nullptr;
+    } else {
+        // A full magazine: hand all but the newest batch back to the shared list.
         FreeBlock* keepTail = m->head.load(std::memory_order_relaxed);
         for (std::uint32_t i = 1; i < kBatch; ++i) keepTail = keepTail->next;
         FreeBlock* giveHead = keepTail->next;
         FreeBlock* giveTail = giveHead;
         while (giveTail->next) giveTail = giveTail->next;
         keepTail->next = nullptr;
-        m_impl->giveBatch(giveHead, giveTail, n - kBatch);
+        impl->giveBatch(giveHead, giveTail, n - kBatch);
         n = kBatch;
+        b->next = m->head.load(std::memory_order_relaxed);
     }
-    b->next = n ? m->head.load(std::memory_order_relaxed) : nullptr;
     m->head.store(b, std::memory_order_relaxed);
     m->count.store(n + 1, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+void* CFHeap::Alloc() noexcept {
+    if (!detail::AllocationAllowed()) return nullptr;
+    if (m_impl->slot < kMaxCachedHeaps) {
+        Magazine& m = t_cache.magazines[m_impl->slot];
+        std::uint32_t n = m.count.load(std::memory_order_relaxed);
+        if (n != 0) {
+            FreeBlock* b = m.head.load(std::memory_order_relaxed);
+            m.head.store(b->next, std::memory_order_relaxed);
+            m.count.store(n - 1, std::memory_order_relaxed);
+            return b;
+        }
+    }
+    return AllocSlow(m_impl);
+}
+
+void CFHeap::Free(void* block) noexcept {
+    if (!block) return;
+    auto* b = static_cast<FreeBlock*>(block);
+    if (m_impl->slot < kMaxCachedHeaps) {
+        Magazine& m = t_cache.magazines[m_impl->slot];
+        std::uint32_t n = m.count.load(std::memory_order_relaxed);
+        if (n != 0 && n < kMagazineLimit) {
+            b->next = m.head.load(std::memory_order_relaxed);
+            m.head.store(b, std::memory_order_relaxed);
+            m.count.store(n + 1, std::memory_order_relaxed);
+            return;
+        }
+    }
+    FreeSlow(m_impl, b);
 }
 
 std::size_t CFHeap::GetBlockSize() const noexcept { return m_impl->blockSize; }

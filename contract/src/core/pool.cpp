@@ -25,6 +25,14 @@ constexpr unsigned kShardBits = 6;
 constexpr unsigned kShards = 1u << kShardBits;
 constexpr std::size_t kStackUnits = 256;
 
+// Loads the last 1 to 3 units of a text without a library call.
+inline std::uint64_t LoadTail(const unsigned short* p, std::size_t n) noexcept {
+    std::uint64_t w = p[0];
+    if (n > 1) w |= std::uint64_t(p[1]) << 16;
+    if (n > 2) w |= std::uint64_t(p[2]) << 32;
+    return w;
+}
+
 std::uint32_t HashUnits(const unsigned short* text, std::size_t count) noexcept {
     constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
     std::uint64_t h = count * kMul;
@@ -35,14 +43,22 @@ std::uint32_t HashUnits(const unsigned short* text, std::size_t count) noexcept 
         h = (h ^ w) * kMul;
         h ^= h >> 29;
     }
-    if (i < count) {
-        std::uint64_t w = 0;
-        std::memcpy(&w, text + i, (count - i) * 2);
-        h = (h ^ w) * kMul;
-    }
+    if (i < count) h = (h ^ LoadTail(text + i, count - i)) * kMul;
     h ^= h >> 32;
     h *= kMul;
     return static_cast<std::uint32_t>(h >> 32);
+}
+
+// Short names dominate, so compare 4 units at a time inline.
+inline bool SameUnits(const unsigned short* a, const unsigned short* b, std::size_t count) noexcept {
+    std::size_t i = 0;
+    for (; i + 4 <= count; i += 4) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + i, 8);
+        std::memcpy(&y, b + i, 8);
+        if (x != y) return false;
+    }
+    return i == count || LoadTail(a + i, count - i) == LoadTail(b + i, count - i);
 }
 
 struct Shard {
@@ -54,7 +70,7 @@ struct Shard {
     PoolEntry* find(const unsigned short* text, std::uint32_t count, std::uint32_t hash) const noexcept {
         if (!buckets) return nullptr;
         for (PoolEntry* e = buckets[hash & mask]; e; e = e->next) {
-            if (e->hash == hash && e->length == count && std::memcmp(e->text, text, count * 2u) == 0) return e;
+            if (e->hash == hash && e->length == count && SameUnits(e->text, text, count)) return e;
         }
         return nullptr;
     }
@@ -109,12 +125,11 @@ struct Shard {
     }
 };
 
-// Never destroyed: pooled strings held by static objects may be released
-// after this file's static destruction would have run.
-Shard* shards() {
-    static Shard* s = new Shard[kShards];
-    return s;
-}
+// Constant-initialized and trivially destroyed, so pooled strings held by
+// static objects anywhere may be made and released at any time.
+Shard g_shards[kShards];
+
+inline Shard* shards() noexcept { return g_shards; }
 
 }  // namespace
 
