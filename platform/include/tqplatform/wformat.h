@@ -13,12 +13,9 @@ namespace tqplat {
 struct LocaleData;
 using _locale_t = LocaleData*;
 
-// The runtime's <clocale>, which <string> and others pull in, makes LC_ALL a
-// macro; then that macro is the name to use (it is accepted as "all"), and
-// tqplat::LC_ALL does not exist.
-#ifndef LC_ALL
-constexpr int LC_ALL = 0;
-#endif
+// The category "all", 0 as on Windows; the runtime's LC_ALL is a macro with
+// another value here, and is accepted as the same.
+constexpr int LOCALE_ALL_CATEGORIES = 0;
 
 // Category 0 (all; the runtime's own LC_ALL value is taken as the same) and
 // the names "English", "C" or "" are known; every locale formats numbers with

@@ -1,0 +1,159 @@
+#include "tqcore/timing.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "tqcore/diag.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+
+// Loose upper bound: a loaded machine may stall a thread for a long time.
+constexpr double kSlackMs = 2000.0;
+
+void spinFor(std::chrono::microseconds duration) {
+    const auto end = steady_clock::now() + duration;
+    while (steady_clock::now() < end) {
+    }
+}
+
+TEST(CHFLapseTest, NeverStartedReadsZero) {
+    tqcore::CHFLapse lapse(false);
+    std::this_thread::sleep_for(milliseconds(5));
+    EXPECT_EQ(static_cast<double>(lapse), 0.0);
+    lapse.Stop();
+    EXPECT_EQ(static_cast<double>(lapse), 0.0);
+}
+
+TEST(CHFLapseTest, RunningTimerReadsUpToNow) {
+    tqcore::CHFLapse lapse(true);
+    std::this_thread::sleep_for(milliseconds(20));
+    const double first = lapse;
+    EXPECT_GE(first, 20.0);
+    EXPECT_LT(first, 20.0 + kSlackMs);
+    std::this_thread::sleep_for(milliseconds(5));
+    EXPECT_GE(static_cast<double>(lapse), first + 5.0);
+}
+
+TEST(CHFLapseTest, StopFreezesTheLapse) {
+    tqcore::CHFLapse lapse(false);
+    lapse.Start();
+    std::this_thread::sleep_for(milliseconds(10));
+    lapse.Stop();
+    const double stopped = lapse;
+    EXPECT_GE(stopped, 10.0);
+    std::this_thread::sleep_for(milliseconds(10));
+    EXPECT_EQ(static_cast<double>(lapse), stopped);
+    lapse.Stop();  // a second Stop changes nothing
+    EXPECT_EQ(static_cast<double>(lapse), stopped);
+}
+
+TEST(CHFLapseTest, StartBeginsANewLapse) {
+    tqcore::CHFLapse lapse(true);
+    std::this_thread::sleep_for(milliseconds(30));
+    lapse.Stop();
+    const double longLapse = lapse;
+    lapse.Start();
+    lapse.Stop();
+    EXPECT_LT(static_cast<double>(lapse), longLapse);
+    EXPECT_GE(static_cast<double>(lapse), 0.0);
+}
+
+TEST(CHFLapseTest, ResolvesBelowAMillisecond) {
+    tqcore::CHFLapse lapse(true);
+    spinFor(std::chrono::microseconds(200));
+    lapse.Stop();
+    const double elapsed = lapse;
+    EXPECT_GE(elapsed, 0.2);
+    // A millisecond clock would give whole numbers.
+    EXPECT_NE(elapsed, std::floor(elapsed));
+}
+
+class CriticalSectionTest : public ::testing::TestWithParam<unsigned int> {};
+
+TEST_P(CriticalSectionTest, OwnerReentersAndOthersWaitUntilTheLastLeave) {
+    tqcore::COSCriticalSection lock(GetParam());
+    auto otherThreadGets = [&lock] {
+        bool got = false;
+        std::thread([&] {
+            got = lock.TryEnter();
+            if (got) lock.Leave();
+        }).join();
+        return got;
+    };
+    lock.Enter();
+    lock.Enter();
+    EXPECT_TRUE(lock.TryEnter());
+    EXPECT_FALSE(otherThreadGets());
+    lock.Leave();
+    lock.Leave();
+    EXPECT_FALSE(otherThreadGets());
+    lock.Leave();
+    EXPECT_TRUE(otherThreadGets());
+}
+
+TEST_P(CriticalSectionTest, ExcludesOtherThreads) {
+    constexpr int kThreads = 4;
+    constexpr int kRounds = 20000;
+    tqcore::COSCriticalSection lock(GetParam());
+    long counter = 0;  // plain on purpose: only the lock protects it
+    std::atomic<int> inside{0};
+    std::atomic<int> overlaps{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < kRounds; ++i) {
+                lock.Enter();
+                lock.Enter();  // nested, as callers of callers do
+                if (inside.fetch_add(1) != 0) ++overlaps;
+                counter = counter + 1;
+                inside.fetch_sub(1);
+                lock.Leave();
+                lock.Leave();
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(overlaps, 0);
+    EXPECT_EQ(counter, static_cast<long>(kThreads) * kRounds);
+}
+
+INSTANTIATE_TEST_SUITE_P(SpinCounts, CriticalSectionTest, ::testing::Values(0u, 1u, 4000u));
+
+std::atomic<int> g_reports{0};
+bool countingHook(const char*, const char*, const char*, unsigned int, const char*) {
+    ++g_reports;
+    return false;
+}
+
+TEST(CriticalSectionMisuseTest, LeaveWithoutOwningIsReportedAndIgnored) {
+    g_reports = 0;
+    tqcore::SetDetailedMessageBoxHook(&countingHook);
+    tqcore::COSCriticalSection lock;
+    lock.Leave();  // never entered
+    EXPECT_EQ(g_reports, 1);
+
+    lock.Enter();
+    std::thread([&] { lock.Leave(); }).join();  // not the owner
+    EXPECT_EQ(g_reports, 2);
+    bool otherGot = true;
+    std::thread([&] { otherGot = lock.TryEnter(); }).join();
+    EXPECT_FALSE(otherGot) << "a stranger's Leave released the lock";
+    lock.Leave();
+    std::thread([&] {
+        otherGot = lock.TryEnter();
+        if (otherGot) lock.Leave();
+    }).join();
+    EXPECT_TRUE(otherGot);
+    EXPECT_EQ(g_reports, 2);
+    tqcore::SetDetailedMessageBoxHook(nullptr);
+}
+
+}  // namespace
