@@ -1,0 +1,4 @@
+#pragma once
+// The whole public interface of tqxml, with the core types it uses.
+#include "tqcore/core.h"
+#include "tqxml/xmlobj.h"

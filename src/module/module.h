@@ -1,0 +1,14 @@
+#pragma once
+// The module's static objects, built at load in a fixed order and destroyed
+// at unload in the reverse order (module.cpp owns them).
+#include "tqcore/heap.h"
+#include "tqplatform/wformat.h"
+
+namespace tqcore::module {
+
+// The node body heap "_xmlobjectheap".
+CFHeap& XMLObjectHeap() noexcept;
+// The "English" number locale made by the module entry.
+tqplat::_locale_t EnglishLocale() noexcept;
+
+}  // namespace tqcore::module

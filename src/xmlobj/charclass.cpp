@@ -1,0 +1,78 @@
+// Character class predicates with fast paths for the common ranges.
+#include <cstddef>
+
+#include "tqxml/xmlcharclass.h"
+
+namespace tqcore {
+namespace {
+
+constexpr unsigned int kLatinBaseRows = 5;  // rows of XMLBaseCharRanges below U+0100
+constexpr unsigned int kAsciiDigitRows = 1;
+constexpr unsigned int kLatinExtenderRows = 1;
+
+template <std::size_t N>
+constexpr unsigned int Rows(const XMLCHARRANGE (&)[N]) {
+    return static_cast<unsigned int>(N);
+}
+
+}  // namespace
+
+bool FindCharRange(const XMLCHARRANGE* table, unsigned int rows, unsigned short c) {
+    // First row whose last is not below c.
+    unsigned int lo = 0, hi = rows;
+    while (lo < hi) {
+        unsigned int mid = lo + (hi - lo) / 2;
+        if (table[mid].last < c)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo < rows && table[lo].first <= c;
+}
+
+bool IsXMLSpace(unsigned short c) { return c == 0x20 || c == 0x0A || c == 0x0D || c == 0x09; }
+bool IsXMLNonSpace(unsigned short c) { return !IsXMLSpace(c); }
+bool IsXMLLineBreak(unsigned short c) { return c == 0x0A || c == 0x0D; }
+bool IsXMLTab(unsigned short c) { return c == 0x09; }
+
+bool IsXMLBaseChar(unsigned short c) {
+    if (c < 0x100) return FindCharRange(XMLBaseCharRanges, kLatinBaseRows, c);
+    return FindCharRange(XMLBaseCharRanges + kLatinBaseRows, Rows(XMLBaseCharRanges) - kLatinBaseRows, c);
+}
+
+bool IsXMLIdeographic(unsigned short c) {
+    return (c >= 0x4E00 && c <= 0x9FA5) || c == 0x3007 || (c >= 0x3021 && c <= 0x3029);
+}
+
+bool IsXMLLetter(unsigned short c) { return IsXMLBaseChar(c) || IsXMLIdeographic(c); }
+
+bool IsXMLDigit(unsigned short c) {
+    if (c < 0x100) return c >= '0' && c <= '9';
+    return FindCharRange(XMLDigitRanges + kAsciiDigitRows, Rows(XMLDigitRanges) - kAsciiDigitRows, c);
+}
+
+bool IsXMLCombiningChar(unsigned short c) {
+    if (c < 0x300) return false;
+    return FindCharRange(XMLCombiningCharRanges, Rows(XMLCombiningCharRanges), c);
+}
+
+bool IsXMLExtender(unsigned short c) {
+    if (c < 0x2D0) return c == 0xB7;
+    return FindCharRange(XMLExtenderRanges + kLatinExtenderRows, Rows(XMLExtenderRanges) - kLatinExtenderRows,
+                         c);
+}
+
+bool IsXMLNameStartChar(unsigned short c) { return IsXMLLetter(c) || c == '_' || c == ':'; }
+
+bool IsXMLNameChar(unsigned short c) {
+    return IsXMLLetter(c) || c == '.' || c == '-' || c == '_' || c == ':' || IsXMLDigit(c) ||
+           IsXMLCombiningChar(c) || IsXMLExtender(c);
+}
+
+bool IsXMLHexDigit(unsigned short c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool IsXMLMarkupChar(unsigned short c) { return c == '&' || c == '<' || c == '>' || c == '"' || c == '\''; }
+
+}  // namespace tqcore

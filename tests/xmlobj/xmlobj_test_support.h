@@ -1,0 +1,77 @@
+#pragma once
+// Shared helpers of the node model tests.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tqcore/diag.h"
+#include "tqcore/heap.h"
+#include "tqcore/pool.h"
+#include "tqxml/xmlobj.h"
+
+namespace tqcore {
+
+// Reaches the private adders that the parser uses.
+struct CXMLObjectTestAccess {
+    template <class Text>
+    static bool setNameType(CXMLObject& o, const Text* name, unsigned int type) {
+        return o.setNameType(name, type);
+    }
+    template <class Text>
+    static bool addAttribute(CXMLObject& o, const Text* name, const Text* value) {
+        return o.addAttribute(name, value);
+    }
+    static bool deleteAttribute(CXMLObject& o, const CPPoolString& name) { return o.deleteAttribute(name); }
+    static bool addUtf8(CXMLObject& o, const unsigned char* text) { return o.Add(text); }
+    static bool isValidName(const char* name) { return CXMLObject().IsValidName(name); }
+    static bool isValidName(const unsigned short* name) { return CXMLObject().IsValidName(name); }
+};
+
+}  // namespace tqcore
+
+namespace xmlobj_test {
+
+using namespace tqcore;
+
+inline CPPoolString PS(const char16_t* text) { return CStringPool::GetStringRef(text); }
+inline const unsigned short* W(const char16_t* text) { return reinterpret_cast<const unsigned short*>(text); }
+inline std::u16string Text(const CPPoolString& s) { return s.isnull() ? u"<null>" : std::u16string(s.c16()); }
+inline CXMLObject Node(const char16_t* name) { return CXMLObject(PS(name)); }
+
+// Records every assumption report while alive.
+class ReportRecorder {
+public:
+    struct Report {
+        std::string expression, title, file, function;
+        unsigned int line;
+    };
+    ReportRecorder() { m_previous = SetDetailedMessageBoxHook(&Record); s_reports.clear(); }
+    ~ReportRecorder() { SetDetailedMessageBoxHook(m_previous); }
+    const std::vector<Report>& reports() const { return s_reports; }
+
+private:
+    static bool Record(const char* expression, const char* title, const char* file, unsigned int line,
+                       const char* function) {
+        s_reports.push_back({expression, title, file, function, line});
+        return false;
+    }
+    static inline std::vector<Report> s_reports;
+    DetailedMessageBoxHook m_previous;
+};
+
+// Makes core allocations fail after `allowed` more while alive.
+class AllocationFailure {
+public:
+    explicit AllocationFailure(std::int64_t allowed) { SetAllocationFailureCountdown(allowed); }
+    ~AllocationFailure() { SetAllocationFailureCountdown(-1); }
+};
+
+// Allocated bytes of a list, from its memory figures.
+template <class List>
+std::uint64_t AllocatedBytes(const List& list) {
+    std::uint64_t used = 0, spare = 0;
+    list.GetMemUsage(used, spare);
+    return used + spare;
+}
+
+}  // namespace xmlobj_test
