@@ -1,0 +1,22 @@
+// Feeds arbitrary bytes to every width of the text loader.
+#include <tqxml/tqxml.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    tqcore::CXMLDoc doc;
+    // Narrow widths: the bytes as they are, terminated.
+    std::vector<char> narrow(data, data + size);
+    narrow.push_back(0);
+    doc.OpenDocText(narrow.data(), 2);
+    doc.OpenDocText(reinterpret_cast<const unsigned char*>(narrow.data()), 2);
+    doc.OpenDocText(static_cast<const void*>(narrow.data()), 2);
+    // UTF-16: the bytes as units, terminated.
+    std::vector<unsigned short> wide(size / 2 + 1, 0);
+    std::memcpy(wide.data(), data, size / 2 * 2);
+    doc.OpenDocText(wide.data(), 2);
+    doc.OpenDocText(static_cast<const void*>(wide.data()), 2);
+    return 0;
+}

@@ -1,0 +1,415 @@
+#pragma once
+// The block parser, written once for the three unit widths. It works in place
+// on the document's zero-terminated buffer: pieces are cut out by writing
+// terminators, references are decoded and white space is collapsed over text
+// already read, and each finished piece goes straight to the node operations.
+//
+// Every step that can fail records its code and position before it scans and
+// leaves the record standing when it succeeds; a failure without a code of
+// its own reports the record that stands.
+#include <initializer_list>
+#include <type_traits>
+#include <vector>
+
+#include "parser/unit_traits.h"
+#include "tqcore/pool.h"
+#include "tqxml/xmldoc.h"
+
+namespace tqcore {
+
+template <class T>
+class CXMLDoc::BlockParser {
+public:
+    explicit BlockParser(CXMLDoc& doc) noexcept : m_doc(doc) {}
+
+    T* SkipWhitespace(T* p) const noexcept {
+        while (isSpace(*p)) ++p;
+        return p;
+    }
+
+    T* SetErrorPosition(T* p, unsigned int code) noexcept {
+        m_doc.m_pErrorPos = p;
+        m_doc.m_uErrorCode = code;
+        return nullptr;
+    }
+
+    // Classifies the construct at `p`, terminates it and returns where parsing
+    // goes on (the construct itself for data and CDATA).
+    T* Tag_FindEnd(T* p, unsigned int& kind) noexcept {
+        kind = CXML_TAG_NONE;
+        if (*p == 0) return SetErrorPosition(p, 1);
+        if (*p != T('<')) {
+            kind = CXML_TAG_DATA;
+            return p;
+        }
+        T* q = p + 1;
+        if (startsWith(q, "!--")) return findCommentEnd(p, kind);
+        if (startsWith(q, "![CDATA[")) {
+            kind = CXML_TAG_CDATA;
+            return p;
+        }
+        unsigned int found;
+        T* s = q + 1;
+        if (*q == T('!'))
+            found = CXML_TAG_DECLARATION;
+        else if (*q == T('/'))
+            found = CXML_TAG_END;
+        else if (*q == T('?'))
+            found = CXML_TAG_PROCESS;
+        else if (classOf(*q) & parser::kNameStart) {
+            found = CXML_TAG_START;
+            s = q;
+        } else
+            return SetErrorPosition(q, 15);
+
+        T* g = findTagClose(s, found == CXML_TAG_DECLARATION);
+        if (!g) return nullptr;
+        if (found == CXML_TAG_PROCESS) {
+            if (g[-1] != T('?')) return SetErrorPosition(g - 1, 5);
+            g[-1] = 0;
+        } else if (g[-1] == T('/')) {
+            g[-1] = 0;
+            found = CXML_TAG_EMPTY;
+        }
+        *g = 0;
+        kind = found;
+        return g + 1;
+    }
+
+    // Cuts the name off a tag's text; `attrib` gets what follows the white
+    // space after it. Returns the name's end.
+    T* Tag_FindNameAttrib(T* p, T*& attrib) noexcept {
+        T* q = p;
+        for (;; ++q) {
+            const std::uint8_t c = classOf(*q);
+            if (c & parser::kNameChar) continue;
+            if (*q == 0 || (c & parser::kSpace)) break;
+            return SetErrorPosition(q, 15);
+        }
+        if (*q == 0) {
+            attrib = q;
+            return q;
+        }
+        attrib = SkipWhitespace(q);
+        *q = 0;
+        return q;
+    }
+
+    bool Tag_GetAttributes(T* q, CXMLObject& node) {
+        for (;;) {
+            if (!(classOf(*q) & parser::kNameStart)) return fail(q, 15);
+            T* name = q;
+            do ++q;
+            while (classOf(*q) & parser::kNameChar);
+            if (*q != T('=') && !isSpace(*q)) return fail(q, 15);
+            T* nameEnd = q;
+            SetErrorPosition(nameEnd, 6);
+            T* v = SkipWhitespace(q);
+            if (*v != T('=')) return false;
+            v = SkipWhitespace(v + 1);
+            if (*v != T('"') && *v != T('\'')) return false;
+            *nameEnd = 0;
+            T* close = Data_FindAndFormat(v + 1, *v);
+            if (!close || !addAttribute(node, name, nameEnd, v + 1)) return false;
+            q = SkipWhitespace(close + 1);
+            if (*q == 0) return true;
+        }
+    }
+
+    // Decodes data or an attribute value in place up to `term`; returns the
+    // position of `term` in the raw text.
+    T* Data_FindAndFormat(T* p, T term) noexcept {
+        T* r = p;
+        T* w = p;
+        T* e = p;  // after the last unit that counts: trailing white space is dropped
+        for (;;) {
+            const T u = *r;
+            if (!isDataStop(u)) {
+                *w++ = u;
+                e = w;
+                ++r;
+                continue;
+            }
+            if (u == 0) return SetErrorPosition(r, 10);
+            if (u == T('&')) {
+                r = decodeReference(r, w);
+                if (!r) return nullptr;
+                e = w;
+            } else if (u == T('<') && startsWith(r, "<![CDATA[")) {
+                SetErrorPosition(r, 9);
+                T* s = r + 9;
+                for (; !(s[0] == T(']') && s[1] == T(']') && s[2] == T('>')); ++s) {
+                    if (*s == 0) return nullptr;
+                    *w++ = *s;
+                }
+                e = w;
+                r = s + 3;
+            } else if (u == term) {
+                *e = 0;
+                return r;
+            } else if (!isSpace(u)) {
+                *w++ = u;
+                e = w;
+                ++r;
+            } else {
+                if (w[-1] != T(' ')) *w++ = T(' ');
+                ++r;
+            }
+        }
+    }
+
+    void dtoc(T*& w, T* digits) noexcept {
+        unsigned short value = 0;
+        for (; *digits >= T('0') && *digits <= T('9'); ++digits)
+            value = static_cast<unsigned short>(value * 10 + (*digits - T('0')));
+        Traits::PutChar(w, value);
+    }
+
+    void xtoc(T*& w, T* digits) noexcept {
+        unsigned short value = 0;
+        for (int d; (d = hexValue(*digits)) >= 0; ++digits) value = static_cast<unsigned short>(value * 16 + d);
+        Traits::PutChar(w, value);
+    }
+
+    // Parses the block at `p` (an element with all its content, a data run, a
+    // comment, a processing instruction or a declaration) into `parent`.
+    // Nesting is kept on an explicit stack, so depth costs heap, not stack.
+    T* ProcessBlock(T* p, CXMLObject& parent) {
+        std::vector<OpenElement> open;  // elements whose end tag is still to come
+        T* c = p;
+        for (;;) {
+            unsigned int kind;
+            T* g = Tag_FindEnd(c, kind);
+            if (!g) return nullptr;
+            T* next;
+            if (kind == CXML_TAG_START) {
+                next = openElement(c, g, open);
+                if (!next) return nullptr;
+            } else {
+                next = leafBlock(c, kind, g, open.empty() ? parent : open.back().node);
+                if (!next || open.empty()) return next;
+                next = SkipWhitespace(next);
+                if (*next == 0) return nullptr;
+            }
+            while (next[0] == T('<') && next[1] == T('/')) {
+                T* g2 = Tag_FindEnd(next, kind);
+                if (kind != CXML_TAG_END) return SetErrorPosition(next, 11);
+                if (!equals(next + 2, open.back().name)) return SetErrorPosition(next, 13);
+                CXMLObject& up = open.size() > 1 ? open[open.size() - 2].node : parent;
+                if (!up.Add(open.back().node)) return SetErrorPosition(next, 14);
+                open.pop_back();
+                if (open.empty()) return g2;
+                next = SkipWhitespace(g2);
+                if (*next == 0) return nullptr;
+            }
+            c = next;
+        }
+    }
+
+private:
+    using Traits = parser::UnitTraits<T>;
+
+    struct OpenElement {
+        CXMLObject node;
+        const T* name;
+    };
+
+    static std::uint8_t classOf(T u) noexcept { return parser::ClassOf(Traits::Widen(u)); }
+    static bool isSpace(T u) noexcept { return classOf(u) & parser::kSpace; }
+
+    // Delimiter sets of the two hot loops, as look-up tables over ASCII.
+    struct StopSet {
+        bool at[128];
+    };
+    static constexpr StopSet makeStops(std::initializer_list<unsigned> units) {
+        StopSet t{};
+        for (unsigned c : units) t.at[c] = true;
+        return t;
+    }
+    static bool inSet(const StopSet& set, T u) noexcept {
+        const unsigned i = Traits::Index(u);
+        return i < 128 && set.at[i];
+    }
+    // What ends a plain run of data: the terminator, references, "<", quotes
+    // (the value terminators) and white space.
+    static bool isDataStop(T u) noexcept {
+        static constexpr StopSet kStops = makeStops({0, '&', '<', '"', '\'', 0x20, 0x0A, 0x0D, 0x09});
+        return inSet(kStops, u);
+    }
+    // What a tag scan must look at: the terminator, quotes, "[" and ">".
+    static bool isTagStop(T u) noexcept {
+        static constexpr StopSet kStops = makeStops({0, '"', '\'', '[', '>'});
+        return inSet(kStops, u);
+    }
+
+    static int hexValue(T u) noexcept {
+        if (u >= T('0') && u <= T('9')) return u - T('0');
+        if (u >= T('a') && u <= T('f')) return u - T('a') + 10;
+        if (u >= T('A') && u <= T('F')) return u - T('A') + 10;
+        return -1;
+    }
+
+    // `lit` is ASCII, so it compares the same against every width; a
+    // terminator in `p` ends the comparison.
+    static bool startsWith(const T* p, const char* lit) noexcept {
+        for (; *lit; ++p, ++lit)
+            if (*p != T(*lit)) return false;
+        return true;
+    }
+    static bool isLiteral(const T* p, const char* lit) noexcept {
+        while (*lit && *p == T(*lit)) ++p, ++lit;
+        return *lit == 0 && *p == 0;
+    }
+    static bool equals(const T* a, const T* b) noexcept {
+        while (*a && *a == *b) ++a, ++b;
+        return *a == *b;
+    }
+
+    bool fail(T* p, unsigned int code) noexcept {
+        SetErrorPosition(p, code);
+        return false;
+    }
+
+    // The comment closes at the first "-->" that begins after "<!--".
+    T* findCommentEnd(T* p, unsigned int& kind) noexcept {
+        SetErrorPosition(p + 1, 2);
+        if (p[4] == 0) return nullptr;
+        T* r = p + 5;  // the second dash of a candidate "-->"
+        for (; !(r[0] == T('-') && r[-1] == T('-') && r[1] == T('>')); ++r)
+            if (*r == 0) return nullptr;
+        r[-1] = 0;
+        kind = CXML_TAG_COMMENT;
+        return r + 2;
+    }
+
+    // The ">" that closes a tag whose text starts at `s`, skipping quoted
+    // text and, in declarations, bracketed text.
+    T* findTagClose(T* s, bool declaration) noexcept {
+        if (*s == 0) return nullptr;
+        for (T* u = s;; ++u) {
+            while (!isTagStop(*u)) ++u;
+            const T c = *u;
+            if (c == T('>')) return u;
+            if (c == 0) return nullptr;
+            if (c == T('"') || c == T('\'')) {
+                SetErrorPosition(u, 3);
+                do {
+                    if (*++u == 0) return nullptr;
+                } while (*u != c);
+            } else if (c == T('[') && declaration) {
+                SetErrorPosition(u, 4);
+                for (unsigned depth = 1; depth;) {
+                    const T b = *++u;
+                    if (b == 0) return nullptr;
+                    if (b == T('['))
+                        ++depth;
+                    else if (b == T(']'))
+                        --depth;
+                }
+            }
+        }
+    }
+
+    // Decodes the reference at `r` (an "&") to `w`; returns the unit after its ";".
+    T* decodeReference(T* r, T*& w) noexcept {
+        T* c = r + 1;
+        if (*c == 0) return SetErrorPosition(r, 7);
+        while (*c != T(';'))
+            if (*++c == 0) return SetErrorPosition(r, 7);
+        if (r[1] == T('#')) {
+            if (r[2] == T('x'))
+                xtoc(w, r + 3);
+            else
+                dtoc(w, r + 2);
+            return c + 1;
+        }
+        *c = 0;
+        static constexpr struct {
+            const char* name;
+            char text;
+        } kEntities[] = {{"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"apos", '\''}, {"quot", '"'}};
+        for (const auto& entity : kEntities)
+            if (isLiteral(r + 1, entity.name)) {
+                *w++ = T(entity.text);
+                return c + 1;
+            }
+        return SetErrorPosition(r, 8);
+    }
+
+    // An "xml" declaration's text must begin version=, one unit, then "1.0".
+    static bool isVersion10(const T* attrib) noexcept {
+        return startsWith(attrib, "version=") && attrib[8] != 0 && startsWith(attrib + 9, "1.0");
+    }
+
+    // Start tag at `c` closed at `g`: names the node, reads its attributes and
+    // opens it; returns its first content position.
+    T* openElement(T* c, T* g, std::vector<OpenElement>& open) {
+        CXMLObject node;
+        if (!nameNode(c + 1, node)) return nullptr;
+        T* content = SkipWhitespace(g);
+        if (*content == 0) return SetErrorPosition(g, 1);
+        SetErrorPosition(c, 11);
+        open.push_back(OpenElement{std::move(node), c + 1});
+        return content;
+    }
+
+    // Every block that opens no element; returns the position after it.
+    T* leafBlock(T* c, unsigned int kind, T* g, CXMLObject& into) {
+        switch (kind) {
+            case CXML_TAG_COMMENT:
+            case CXML_TAG_DECLARATION:
+                return g;
+            case CXML_TAG_PROCESS: {
+                T* target = c + 2;
+                T* attrib = target;
+                Tag_FindNameAttrib(target, attrib);  // a bad target is just skipped
+                if (isLiteral(target, "xml") && !isVersion10(attrib)) return SetErrorPosition(target, 12);
+                return g;
+            }
+            case CXML_TAG_EMPTY: {
+                CXMLObject node;
+                if (!nameNode(c + 1, node)) return nullptr;
+                if (!into.Add(node)) return SetErrorPosition(c, 14);
+                return g;
+            }
+            case CXML_TAG_DATA:
+            case CXML_TAG_CDATA: {
+                T* t = Data_FindAndFormat(c, T('<'));
+                if (!t) return nullptr;
+                const bool refused = (kind == CXML_TAG_DATA || *c != 0) && !addData(into, c);
+                if (refused) return SetErrorPosition(c, 14);
+                *t = T('<');
+                return t;
+            }
+            default:  // an end tag, or nothing, where a block is expected
+                return nullptr;
+        }
+    }
+
+    // Splits the tag text at `text` into name and attributes and builds the node.
+    bool nameNode(T* text, CXMLObject& node) {
+        T* attrib = text;
+        T* nameEnd = Tag_FindNameAttrib(text, attrib);
+        if (!nameEnd) return false;
+        if constexpr (std::is_same_v<T, unsigned short>)
+            node.setNameType(CStringPool::GetStringRefn(text, static_cast<unsigned int>(nameEnd - text)),
+                             CXML_TYPE_EMPTY);
+        else
+            node.setNameType(text, CXML_TYPE_EMPTY);
+        return *attrib == 0 || Tag_GetAttributes(attrib, node);
+    }
+
+    static bool addAttribute(CXMLObject& node, T* name, T* nameEnd, T* value) {
+        if constexpr (std::is_same_v<T, unsigned short>)
+            return node.addAttribute(CStringPool::GetStringRefn(name, static_cast<unsigned int>(nameEnd - name)),
+                                     CStringPool::GetStringRef(value));
+        else
+            return node.addAttribute(name, value);
+    }
+
+    static bool addData(CXMLObject& node, T* text) { return node.Add(static_cast<const T*>(text)); }
+
+    CXMLDoc& m_doc;
+};
+
+}  // namespace tqcore

@@ -1,0 +1,172 @@
+// The open entry points: text in memory of each width, files by path and
+// open handles. Each copies the text into the document's buffer, parses it
+// with the scanner of its width and lets the buffer go again.
+#include <csignal>
+#include <cstring>
+
+#include "parser/guarded_read.h"
+#include "tqcore/diag.h"
+#include "tqcore/fileutil.h"
+#include "tqcore/log.h"
+#include "tqplatform/files.h"
+#include "tqxml/xmldoc.h"
+
+namespace tqcore {
+namespace {
+
+constexpr unsigned int kSourceHandle = 0;
+constexpr unsigned int kSourceMemory = 1;
+// The text size is kept in 32 bits with room for the closing zero unit.
+constexpr std::size_t kMaxTextBytes = 0xFFFFFFFFu - 2;
+constexpr std::uint32_t kMinFileText = 4;
+constexpr std::uint32_t kRetryMs = 10;
+constexpr unsigned int kPathUnits = 260;
+
+const unsigned short* W(const char16_t* text) { return reinterpret_cast<const unsigned short*>(text); }
+
+template <class T>
+std::size_t UnitCount(const T* text) {
+    std::size_t n = 0;
+    while (text[n]) ++n;
+    return n;
+}
+
+bool HasUtf8Mark(const unsigned char* text) { return text[0] == 0xEF && text[1] == 0xBB && text[2] == 0xBF; }
+
+}  // namespace
+
+template <class T>
+bool CXMLDoc::openText(const T* text, const unsigned short* context, unsigned int report) {
+    const std::size_t units = UnitCount(text);
+    if (units > kMaxTextBytes / sizeof(T)) return false;
+    m_uTextStart = 0;
+    m_uTextSize = static_cast<std::uint32_t>(units * sizeof(T));
+    if (!allocBuffer()) return false;
+    std::memcpy(m_pBuffer, text, m_uTextSize);
+    const bool parsed = OpenMem<T>(context, text, kSourceMemory, report);
+    releaseBuffer();
+    return parsed;
+}
+
+bool CXMLDoc::OpenDocText(const unsigned short* text, unsigned int report) {
+    discard();
+    if (!text) return false;
+    if (*text == 0xFEFF) ++text;
+    return openText(text, W(u"(UNICODE text)"), report);
+}
+
+bool CXMLDoc::OpenDocText(const unsigned char* text, unsigned int report) {
+    discard();
+    if (!text) return false;
+    if (HasUtf8Mark(text)) text += 3;
+    return openText(text, W(u"(UTF8 text)"), report);
+}
+
+bool CXMLDoc::OpenDocText(const char* text, unsigned int report) {
+    discard();
+    if (!text) return false;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    if (HasUtf8Mark(bytes)) return OpenDocText(bytes + 3, report);
+    return openText(text, W(u"(ANSI text)"), report);
+}
+
+bool CXMLDoc::OpenDocText(const void* text, unsigned int report) {
+    discard();
+    if (!text) return false;
+    // The caller's memory is checked page by page before it is read.
+    parser::GuardedReader reader(text);
+    unsigned char b0 = 0, b1 = 0, b2 = 0;
+    std::uint32_t start = 0;
+    unsigned int unitBytes = 1;
+    bool readable = reader.Byte(0, b0);
+    if (readable && b0 == 0xFF) {
+        readable = reader.Byte(1, b1);
+        if (readable && b1 == 0xFE) start = 2, unitBytes = 2;
+    } else if (readable && b0 == 0xEF) {
+        readable = reader.Byte(1, b1) && (b1 != 0xBB || reader.Byte(2, b2));
+        if (readable && b1 == 0xBB && b2 == 0xBF) start = 3;
+    }
+    std::size_t units = 0;
+    const bool measured = readable && reader.Measure(start, unitBytes, kMaxTextBytes / unitBytes, units);
+    if (!measured) {
+        if (reader.FaultAddress()) AnalyseException(SIGSEGV, reader.FaultAddress());
+        m_uTextStart = 0;
+        m_uTextSize = 0;
+        return false;  // unreadable, or too long for a 32-bit size
+    }
+    m_uTextStart = start;
+    m_uTextSize = static_cast<std::uint32_t>(units * unitBytes);
+    if (!allocBuffer()) return false;
+    const unsigned char* source = static_cast<const unsigned char*>(text) + start;
+    std::memcpy(m_pBuffer, source, m_uTextSize);
+    const unsigned short* context = start == 2   ? W(u"(generic pvoid, UNICODE)")
+                                    : start == 3 ? W(u"(generic pvoid, UTF8)")
+                                                 : W(u"(generic pvoid, ANSI)");
+    const bool parsed = openByWidth(context, source, kSourceMemory, report);
+    releaseBuffer();
+    return parsed;
+}
+
+unsigned int CXMLDoc::OpenDocFile(const unsigned short* path, std::uint32_t timeout, unsigned int report) {
+    discard();
+    const std::uint32_t began = tqplat::GetTickCount();
+    void* handle;
+    for (;;) {
+        handle = tqplat::CreateFileW(path, tqplat::GENERIC_READ, tqplat::FILE_SHARE_READ, nullptr,
+                                     tqplat::OPEN_EXISTING, tqplat::FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (handle != tqplat::INVALID_HANDLE_VALUE) break;
+        const std::uint32_t error = tqplat::GetLastError();
+        if (error != tqplat::ERROR_SHARING_VIOLATION) return error;
+        if (tqplat::GetTickCount() - began >= timeout) return error;
+        tqplat::Sleep(kRetryMs);
+    }
+    const unsigned int result = OpenHandle(path, handle, report);
+    tqplat::CloseHandle(handle);
+    if (IsDebugOn()) wPrintf(3, 15, W(u" %s\r\n"), path);
+    return result;
+}
+
+unsigned int CXMLDoc::OpenDocHandle(void* handle, unsigned int report) {
+    unsigned short name[kPathUnits];
+    if (!FU_FilenameFromHandle(handle, name, kPathUnits)) std::memcpy(name, u"(handle)", sizeof u"(handle)");
+    return OpenHandle(name, handle, report);
+}
+
+unsigned int CXMLDoc::OpenHandle(const unsigned short* context, void* handle, unsigned int report) {
+    discard();
+    const std::uint32_t size = tqplat::GetFileSize(handle, nullptr);
+    if (size == tqplat::INVALID_FILE_SIZE || size < kMinFileText) return tqplat::ERROR_INVALID_DATA;
+    unsigned char mark[3];
+    std::uint32_t read = 0;
+    if (tqplat::SetFilePointer(handle, 0, nullptr, tqplat::FILE_BEGIN) == tqplat::INVALID_SET_FILE_POINTER ||
+        !tqplat::ReadFile(handle, mark, sizeof mark, &read, nullptr) || read != sizeof mark)
+        return tqplat::ERROR_INVALID_DATA;
+    if (mark[0] == 0xFF && mark[1] == 0xFE) {
+        m_uTextStart = 2;
+        m_uTextSize = (size - 2) & ~1u;
+    } else if (mark[0] == 0xEF && mark[1] == 0xBB) {
+        if (mark[2] != 0xBF) return tqplat::ERROR_INVALID_DATA;
+        m_uTextStart = 3;
+        m_uTextSize = size - 3;
+    } else {
+        m_uTextStart = 0;
+        m_uTextSize = size;
+    }
+    if (m_uTextStart != 3 && tqplat::SetFilePointer(handle, static_cast<std::int32_t>(m_uTextStart), nullptr,
+                                                    tqplat::FILE_BEGIN) == tqplat::INVALID_SET_FILE_POINTER)
+        return tqplat::ERROR_INVALID_DATA;
+    if (m_uTextSize < kMinFileText) return tqplat::ERROR_INVALID_DATA;
+    if (!allocBuffer()) return tqplat::GetLastError();
+    if (!tqplat::ReadFile(handle, m_pBuffer, m_uTextSize, &read, nullptr)) {
+        releaseBuffer();
+        return tqplat::ERROR_INVALID_DATA;
+    }
+    auto* bytes = static_cast<unsigned char*>(m_pBuffer);
+    bytes[read] = 0;
+    bytes[read + 1] = 0;
+    const bool parsed = openByWidth(context, handle, kSourceHandle, report);
+    releaseBuffer();
+    return parsed ? 0 : tqplat::ERROR_INVALID_DATA;
+}
+
+}  // namespace tqcore

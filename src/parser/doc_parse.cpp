@@ -1,0 +1,66 @@
+// Parsing the loaded buffer: the top level, the error hand-over and the
+// timing line.
+#include "parser/block_parser.h"
+#include "tqcore/diag.h"
+#include "tqcore/log.h"
+#include "tqcore/timing.h"
+
+namespace tqcore {
+
+template <class T>
+CXMLDoc::ParseResult CXMLDoc::parseBuffer() {
+    // A stale record must never be read as a position in this buffer.
+    m_pErrorPos = nullptr;
+    m_uErrorCode = 0;
+    BlockParser<T> parser(*this);
+    T* p = parser.SkipWhitespace(static_cast<T*>(m_pBuffer));
+    if (*p != T('<')) return ParseResult::NotMarkup;
+    m_Content.setNameType(reinterpret_cast<const unsigned short*>(u"<Main>"), CXML_TYPE_ELEMENT);
+    while (*p) {
+        p = parser.ProcessBlock(p, m_Content);
+        if (!p) return ParseResult::Failed;
+        p = parser.SkipWhitespace(p);
+    }
+    return ParseResult::Parsed;
+}
+
+template <class T>
+bool CXMLDoc::OpenMem(const unsigned short* context, const void* source, unsigned int kind, unsigned int report) {
+    CHFLapse timer(false);
+    timer.Start();
+    m_Content.Free();
+    switch (parseBuffer<T>()) {
+        case ParseResult::NotMarkup:
+            return false;
+        case ParseResult::Failed:
+            return ParsingError(context, source, kind, report, parser::UnitTraits<T>::kUnitBytes);
+        case ParseResult::Parsed:
+            break;
+    }
+    timer.Stop();
+    if (IsDebugOn()) {
+        if (m_uTextSize > 4096)
+            wPrintf(3, 16, reinterpret_cast<const unsigned short*>(u"\rXMLDoc: Parsing time=%fms, %ukB"),
+                    static_cast<double>(timer), m_uTextSize / 1024);
+        else
+            wPrintf(3, 16, reinterpret_cast<const unsigned short*>(u"\rXMLDoc: Parsing time=%fms, %u bytes"),
+                    static_cast<double>(timer), m_uTextSize);
+    }
+    return true;
+}
+
+bool CXMLDoc::openByWidth(const unsigned short* context, const void* source, unsigned int kind,
+                          unsigned int report) {
+    if (m_uTextStart == 2) return OpenMem<unsigned short>(context, source, kind, report);
+    if (m_uTextStart == 3) return OpenMem<unsigned char>(context, source, kind, report);
+    return OpenMem<char>(context, source, kind, report);
+}
+
+template CXMLDoc::ParseResult CXMLDoc::parseBuffer<char>();
+template CXMLDoc::ParseResult CXMLDoc::parseBuffer<unsigned char>();
+template CXMLDoc::ParseResult CXMLDoc::parseBuffer<unsigned short>();
+template bool CXMLDoc::OpenMem<char>(const unsigned short*, const void*, unsigned int, unsigned int);
+template bool CXMLDoc::OpenMem<unsigned char>(const unsigned short*, const void*, unsigned int, unsigned int);
+template bool CXMLDoc::OpenMem<unsigned short>(const unsigned short*, const void*, unsigned int, unsigned int);
+
+}  // namespace tqcore

@@ -1,0 +1,80 @@
+#pragma once
+// What differs between the three text widths the parser reads: how a unit is
+// classified, which code page narrow text is in, and how a character
+// reference is written back into the text.
+#include <cstdint>
+#include <initializer_list>
+
+#include "tqplatform/codepage.h"
+#include "tqxml/xmlcharclass.h"
+
+namespace tqcore::parser {
+
+// Class bits of one widened unit.
+constexpr std::uint8_t kSpace = 1;
+constexpr std::uint8_t kNameStart = 2;
+constexpr std::uint8_t kNameChar = 4;
+
+// The classes of U+0000..U+00FF, precomputed: the scanner asks for them on
+// every unit. Must agree with IsXMLSpace, IsXMLNameStartChar and
+// IsXMLNameChar (checked by the tests).
+struct Latin1Classes {
+    std::uint8_t bits[256];
+};
+
+constexpr Latin1Classes MakeLatin1Classes() {
+    Latin1Classes t{};
+    for (unsigned c : {0x20u, 0x0Au, 0x0Du, 0x09u}) t.bits[c] = kSpace;
+    auto letter = [](unsigned c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7);
+    };
+    for (unsigned c = 0; c < 256; ++c) {
+        if (letter(c) || c == '_' || c == ':')
+            t.bits[c] = kNameStart | kNameChar;
+        else if ((c >= '0' && c <= '9') || c == '.' || c == '-' || c == 0xB7)
+            t.bits[c] = kNameChar;
+    }
+    return t;
+}
+inline constexpr Latin1Classes kLatin1Classes = MakeLatin1Classes();
+
+inline std::uint8_t ClassOf(unsigned short unit) {
+    if (unit < 256) return kLatin1Classes.bits[unit];
+    if (IsXMLNameStartChar(unit)) return kNameStart | kNameChar;
+    return IsXMLNameChar(unit) ? kNameChar : 0;
+}
+
+// Writes the UTF-16 unit `value` at `out` in the target code page; returns
+// the bytes written (0 when the conversion fails).
+int PutNarrowChar(std::uint32_t codePage, char* out, unsigned short value);
+
+template <class T>
+struct UnitTraits;
+
+template <>
+struct UnitTraits<char> {
+    static unsigned short Widen(char c) { return XMLUnitFromChar(c); }
+    static unsigned Index(char c) { return static_cast<unsigned char>(c); }
+    static void PutChar(char*& w, unsigned short value) { w += PutNarrowChar(tqplat::CP_ACP, w, value); }
+    static constexpr unsigned int kUnitBytes = 1;
+};
+
+template <>
+struct UnitTraits<unsigned char> {
+    static unsigned short Widen(unsigned char c) { return XMLUnitFromByte(c); }
+    static unsigned Index(unsigned char c) { return c; }
+    static void PutChar(unsigned char*& w, unsigned short value) {
+        w += PutNarrowChar(tqplat::CP_UTF8, reinterpret_cast<char*>(w), value);
+    }
+    static constexpr unsigned int kUnitBytes = 1;
+};
+
+template <>
+struct UnitTraits<unsigned short> {
+    static unsigned short Widen(unsigned short c) { return c; }
+    static unsigned Index(unsigned short c) { return c; }
+    static void PutChar(unsigned short*& w, unsigned short value) { *w++ = value; }
+    static constexpr unsigned int kUnitBytes = 2;
+};
+
+}  // namespace tqcore::parser

@@ -1,0 +1,235 @@
+// Loading: the entry points, width detection from byte-order marks, files
+// and handles, the root and its first element, and the timing lines.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <regex>
+#include <thread>
+
+#include "capture.h"
+#include "parser_test_support.h"
+#include "temp_files.h"
+#include "tqplatform/files.h"
+
+namespace tqcore {
+namespace {
+
+using parsertest::Tree;
+using parsertest::U16;
+using parsertest::Utf16Bytes;
+
+enum class Entry { Generic, Ansi, Utf8, Wide };
+
+bool Open(CXMLDoc& doc, Entry entry, const std::string& bytes) {
+    switch (entry) {
+        case Entry::Generic: {
+            std::string copy = bytes + std::string(2, '\0');
+            return doc.OpenDocText(static_cast<const void*>(copy.data()), CXML_REPORT_SILENT);
+        }
+        case Entry::Ansi:
+            return doc.OpenDocText(bytes.c_str(), CXML_REPORT_SILENT);
+        case Entry::Utf8:
+            return doc.OpenDocText(reinterpret_cast<const unsigned char*>(bytes.c_str()), CXML_REPORT_SILENT);
+        case Entry::Wide: {
+            std::u16string wide(bytes.size() / 2 + 1, u'\0');
+            std::memcpy(wide.data(), bytes.data(), bytes.size() & ~std::size_t{1});
+            return doc.OpenDocText(wide.c_str(), CXML_REPORT_SILENT);
+        }
+    }
+    return false;
+}
+
+TEST(Load, EntryPointsDetectTheWidth) {
+    const std::string e_acute_utf8 = "\xC3\xA9";
+    struct Case {
+        Entry entry;
+        std::string bytes;
+        const char* tree;  // "-" when the open fails
+    };
+    const Case cases[] = {
+        {Entry::Generic, "\xFF\xFE" + Utf16Bytes("<a>\xE9</a>"), "<Main>(a{\xC3\xA9})"},
+        {Entry::Generic, "\xEF\xBB\xBF<a>" + e_acute_utf8 + "</a>", "<Main>(a{\xC3\xA9})"},
+        {Entry::Generic, "<a>\xE9</a>", "<Main>(a{\xC3\xA9})"},
+        // UTF-16 without a mark reads as ANSI: "<" and then a zero byte.
+        {Entry::Generic, Utf16Bytes("<a/>"), "-"},
+        {Entry::Ansi, "\xEF\xBB\xBF<a>" + e_acute_utf8 + "</a>", "<Main>(a{\xC3\xA9})"},
+        {Entry::Ansi, "<a>" + e_acute_utf8 + "</a>", "<Main>(a{\xC3\x83\xC2\xA9})"},
+        {Entry::Utf8, "<a>" + e_acute_utf8 + "</a>", "<Main>(a{\xC3\xA9})"},
+        {Entry::Utf8, "\xEF\xBB\xBF<a/>", "<Main>(a)"},
+        {Entry::Wide, "\xFF\xFE" + Utf16Bytes("<a/>"), "<Main>(a)"},
+        {Entry::Wide, Utf16Bytes(" <a/>"), "<Main>(a)"},
+        {Entry::Ansi, "", "-"},
+        {Entry::Ansi, "text <a/>", "-"},
+        {Entry::Wide, Utf16Bytes("   "), "-"},
+    };
+    for (const Case& c : cases) {
+        CXMLDoc doc;
+        const bool opened = Open(doc, c.entry, c.bytes);
+        EXPECT_EQ(opened, std::string(c.tree) != "-") << static_cast<int>(c.entry) << ": " << c.bytes;
+        EXPECT_EQ(Tree(doc.GetContent()), c.tree) << static_cast<int>(c.entry) << ": " << c.bytes;
+    }
+}
+
+TEST(Load, NullTextFailsAndDropsThePreviousTree) {
+    CXMLDoc doc;
+    ASSERT_TRUE(doc.OpenDocText("<a/>", CXML_REPORT_SILENT));
+    EXPECT_FALSE(doc.OpenDocText(static_cast<const char*>(nullptr), CXML_REPORT_SILENT));
+    EXPECT_FALSE(doc.GetContent());
+    ASSERT_TRUE(doc.OpenDocText("<a/>", CXML_REPORT_SILENT));
+    EXPECT_FALSE(doc.OpenDocText(static_cast<const unsigned short*>(nullptr), CXML_REPORT_SILENT));
+    EXPECT_FALSE(doc.OpenDocText(static_cast<const unsigned char*>(nullptr), CXML_REPORT_SILENT));
+    EXPECT_FALSE(doc.OpenDocText(static_cast<const void*>(nullptr), CXML_REPORT_SILENT));
+    EXPECT_FALSE(doc.GetContent());
+}
+
+TEST(Load, RootAndFirstElement) {
+    CXMLDoc doc;
+    EXPECT_FALSE(doc.GetContentElement());
+    ASSERT_TRUE(doc.OpenDocText("<?xml version='1.0'?><!--c--><r><c/></r><s/>", CXML_REPORT_SILENT));
+    EXPECT_EQ(doc.GetContent().GetType(), CXML_TYPE_ELEMENT);
+    EXPECT_EQ(Tree(doc.GetContentElement()), "r(c)");
+
+    // Copies share the root; closing one leaves the other's tree alone.
+    CXMLDoc copy(doc);
+    ASSERT_TRUE(copy.GetContent().Rename(u"Renamed"));
+    EXPECT_EQ(Tree(doc.GetContent()), "Renamed(r(c) s)");
+    doc.Close();
+    EXPECT_FALSE(doc.GetContent());
+    EXPECT_FALSE(doc.GetContentElement());
+    EXPECT_EQ(Tree(copy.GetContentElement()), "r(c)");
+    CXMLDoc assigned;
+    assigned = copy;
+    EXPECT_EQ(Tree(assigned.GetContent()), "Renamed(r(c) s)");
+}
+
+unsigned int OpenFile(CXMLDoc& doc, const std::string& path, std::uint32_t timeout = 0) {
+    return doc.OpenDocFile(U16(path).c_str(), timeout, CXML_REPORT_SILENT);
+}
+
+TEST(Load, FilesByPath) {
+    parsertest::TempDir dir;
+    struct Case {
+        const char* name;
+        std::string bytes;
+        unsigned int result;
+        const char* tree;
+    };
+    const Case cases[] = {
+        {"four.xml", "<a/>", 0, "<Main>(a)"},
+        {"three.xml", "<a>", 13, "-"},
+        {"utf8.xml", "\xEF\xBB\xBF<a>\xC3\xA9</a>", 0, "<Main>(a{\xC3\xA9})"},
+        {"badmark.xml", "\xEF\xBB\x00<a/>", 13, "-"},
+        {"shortutf8.xml", "\xEF\xBB\xBF<a/", 13, "-"},
+        {"shortutf16.xml", "\xFF\xFE<\0", 13, "-"},
+        {"utf16.xml", "\xFF\xFE" + Utf16Bytes("<?xml version='1.0' encoding='UTF-8'?><a>\xE9</a>"), 0,
+         "<Main>(a{\xC3\xA9})"},
+        {"odd.xml", "\xFF\xFE" + Utf16Bytes("<a/>") + "x", 0, "<Main>(a)"},
+        {"ansi.xml", "<a>\xE9</a>", 0, "<Main>(a{\xC3\xA9})"},
+        {"mixed.xml", "<a>x<b/>y</a>", 13, "-"},
+        {"nomarkup.xml", "text", 13, "-"},
+        {"nul.xml", std::string("<a/>\0<b/>", 9), 0, "<Main>(a)"},
+    };
+    for (const Case& c : cases) {
+        CXMLDoc doc;
+        EXPECT_EQ(OpenFile(doc, dir.Write(c.name, c.bytes)), c.result) << c.name;
+        EXPECT_EQ(Tree(doc.GetContent()), c.tree) << c.name;
+    }
+}
+
+TEST(Load, MissingFileFailsAtOnce) {
+    parsertest::TempDir dir;
+    CXMLDoc doc;
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(OpenFile(doc, dir.Missing(), 5000), tqplat::ERROR_FILE_NOT_FOUND);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(1000));
+    EXPECT_NE(doc.OpenDocFile(static_cast<const unsigned short*>(nullptr), 0, CXML_REPORT_SILENT), 0u);
+}
+
+TEST(Load, LockedFileIsRetriedUntilTheTimeout) {
+    parsertest::TempDir dir;
+    const std::string path = dir.Write("locked.xml", "<a/>");
+    void* holder = tqplat::CreateFileW(reinterpret_cast<const unsigned short*>(U16(path).c_str()), tqplat::GENERIC_READ, 0, nullptr, tqplat::OPEN_EXISTING, 0,
+                                       nullptr);
+    ASSERT_NE(holder, tqplat::INVALID_HANDLE_VALUE);
+    CXMLDoc doc;
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(OpenFile(doc, path, 60), tqplat::ERROR_SHARING_VIOLATION);
+    EXPECT_GE(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(55));
+    tqplat::CloseHandle(holder);
+    EXPECT_EQ(OpenFile(doc, path, 60), 0u);
+}
+
+TEST(Load, HandlesAreReadFromTheStartAndStayOpen) {
+    parsertest::TempDir dir;
+    const std::string path = dir.Write("handle.xml", "<a><b/></a>");
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::lseek(fd, 5, SEEK_SET), 5);
+    CXMLDoc doc;
+    EXPECT_EQ(doc.OpenDocHandle(tqplat::HandleFromFd(fd), CXML_REPORT_SILENT), 0u);
+    EXPECT_EQ(Tree(doc.GetContent()), "<Main>(a(b))");
+    EXPECT_EQ(::lseek(fd, 0, SEEK_SET), 0);  // still open
+    EXPECT_EQ(::close(fd), 0);
+    EXPECT_EQ(doc.OpenDocHandle(tqplat::INVALID_HANDLE_VALUE, CXML_REPORT_SILENT), tqplat::ERROR_INVALID_DATA);
+}
+
+// Each thread keeps its own released buffer; documents on separate threads
+// share nothing else of the loader.
+TEST(Load, SeparateDocumentsOnSeparateThreads) {
+    std::vector<std::thread> threads;
+    std::atomic<int> parsed{0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t, &parsed] {
+            for (int i = 0; i < 200; ++i) {
+                const std::string text = "<r t='" + std::to_string(t) + "'>" + std::string(100 * (i % 7), 'x') + "</r>";
+                CXMLDoc doc;
+                const std::string expected = "r[t='" + std::to_string(t) + "']";
+                if (doc.OpenDocText(text.c_str(), CXML_REPORT_SILENT) &&
+                    Tree(doc.GetContentElement()).compare(0, expected.size(), expected) == 0)
+                    ++parsed;
+                doc.OpenDocText("<r>broken</q>", CXML_REPORT_SILENT);
+            }
+        });
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(parsed.load(), 800);
+}
+
+TEST(Load, TimingLinesWhenDebugIsOn) {
+    parsertest::TempDir dir;
+    std::string big = "<a>";
+    big += std::string(10000 - 7, 'x');
+    big += "</a>";
+    const std::string path = dir.Write("big.xml", big);
+    {
+        parsertest::Capture capture(true);
+        CXMLDoc doc;
+        ASSERT_EQ(OpenFile(doc, path), 0u);
+        const auto& log = parsertest::Capture::Log();
+        ASSERT_EQ(log.size(), 2u);
+        EXPECT_EQ(log[0].selector1, 3u);
+        EXPECT_EQ(log[0].selector2, 16u);
+        EXPECT_TRUE(std::regex_match(log[0].text, std::regex("\rXMLDoc: Parsing time=[0-9]+\\.[0-9]+ms, 9kB")))
+            << log[0].text;
+        EXPECT_EQ(log[1].selector1, 3u);
+        EXPECT_EQ(log[1].selector2, 15u);
+        EXPECT_EQ(log[1].text, " " + path + "\r\n");
+
+        parsertest::Capture::Log().clear();
+        const std::string small = "<a>" + std::string(200 - 7, 'y') + "</a>";
+        ASSERT_TRUE(doc.OpenDocText(small.c_str(), CXML_REPORT_SILENT));
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_TRUE(std::regex_match(log[0].text, std::regex("\rXMLDoc: Parsing time=[0-9]+\\.[0-9]+ms, 200 bytes")))
+            << log[0].text;
+    }
+    parsertest::Capture quiet(false);
+    CXMLDoc doc;
+    ASSERT_EQ(OpenFile(doc, path), 0u);
+    EXPECT_TRUE(parsertest::Capture::Log().empty());
+}
+
+}  // namespace
+}  // namespace tqcore

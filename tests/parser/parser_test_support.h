@@ -1,0 +1,89 @@
+#pragma once
+// Shared helpers of the parser tests: text in every width, a compact text
+// form of trees, and direct parses that expose the error record.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "tqplatform/codepage.h"
+#include "tqxml/xmldoc.h"
+#include "tqxml/xmlobj.h"
+
+namespace tqcore {
+
+// Reaches the document's error record: parses `text` in a caller-owned buffer
+// with the scanner of its unit type.
+struct CXMLDocTestAccess {
+    struct Outcome {
+        bool parsed;            // else failed (or not markup)
+        unsigned int code;      // the error record
+        std::ptrdiff_t offset;  // in units from the buffer start; -1 when none
+    };
+
+    template <class T>
+    static Outcome Parse(CXMLDoc& doc, std::vector<T> text) {
+        text.push_back(0);
+        text.push_back(0);  // byte scanners need one zero, UTF-16 one zero unit
+        doc.discard();
+        doc.m_pBuffer = text.data();
+        doc.m_uTextSize = static_cast<std::uint32_t>((text.size() - 2) * sizeof(T));
+        const bool parsed = doc.parseBuffer<T>() == CXMLDoc::ParseResult::Parsed;
+        if (!parsed) doc.m_Content.Free();
+        const Outcome out{parsed, doc.m_uErrorCode,
+                          doc.m_pErrorPos ? static_cast<T*>(doc.m_pErrorPos) - text.data() : -1};
+        doc.m_pBuffer = nullptr;
+        return out;
+    }
+};
+
+// Reads a node's children and data whatever its type (the public readers
+// hide both on a node that has the two).
+struct CXMLObjectTestAccess {
+    static const CXMLObject* Children(const CXMLObject& node, unsigned int& count) {
+        count = 0;
+        return node.m_pO ? node.m_pO->m_Elements.GetArray(count) : nullptr;
+    }
+    static CPPoolString Data(const CXMLObject& node) { return node.m_pO ? node.m_pO->m_Data : CPPoolString(); }
+};
+
+namespace parsertest {
+
+inline std::vector<unsigned short> Wide(const std::u16string& s) { return {s.begin(), s.end()}; }
+inline std::vector<char> Ansi(const std::string& s) { return {s.begin(), s.end()}; }
+inline std::vector<unsigned char> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+// Widens ASCII text.
+inline std::u16string U16(const std::string& s) { return {s.begin(), s.end()}; }
+
+inline std::string Utf8(const unsigned short* text) {
+    if (!text) return "(null)";
+    std::u16string w(reinterpret_cast<const char16_t*>(text));
+    if (w.empty()) return "";
+    std::string out(w.size() * 3, '\0');
+    const int n = tqplat::WideCharToMultiByte(tqplat::CP_UTF8, 0, text, static_cast<int>(w.size()), out.data(),
+                                              static_cast<int>(out.size()), nullptr, nullptr);
+    out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return out;
+}
+
+// name[attr='v' ...]{data}(child child): one line per tree, in UTF-8.
+inline std::string Tree(const CXMLObject& node) {
+    if (!node) return "-";
+    std::string out = Utf8(node.GetName());
+    unsigned int count = 0;
+    if (const CXMLAttribute* attribs = node.GetAttributes(count); attribs && count) {
+        out += '[';
+        for (unsigned int i = 0; i < count; ++i)
+            out += (i ? " " : "") + Utf8(attribs[i].GetName()) + "='" + Utf8(attribs[i].GetValue()) + "'";
+        out += ']';
+    }
+    if (const CPPoolString data = CXMLObjectTestAccess::Data(node); !data.isnull()) out += "{" + Utf8(data) + "}";
+    if (const CXMLObject* children = CXMLObjectTestAccess::Children(node, count); children && count) {
+        out += '(';
+        for (unsigned int i = 0; i < count; ++i) out += (i ? " " : "") + Tree(children[i]);
+        out += ')';
+    }
+    return out;
+}
+
+}  // namespace parsertest
+}  // namespace tqcore
