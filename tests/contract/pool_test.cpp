@@ -125,6 +125,26 @@ TEST(StringPool, AllocationFailureGivesNull) {
     EXPECT_FALSE(t.isnull());
 }
 
+TEST(StringPool, ReleasingSomeEntriesKeepsTheOthersFindable) {
+    // Many entries share probe runs; removing every third must leave the
+    // rest reachable and the removed ones gone.
+    std::size_t before = CStringPool::GetCount();
+    std::vector<std::u16string> texts;
+    for (int i = 0; i < 20000; ++i) texts.push_back(u"k" + std::u16string(1, char16_t(u'a' + i % 26)) + char16_t(0x100 + i / 26));
+    std::vector<CPPoolString> held;
+    for (const auto& t : texts) held.emplace_back(t.c_str());
+    ASSERT_EQ(CStringPool::GetCount(), before + texts.size());
+    for (std::size_t i = 0; i < held.size(); i += 3) held[i].Free();
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        CPPoolString found = CStringPool::QueryStringRefn(reinterpret_cast<const unsigned short*>(texts[i].data()),
+                                                          static_cast<unsigned int>(texts[i].size()));
+        ASSERT_EQ(found.isnull(), i % 3 == 0) << "entry " << i;
+        if (!found.isnull()) ASSERT_EQ(found, held[i]);
+    }
+    held.clear();
+    EXPECT_EQ(CStringPool::GetCount(), before);
+}
+
 TEST(StringPool, TwoThreadsInternAndReleaseTheSameTexts) {
     std::size_t before = CStringPool::GetCount();
     std::vector<std::u16string> names;

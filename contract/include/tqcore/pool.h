@@ -16,7 +16,6 @@ struct PoolEntry {
     std::uint32_t length;            // UTF-16 units without the terminator
     std::uint32_t hash;
     std::uint32_t shard;
-    PoolEntry* next;                 // bucket chain
     unsigned short text[1];          // length + 1 units, zero-terminated
 };
 TQCORE_API void ReleaseEntry(PoolEntry* entry) noexcept;  // holder count known to be 1 or less

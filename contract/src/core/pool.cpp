@@ -1,18 +1,20 @@
 // The string pool: sharded hash tables of counted entries. A look-up locks
 // one shard; a copy or a non-final release of a pooled string locks nothing.
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
 #include "alloc_fault.h"
 #include "spinlock.h"
+#include "tqcore/heap.h"
 #include "tqcore/pool.h"
 
 namespace tqcore {
 
 namespace detail {
 // The empty string lives outside the table and is never freed.
-PoolEntry g_emptyEntry{{1 << 30}, 0, 0, 0, nullptr, {0}};
+PoolEntry g_emptyEntry{{1 << 30}, 0, 0, 0, {0}};
 }  // namespace detail
 
 const CPPoolString CPPoolString::pempty(&detail::g_emptyEntry);
@@ -61,67 +63,121 @@ inline bool SameUnits(const unsigned short* a, const unsigned short* b, std::siz
     return i == count || LoadTail(a + i, count - i) == LoadTail(b + i, count - i);
 }
 
+// Entries up to 256 bytes come from block heaps of a few sizes, so that
+// interning a new text and dropping it again costs no general allocation.
+constexpr std::size_t kEntryClasses[] = {32, 48, 64, 96, 128, 192, 256};
+constexpr std::size_t kClassCount = sizeof(kEntryClasses) / sizeof(kEntryClasses[0]);
+
+std::size_t EntryBytes(std::uint32_t length) noexcept { return offsetof(PoolEntry, text) + (length + 1u) * 2u; }
+
+unsigned ClassOf(std::size_t bytes) noexcept {
+    unsigned c = 0;
+    while (c < kClassCount && kEntryClasses[c] < bytes) ++c;
+    return c;  // kClassCount: too large for the heaps
+}
+
+CFHeap* EntryHeaps() {
+    // Never destroyed: entries may be released during static destruction.
+    static CFHeap* heaps = [] {
+        auto* h = static_cast<CFHeap*>(std::malloc(sizeof(CFHeap) * kClassCount));
+        for (std::size_t c = 0; c < kClassCount; ++c)
+            new (h + c) CFHeap("_poolstrings", kEntryClasses[c], static_cast<std::uint32_t>(65536 / kEntryClasses[c]), 0, 0);
+        return h;
+    }();
+    return heaps;
+}
+
+PoolEntry* AllocEntry(std::uint32_t length) noexcept {
+    std::size_t bytes = EntryBytes(length);
+    unsigned c = ClassOf(bytes);
+    if (c < kClassCount) return static_cast<PoolEntry*>(EntryHeaps()[c].Alloc());
+    if (!detail::AllocationAllowed()) return nullptr;
+    return static_cast<PoolEntry*>(std::malloc(bytes));
+}
+
+void FreeEntry(PoolEntry* e) noexcept {
+    unsigned c = ClassOf(EntryBytes(e->length));
+    if (c < kClassCount)
+        EntryHeaps()[c].Free(e);
+    else
+        std::free(e);
+}
+
+// Open addressing with linear probing; a slot keeps the hash and length, so a
+// probe touches an entry only when both match.
+struct Slot {
+    std::uint32_t hash;
+    std::uint32_t length;
+    PoolEntry* entry;  // null: free
+};
+
 struct Shard {
     detail::SpinLock lock;
-    PoolEntry** buckets = nullptr;
-    std::size_t mask = 0;  // bucket count - 1
+    Slot* slots = nullptr;
+    std::size_t mask = 0;  // slot count - 1
     std::size_t count = 0;
 
-    PoolEntry* find(const unsigned short* text, std::uint32_t count, std::uint32_t hash) const noexcept {
-        if (!buckets) return nullptr;
-        for (PoolEntry* e = buckets[hash & mask]; e; e = e->next) {
-            if (e->hash == hash && e->length == count && SameUnits(e->text, text, count)) return e;
+    PoolEntry* find(const unsigned short* text, std::uint32_t length, std::uint32_t hash) const noexcept {
+        if (!slots) return nullptr;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            const Slot& s = slots[i];
+            if (!s.entry) return nullptr;
+            if (s.hash == hash && s.length == length && SameUnits(s.entry->text, text, length)) return s.entry;
         }
-        return nullptr;
+    }
+
+    void place(const Slot& slot) noexcept {
+        std::size_t i = slot.hash & mask;
+        while (slots[i].entry) i = (i + 1) & mask;
+        slots[i] = slot;
     }
 
     bool grow() noexcept {
-        std::size_t n = buckets ? (mask + 1) * 2 : 64;
-        auto** fresh = static_cast<PoolEntry**>(std::calloc(n, sizeof(PoolEntry*)));
+        std::size_t oldSize = slots ? mask + 1 : 0;
+        std::size_t n = oldSize ? oldSize * 2 : 64;
+        auto* fresh = static_cast<Slot*>(std::calloc(n, sizeof(Slot)));
         if (!fresh) return false;
-        if (buckets) {
-            for (std::size_t b = 0; b <= mask; ++b) {
-                for (PoolEntry* e = buckets[b]; e;) {
-                    PoolEntry* next = e->next;
-                    e->next = fresh[e->hash & (n - 1)];
-                    fresh[e->hash & (n - 1)] = e;
-                    e = next;
-                }
-            }
-            std::free(buckets);
-        }
-        buckets = fresh;
+        Slot* old = slots;
+        slots = fresh;
         mask = n - 1;
+        for (std::size_t i = 0; i < oldSize; ++i)
+            if (old[i].entry) place(old[i]);
+        std::free(old);
         return true;
     }
 
-    PoolEntry* insert(const unsigned short* text, std::uint32_t count, std::uint32_t hash,
+    PoolEntry* insert(const unsigned short* text, std::uint32_t length, std::uint32_t hash,
                       std::uint32_t shard) noexcept {
-        if ((!buckets || this->count >= mask + 1) && !grow() && !buckets) return nullptr;
-        if (!detail::AllocationAllowed()) return nullptr;
-        auto* e = static_cast<PoolEntry*>(std::malloc(offsetof(PoolEntry, text) + (count + 1u) * 2u));
+        // Keep the load at three quarters at most; a failed growth still
+        // inserts while a free slot remains.
+        if ((!slots || (count + 1) * 4 > (mask + 1) * 3) && !grow() && (!slots || count + 1 > mask)) return nullptr;
+        PoolEntry* e = AllocEntry(length);
         if (!e) return nullptr;
         new (&e->refs) std::atomic<std::int32_t>(1);
-        e->length = count;
+        e->length = length;
         e->hash = hash;
         e->shard = shard;
-        std::memcpy(e->text, text, count * 2u);
-        e->text[count] = 0;
-        PoolEntry*& head = buckets[hash & mask];
-        e->next = head;
-        head = e;
-        ++this->count;
+        std::memcpy(e->text, text, length * 2u);
+        e->text[length] = 0;
+        place(Slot{hash, length, e});
+        ++count;
         return e;
     }
 
-    void remove(PoolEntry* e) noexcept {
-        for (PoolEntry** link = &buckets[e->hash & mask]; *link; link = &(*link)->next) {
-            if (*link == e) {
-                *link = e->next;
-                --count;
-                return;
+    void remove(const PoolEntry* e) noexcept {
+        std::size_t i = e->hash & mask;
+        while (slots[i].entry != e) i = (i + 1) & mask;
+        // Shift later members of the probe run back over the hole.
+        for (std::size_t j = (i + 1) & mask; slots[j].entry; j = (j + 1) & mask) {
+            std::size_t home = slots[j].hash & mask;
+            bool between = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+            if (!between) {
+                slots[i] = slots[j];
+                i = j;
             }
         }
+        slots[i] = Slot{0, 0, nullptr};
+        --count;
     }
 };
 
@@ -145,7 +201,7 @@ void ReleaseEntry(PoolEntry* entry) noexcept {
     bool last = entry->refs.fetch_sub(1, std::memory_order_acq_rel) == 1;
     if (last) s.remove(entry);
     s.lock.unlock();
-    if (last) std::free(entry);
+    if (last) FreeEntry(entry);
 }
 
 }  // namespace detail
