@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian machine lacks to build, test and benchmark tqxml.
 set -euo pipefail
-packages=(cmake g++ clang libclang-rt-14-dev make pkg-config libgtest-dev libbenchmark-dev)
+packages=(cmake g++ clang libclang-rt-14-dev make pkg-config libgtest-dev libbenchmark-dev libxml2-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
