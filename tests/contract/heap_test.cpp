@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <set>
 #include <thread>
 #include <vector>
@@ -91,6 +92,27 @@ TEST(FixedHeap, TwoThreadsAllocateAndFreeAtOnce) {
     t1.join();
     t2.join();
     EXPECT_EQ(heap.GetUsedCount(), 0);
+}
+
+TEST(FixedHeap, HeapsBeyondTheCachedOnesShareOneStack) {
+    // More heaps than threads cache magazines for: the later ones work on
+    // their shared stack alone.
+    std::vector<std::unique_ptr<CFHeap>> heaps;
+    for (int i = 0; i < 80; ++i) heaps.push_back(std::make_unique<CFHeap>("many", 32, 8, i % 2, 0));
+    for (auto& heap : heaps) {
+        std::set<void*> seen;
+        std::vector<void*> blocks;
+        for (int i = 0; i < 100; ++i) {
+            void* b = heap->Alloc();
+            ASSERT_NE(b, nullptr);
+            ASSERT_TRUE(seen.insert(b).second);
+            blocks.push_back(b);
+        }
+        EXPECT_EQ(heap->GetUsedCount(), 100);
+        for (std::size_t i = 0; i < blocks.size(); i += 2) heap->Free(blocks[i]);
+        EXPECT_EQ(heap->GetUsedCount(), 50);
+        for (int i = 0; i < 50; ++i) EXPECT_EQ(seen.count(heap->Alloc()), 1u) << "freed blocks come back first";
+    }
 }
 
 TEST(GeneralAllocation, FallocFamily) {

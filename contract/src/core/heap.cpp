@@ -1,6 +1,8 @@
-// Fixed-size block heaps. Each thread keeps a small magazine of free blocks
-// per heap, so an allocate/free pair touches no shared cache line; blocks
-// move between a magazine and the heap's shared free list in batches.
+// Fixed-size block heaps. Each thread keeps a magazine of free blocks per
+// heap, so an allocate/free pair touches no shared cache line. A magazine
+// that runs empty takes a whole batch from the heap's shared stack, and one
+// that runs full hands itself back as a batch: both in constant time. Chunks
+// are carved lazily, so their pages are touched only as blocks are used.
 #include "tqcore/heap.h"
 
 #include <cstdlib>
@@ -15,12 +17,15 @@ namespace tqcore {
 
 namespace {
 
-constexpr unsigned kMaxCachedHeaps = 64;  // heaps beyond this use the shared list only
-constexpr std::uint32_t kBatch = 32;      // blocks moved per refill or flush
-constexpr std::uint32_t kMagazineLimit = 2 * kBatch;
+constexpr unsigned kMaxCachedHeaps = 64;  // heaps beyond this use the shared stack only
+constexpr std::uint32_t kCarveBatch = 32;  // blocks carved into an empty magazine at once
+constexpr std::uint32_t kMagazineLimit = 64;
 
+// A free block; the first block of a batch on the shared stack also heads it.
 struct FreeBlock {
-    FreeBlock* next;
+    FreeBlock* next;       // within the batch; the last block's is null
+    FreeBlock* nextBatch;  // the next batch on the shared stack
+    std::uint64_t count;   // blocks in the batch
 };
 
 // Relaxed atomics: only the owning thread changes a magazine, except that a
@@ -47,16 +52,73 @@ struct CFHeap::Impl {
     unsigned slot;            // magazine index, or kMaxCachedHeaps
 
     detail::SpinLock lock;
-    FreeBlock* freeList = nullptr;
-    std::uint64_t freeCount = 0;
-    std::uint64_t carved = 0;
+    FreeBlock* batches = nullptr;  // shared stack of free batches
+    std::uint64_t freeCount = 0;   // blocks in those batches
+    std::uint64_t carved = 0;      // blocks ever carved
+    char* carveNext = nullptr;     // the uncarved rest of the newest chunk
+    char* carveEnd = nullptr;
     std::vector<void*> chunks;
 
-    bool carveChunk();
-    // Moves up to `n` blocks from the shared list (carving when empty) onto `*head`.
-    std::uint32_t takeBatch(FreeBlock** head, std::uint32_t n);
-    void giveBatch(FreeBlock* head, FreeBlock* tail, std::uint32_t n);
+    // Under the lock: a chain of up to `n` blocks (a whole batch when there
+    // is one, else freshly carved ones) and its length in `*count`.
+    FreeBlock* take(std::uint32_t n, std::uint32_t* count);
+    // Under the lock: the null-terminated chain as one batch.
+    void give(FreeBlock* head, std::uint64_t count);
+    // A chunk of `blocks` blocks (fewer at the limit) becomes the carving region.
+    bool newChunk(std::uint64_t blocks);
 };
+
+bool CFHeap::Impl::newChunk(std::uint64_t blocks) {
+    std::uint64_t n = blocks;
+    if (maxBlocks) {
+        std::uint64_t room = maxBlocks - carved;
+        if (room < n) n = room;
+    }
+    if (n == 0 || !detail::AllocationAllowed()) return false;
+    auto* chunk = static_cast<char*>(std::malloc(static_cast<std::size_t>(n * blockSize)));
+    if (!chunk) return false;
+    try {
+        chunks.push_back(chunk);
+    } catch (...) {
+        std::free(chunk);
+        return false;
+    }
+    carveNext = chunk;
+    carveEnd = chunk + n * blockSize;
+    return true;
+}
+
+FreeBlock* CFHeap::Impl::take(std::uint32_t n, std::uint32_t* count) {
+    if (FreeBlock* batch = batches) {
+        batches = batch->nextBatch;
+        freeCount -= batch->count;
+        *count = static_cast<std::uint32_t>(batch->count);
+        return batch;
+    }
+    if (carveNext == carveEnd && !newChunk(perChunk)) {
+        *count = 0;
+        return nullptr;
+    }
+    std::uint64_t left = static_cast<std::uint64_t>(carveEnd - carveNext) / blockSize;
+    std::uint32_t got = left < n ? static_cast<std::uint32_t>(left) : n;
+    FreeBlock* head = nullptr;
+    for (std::uint32_t i = 0; i < got; ++i) {
+        auto* b = reinterpret_cast<FreeBlock*>(carveNext);
+        carveNext += blockSize;
+        b->next = head;
+        head = b;
+    }
+    carved += got;
+    *count = got;
+    return head;
+}
+
+void CFHeap::Impl::give(FreeBlock* head, std::uint64_t count) {
+    head->count = count;
+    head->nextBatch = batches;
+    batches = head;
+    freeCount += count;
+}
 
 namespace {
 
@@ -84,13 +146,10 @@ struct ThreadCacheOwner {
         std::lock_guard<std::mutex> g(r.mutex);
         for (unsigned i = 0; i < kMaxCachedHeaps; ++i) {
             Magazine& m = t_cache.magazines[i];
-            CFHeap::Impl* heap = r.heaps[i];
             std::uint32_t n = m.count.load(std::memory_order_relaxed);
-            FreeBlock* head = m.head.load(std::memory_order_relaxed);
-            if (heap && n) {
-                FreeBlock* tail = head;
-                while (tail->next) tail = tail->next;
-                heap->giveBatch(head, tail, n);
+            if (CFHeap::Impl* heap = r.heaps[i]; heap && n) {
+                std::lock_guard<detail::SpinLock> h(heap->lock);
+                heap->give(m.head.load(std::memory_order_relaxed), n);
             }
             m.head.store(nullptr, std::memory_order_relaxed);
             m.count.store(0, std::memory_order_relaxed);
@@ -109,55 +168,49 @@ void EnsureThreadRegistered() {
     (void)owner;
 }
 
-inline Magazine* MagazineFor(const CFHeap::Impl* heap) {
-    return heap->slot < kMaxCachedHeaps ? &t_cache.magazines[heap->slot] : nullptr;
+// The slow halves stay out of line so that the fast paths need no stack frame.
+__attribute__((noinline)) void* AllocSlow(CFHeap::Impl* impl) noexcept {
+    std::uint32_t n = 0;
+    FreeBlock* chain;
+    if (impl->slot >= kMaxCachedHeaps) {
+        std::lock_guard<detail::SpinLock> g(impl->lock);
+        chain = impl->take(1, &n);
+        if (chain && n > 1) impl->give(chain->next, n - 1);
+        return chain;
+    }
+    EnsureThreadRegistered();
+    {
+        std::lock_guard<detail::SpinLock> g(impl->lock);
+        chain = impl->take(kCarveBatch, &n);
+    }
+    if (!chain) return nullptr;
+    Magazine& m = t_cache.magazines[impl->slot];
+    m.head.store(chain->next, std::memory_order_relaxed);
+    m.count.store(n - 1, std::memory_order_relaxed);
+    return chain;
+}
+
+__attribute__((noinline)) void FreeSlow(CFHeap::Impl* impl, FreeBlock* b) noexcept {
+    b->next = nullptr;
+    if (impl->slot >= kMaxCachedHeaps) {
+        std::lock_guard<detail::SpinLock> g(impl->lock);
+        impl->give(b, 1);
+        return;
+    }
+    Magazine& m = t_cache.magazines[impl->slot];
+    std::uint32_t n = m.count.load(std::memory_order_relaxed);
+    if (n == 0) {
+        EnsureThreadRegistered();
+    } else {
+        // A full magazine goes back whole; the freed block starts a new one.
+        std::lock_guard<detail::SpinLock> g(impl->lock);
+        impl->give(m.head.load(std::memory_order_relaxed), n);
+    }
+    m.head.store(b, std::memory_order_relaxed);
+    m.count.store(1, std::memory_order_relaxed);
 }
 
 }  // namespace
-
-bool CFHeap::Impl::carveChunk() {
-    std::uint64_t n = perChunk;
-    if (maxBlocks && carved + n > maxBlocks) n = maxBlocks - carved;
-    if (n == 0 || !detail::AllocationAllowed()) return false;
-    auto* chunk = static_cast<char*>(std::malloc(static_cast<std::size_t>(n * blockSize)));
-    if (!chunk) return false;
-    try {
-        chunks.push_back(chunk);
-    } catch (...) {
-        std::free(chunk);
-        return false;
-    }
-    for (std::uint64_t i = n; i-- > 0;) {
-        auto* b = reinterpret_cast<FreeBlock*>(chunk + i * blockSize);
-        b->next = freeList;
-        freeList = b;
-    }
-    freeCount += n;
-    carved += n;
-    return true;
-}
-
-std::uint32_t CFHeap::Impl::takeBatch(FreeBlock** head, std::uint32_t n) {
-    std::lock_guard<detail::SpinLock> g(lock);
-    if (!freeList && !carveChunk()) return 0;
-    std::uint32_t taken = 0;
-    while (taken < n && freeList) {
-        FreeBlock* b = freeList;
-        freeList = b->next;
-        b->next = *head;
-        *head = b;
-        ++taken;
-    }
-    freeCount -= taken;
-    return taken;
-}
-
-void CFHeap::Impl::giveBatch(FreeBlock* head, FreeBlock* tail, std::uint32_t n) {
-    std::lock_guard<detail::SpinLock> g(lock);
-    tail->next = freeList;
-    freeList = head;
-    freeCount += n;
-}
 
 CFHeap::CFHeap(const char* name, std::size_t blockSize, std::uint32_t blocksPerChunk, std::uint32_t initialChunks,
                std::uint32_t maxBlocks)
@@ -179,8 +232,11 @@ CFHeap::CFHeap(const char* name, std::size_t blockSize, std::uint32_t blocksPerC
             }
         }
     }
-    std::lock_guard<detail::SpinLock> g(m_impl->lock);
-    for (std::uint32_t i = 0; i < initialChunks && m_impl->carveChunk(); ++i) {
+    // Chunks asked for up front are reserved as one region, not touched:
+    // carving is lazy.
+    if (initialChunks) {
+        std::lock_guard<detail::SpinLock> g(m_impl->lock);
+        m_impl->newChunk(std::uint64_t(m_impl->perChunk) * initialChunks);
     }
 }
 
@@ -200,49 +256,6 @@ CFHeap::~CFHeap() {
     for (void* chunk : m_impl->chunks) std::free(chunk);
     delete m_impl;
 }
-
-namespace {
-
-// The slow halves stay out of line so that the fast paths need no stack frame.
-__attribute__((noinline)) void* AllocSlow(CFHeap::Impl* impl) noexcept {
-    Magazine* m = MagazineFor(impl);
-    FreeBlock* b = nullptr;
-    if (!m) return impl->takeBatch(&b, 1) ? b : nullptr;
-    EnsureThreadRegistered();
-    std::uint32_t n = impl->takeBatch(&b, kBatch);
-    if (n == 0) return nullptr;
-    m->head.store(b->next, std::memory_order_relaxed);
-    m->count.store(n - 1, std::memory_order_relaxed);
-    return b;
-}
-
-__attribute__((noinline)) void FreeSlow(CFHeap::Impl* impl, FreeBlock* b) noexcept {
-    Magazine* m = MagazineFor(impl);
-    if (!m) {
-        impl->giveBatch(b, b, 1);
-        return;
-    }
-    std::uint32_t n = m->count.load(std::memory_order_relaxed);
-    if (n == 0) {
-        EnsureThreadRegistered();
-        b->next = nullptr;
-    } else {
-        // A full magazine: hand all but the newest batch back to the shared list.
-        FreeBlock* keepTail = m->head.load(std::memory_order_relaxed);
-        for (std::uint32_t i = 1; i < kBatch; ++i) keepTail = keepTail->next;
-        FreeBlock* giveHead = keepTail->next;
-        FreeBlock* giveTail = giveHead;
-        while (giveTail->next) giveTail = giveTail->next;
-        keepTail->next = nullptr;
-        impl->giveBatch(giveHead, giveTail, n - kBatch);
-        n = kBatch;
-        b->next = m->head.load(std::memory_order_relaxed);
-    }
-    m->head.store(b, std::memory_order_relaxed);
-    m->count.store(n + 1, std::memory_order_relaxed);
-}
-
-}  // namespace
 
 void* CFHeap::Alloc() noexcept {
     if (!detail::AllocationAllowed()) return nullptr;
@@ -285,9 +298,7 @@ std::int64_t CFHeap::GetUsedCount() const noexcept {
     {
         std::lock_guard<std::mutex> g(r.mutex);
         if (m_impl->slot < kMaxCachedHeaps) {
-            for (ThreadCache* t : r.threads) {
-                cached += t->magazines[m_impl->slot].count.load(std::memory_order_relaxed);
-            }
+            for (ThreadCache* t : r.threads) cached += t->magazines[m_impl->slot].count.load(std::memory_order_relaxed);
         }
     }
     std::lock_guard<detail::SpinLock> g(m_impl->lock);
