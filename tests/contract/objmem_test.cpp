@@ -87,6 +87,24 @@ TEST_F(ObjectMemory, IncallocGrowsInPlaceOrRefusesUnchanged) {
     EXPECT_EQ(static_cast<void*>(m), where);
 }
 
+TEST_F(ObjectMemory, LargeBlocksGrowInPlaceFarBeyondTheirSize) {
+    CPObjectMemory m;
+    ASSERT_TRUE(m.Prealloc(1 << 20, &kTable));
+    void* where = m;
+    // A growing list steps by a few kilobytes at a time: all of it fits.
+    for (int step = 0; step < 1000; ++step) ASSERT_TRUE(m.Incalloc(2048)) << "step " << step;
+    EXPECT_EQ(static_cast<void*>(m), where);
+    std::uint64_t size = m.GetAllocSize();
+    EXPECT_EQ(size, (1u << 20) + 1000u * 2048u);
+    ASSERT_TRUE(m.SetSize(size));
+    std::memset(static_cast<void*>(m), 0x7E, size);  // every byte is there to use
+    g_live += static_cast<int>(size / 4);
+    EXPECT_FALSE(m.Incalloc(std::uint64_t(1) << 40));
+    CPObjectMemory copy = m;
+    ASSERT_TRUE(copy.clone());
+    EXPECT_EQ(std::memcmp(static_cast<void*>(copy), static_cast<void*>(m), size), 0);
+}
+
 TEST_F(ObjectMemory, CloneMakesASharedBlockPrivate) {
     CPObjectMemory a;
     ASSERT_TRUE(a.Prealloc(32, &kTable));

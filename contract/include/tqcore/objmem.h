@@ -69,6 +69,7 @@ private:
     static_assert(sizeof(Header) % 8 == 0, "items stay 8-byte aligned");
     Header* header() const noexcept { return reinterpret_cast<Header*>(static_cast<char*>(m_p) - sizeof(Header)); }
     static void* newBlock(std::uint64_t allocSize, const tagCPOVTABL* vtbl);
+    static void releaseStorage(Header* h) noexcept;
 
     void* m_p;  // the first used byte; the header lies in front of it
 };

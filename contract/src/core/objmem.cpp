@@ -1,16 +1,77 @@
 #include "tqcore/objmem.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
 
 #include "alloc_fault.h"
+#include "spinlock.h"
 
 namespace tqcore {
 
 namespace {
 
 std::atomic<std::int64_t> g_blockCount{0};
+
+// Large blocks are mapped with four times the room they need: untouched
+// pages cost nothing, and a growing list then extends in place instead of
+// moving into freshly faulted pages at every step.
+constexpr std::uint64_t kMapThreshold = 64 * 1024;
+constexpr std::uint64_t kMapSlack = 4;
+
+// A few released mappings are kept for reuse, pages and all, so that a tree
+// built again (the next document of the same shape) does not fault in fresh
+// pages for its large lists.
+class MappingCache {
+public:
+    void* take(std::uint64_t bytes) noexcept {
+        std::lock_guard<detail::SpinLock> g(m_lock);
+        for (Kept& k : m_kept) {
+            if (k.address && k.bytes == bytes) {
+                void* p = k.address;
+                k.address = nullptr;
+                m_total -= bytes;
+                return p;
+            }
+        }
+        return nullptr;
+    }
+    bool keep(void* address, std::uint64_t bytes) noexcept {
+        if (bytes > kMaxKeptBytes / 4) return false;
+        std::lock_guard<detail::SpinLock> g(m_lock);
+        if (m_total + bytes > kMaxKeptBytes) return false;
+        for (Kept& k : m_kept) {
+            if (!k.address) {
+                k = Kept{address, bytes};
+                m_total += bytes;
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    static constexpr std::uint64_t kMaxKeptBytes = 64ull << 20;  // address space; touched pages are less
+    struct Kept {
+        void* address;
+        std::uint64_t bytes;
+    };
+    detail::SpinLock m_lock;
+    Kept m_kept[8] = {};
+    std::uint64_t m_total = 0;
+};
+
+// Trivially destroyed; kept mappings go with the process.
+MappingCache g_mappings;
+
+std::uint64_t PageRound(std::uint64_t bytes) {
+    static const std::uint64_t page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+    return (bytes + page - 1) / page * page;
+}
 
 // Blocks are carved in size classes (16-byte steps up to 128 bytes, then
 // four classes per power of two), so that a block can often grow in place.
@@ -24,12 +85,24 @@ std::uint64_t RoundToClass(std::uint64_t total) {
 }  // namespace
 
 void* CPObjectMemory::newBlock(std::uint64_t allocSize, const tagCPOVTABL* vtbl) {
-    constexpr std::uint64_t kLimit = std::numeric_limits<std::uint64_t>::max() / 2;
+    constexpr std::uint64_t kLimit = std::numeric_limits<std::uint64_t>::max() / (2 * kMapSlack);
     if (allocSize > kLimit || !detail::AllocationAllowed()) return nullptr;
-    std::uint64_t physical = RoundToClass(sizeof(Header) + allocSize);
-    if (physical > std::numeric_limits<std::size_t>::max()) return nullptr;
-    auto* h = static_cast<Header*>(std::malloc(static_cast<std::size_t>(physical)));
-    if (!h) return nullptr;
+    std::uint64_t total = sizeof(Header) + allocSize;
+    std::uint64_t physical;
+    Header* h;
+    if (total > kMapThreshold) {
+        physical = PageRound(total * kMapSlack);
+        if (physical - sizeof(Header) > 0xFFFFFFFFu) physical = PageRound(total);
+        void* p = g_mappings.take(physical);
+        if (!p) p = mmap(nullptr, static_cast<std::size_t>(physical), PROT_READ | PROT_WRITE,
+                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (p == MAP_FAILED) return nullptr;
+        h = static_cast<Header*>(p);
+    } else {
+        physical = RoundToClass(total);
+        h = static_cast<Header*>(std::malloc(static_cast<std::size_t>(physical)));
+        if (!h) return nullptr;
+    }
     h->holders.store(1, std::memory_order_relaxed);
     h->size = 0;
     h->allocSize = allocSize;
@@ -38,6 +111,17 @@ void* CPObjectMemory::newBlock(std::uint64_t allocSize, const tagCPOVTABL* vtbl)
     h->vtbl = vtbl;
     g_blockCount.fetch_add(1, std::memory_order_relaxed);
     return reinterpret_cast<char*>(h) + sizeof(Header);
+}
+
+void CPObjectMemory::releaseStorage(Header* h) noexcept {
+    std::uint64_t physical = sizeof(Header) + (h->capacity ? h->capacity : h->allocSize);
+    if (physical > kMapThreshold) {
+        std::uint64_t mapped = PageRound(physical);
+        if (!g_mappings.keep(h, mapped)) munmap(h, static_cast<std::size_t>(mapped));
+    }
+    else
+        std::free(h);
+    g_blockCount.fetch_sub(1, std::memory_order_relaxed);
 }
 
 CPObjectMemory& CPObjectMemory::operator=(const CPObjectMemory& o) noexcept {
@@ -65,8 +149,7 @@ void CPObjectMemory::free() noexcept {
     if (h->holders.fetch_sub(1, std::memory_order_acq_rel) != 1) return;
     void* data = reinterpret_cast<char*>(h) + sizeof(Header);
     if (h->vtbl && h->vtbl->pfnFinalize && h->size) h->vtbl->pfnFinalize(data, h->size);
-    std::free(h);
-    g_blockCount.fetch_sub(1, std::memory_order_relaxed);
+    releaseStorage(h);
 }
 
 bool CPObjectMemory::Alloc(std::uint64_t bytes, const tagCPOVTABL* vtbl) {
