@@ -7,9 +7,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     tqcore::CXMLDoc doc;
-    // Narrow widths: the bytes as they are, terminated.
+    // Narrow widths: the bytes as they are, terminated for any width, since
+    // the width-detecting form may read them as UTF-16.
     std::vector<char> narrow(data, data + size);
-    narrow.push_back(0);
+    narrow.insert(narrow.end(), 4, 0);
     doc.OpenDocText(narrow.data(), 2);
     doc.OpenDocText(reinterpret_cast<const unsigned char*>(narrow.data()), 2);
     doc.OpenDocText(static_cast<const void*>(narrow.data()), 2);
