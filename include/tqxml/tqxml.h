@@ -3,3 +3,4 @@
 #include "tqcore/core.h"
 #include "tqxml/xmldoc.h"
 #include "tqxml/xmlobj.h"
+#include "tqxml/xmlout.h"

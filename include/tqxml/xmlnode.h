@@ -11,6 +11,8 @@
 
 namespace tqcore {
 
+class CXMLOut;
+
 // Node types: bit 1 = has child elements, bit 2 = has data.
 constexpr unsigned int CXML_TYPE_EMPTY = 0;
 constexpr unsigned int CXML_TYPE_ELEMENT = 1;
@@ -124,6 +126,22 @@ public:
     bool DeleteData();
     bool DeleteContent();
     CPPoolString GetData() const noexcept;
+
+    // Output.
+    // True when `text` must be written as CDATA to read back unchanged.
+    bool CDATARequired(const unsigned short* text) const noexcept;
+    // Kept for old callers: out.Write(*this).
+    bool Write(CXMLOut& out) const;
+    // The node as XML on one line, without a byte-order mark.
+    CPPoolString GetContent() const;
+    // The subtree on the log, one line per tag, at `depth` levels in.
+    void Dump(unsigned int selector1, unsigned int selector2, unsigned int depth) const;
+
+protected:
+    friend class CXMLOut;
+    // Writes the subtree through the sink's text primitives; false at the
+    // first failure.
+    bool _writeout(CXMLOut& out) const;
 
 private:
     friend class CXMLObjectList;

@@ -139,7 +139,9 @@ TEST(StringPool, ReleasingSomeEntriesKeepsTheOthersFindable) {
         CPPoolString found = CStringPool::QueryStringRefn(reinterpret_cast<const unsigned short*>(texts[i].data()),
                                                           static_cast<unsigned int>(texts[i].size()));
         ASSERT_EQ(found.isnull(), i % 3 == 0) << "entry " << i;
-        if (!found.isnull()) ASSERT_EQ(found, held[i]);
+        if (!found.isnull()) {
+            ASSERT_EQ(found, held[i]);
+        }
     }
     held.clear();
     EXPECT_EQ(CStringPool::GetCount(), before);

@@ -1,0 +1,188 @@
+// The base sink: text primitives, indentation, opening, closing and the
+// timed, discarding write of a tree.
+#include <algorithm>
+#include <cstdarg>
+
+#include "tqcore/diag.h"
+#include "tqcore/log.h"
+#include "tqcore/timing.h"
+#include "tqplatform/memory.h"
+#include "tqxml/xmlnode.h"
+#include "tqxml/xmlout.h"
+#include "xmlout/out_reports.h"
+#include "xmlout/out_text.h"
+
+namespace tqcore {
+
+using outtext::W;
+
+namespace {
+
+std::uint64_t TextLength(const unsigned short* text) {
+    const unsigned short* end = text;
+    while (*end) ++end;
+    return static_cast<std::uint64_t>(end - text);
+}
+
+// The log takes one bounded piece at a time.
+constexpr int kLogChunkChars = 65536;
+
+}  // namespace
+
+CXMLOut::CXMLOut(bool format)
+    : m_pIndentBuf(static_cast<unsigned short*>(
+          tqplat::HeapAlloc(tqplat::GetProcessHeap(), 0, kIndentChars * sizeof(unsigned short)))),
+      m_fLineStart(true),
+      m_fFormat(format),
+      m_uIndent(0),
+      m_fOpened(0),
+      m_fWritten(0) {
+    if (m_pIndentBuf) std::fill(m_pIndentBuf, m_pIndentBuf + kIndentChars, static_cast<unsigned short>(' '));
+}
+
+CXMLOut::~CXMLOut() {
+    if (m_fOpened) closeOnDestruction(true);
+    if (m_pIndentBuf) tqplat::HeapFree(tqplat::GetProcessHeap(), 0, m_pIndentBuf);
+}
+
+void CXMLOut::closeOnDestruction(bool report) {
+    if (report) outreports::Assumption("!m_fOpened", __LINE__, __PRETTY_FUNCTION__);
+    if (ClosePhys(true)) {
+        m_fOpened = 0;
+        m_fWritten = 0;
+    }
+}
+
+void CXMLOut::Indent() noexcept {
+    // The level saturates rather than wrap its 30 bits.
+    if (m_fFormat && m_uIndent < (1u << 30) - 1) ++m_uIndent;
+}
+
+void CXMLOut::Unindent() noexcept {
+    if (m_fFormat && m_uIndent > 0) --m_uIndent;
+}
+
+void CXMLOut::writeIndent() {
+    if (m_fFormat && m_uIndent != 0 && m_pIndentBuf)
+        WritePhys(m_pIndentBuf, std::min<std::uint32_t>(m_uIndent, kIndentChars));
+    m_fLineStart = false;
+}
+
+bool CXMLOut::Write(const unsigned short* format, ...) {
+    if (!format || !*format) return true;
+    beginPiece();
+    va_list args;
+    va_start(args, format);
+    const unsigned short* run = format;
+    const unsigned short* p = format;
+    while (*p) {
+        if (p[0] == '%' && p[1] == 'l' && p[2] == 's') {
+            if (p != run) WritePhys(run, static_cast<std::uint64_t>(p - run));
+            if (const unsigned short* arg = va_arg(args, const unsigned short*)) {
+                const std::uint64_t n = TextLength(arg);
+                if (n) WritePhys(arg, n);
+            }
+            p += 3;
+            run = p;
+        } else {
+            ++p;
+        }
+    }
+    va_end(args);
+    if (p != run) WritePhys(run, static_cast<std::uint64_t>(p - run));
+    return true;
+}
+
+bool CXMLOut::WriteTo(const unsigned short* from, const unsigned short* to) {
+    if (!from || to <= from) return true;
+    beginPiece();
+    WritePhys(from, static_cast<std::uint64_t>(to - from));
+    return true;
+}
+
+bool CXMLOut::eol() {
+    if (m_fFormat && !WritePhys(W(outtext::kLineEnd), 2)) return false;
+    m_fLineStart = true;
+    return true;
+}
+
+bool CXMLOut::writeDocumentStart(bool declaration) {
+    bool taken = WritePhys(outtext::kByteOrderMark, 1);
+    if (declaration && WritePhys(W(outtext::kDeclaration), outtext::kDeclarationChars)) taken = true;
+    return taken;
+}
+
+void CXMLOut::markOpened() noexcept {
+    m_fOpened = 1;
+    m_fWritten = 0;
+}
+
+bool CXMLOut::Open(void* target, bool declaration) {
+    if (!OpenPhys(target)) return false;
+    if (writeDocumentStart(declaration)) {
+        markOpened();
+        return true;
+    }
+    outreports::IllegalCode("CXMLOut::Open failed", __LINE__, __PRETTY_FUNCTION__);
+    ClosePhys(true);
+    return false;
+}
+
+bool CXMLOut::Close(bool discard) {
+    if (!m_fOpened) return false;
+    if (!discard) FlushPhys();
+    const bool closed = ClosePhys(discard);
+    if (closed) {
+        m_fOpened = 0;
+        m_fWritten = 0;
+    }
+    return closed;
+}
+
+bool CXMLOut::Write(const CXMLObject& tree) {
+    const bool opened = TQXMLOUT_CHECK(m_fOpened == 1, "m_fOpened == 1");
+    const bool fresh = TQXMLOUT_CHECK(m_fWritten == 0, "m_fWritten == 0");
+    if (!opened || !fresh) return false;
+
+    CHFLapse timer(false);
+    timer.Start();
+    if (!tree._writeout(*this)) {
+        if (ClosePhys(true)) {
+            m_fOpened = 0;
+            m_fWritten = 0;
+        }
+        return false;
+    }
+    timer.Stop();
+    if (IsDebugOn()) {
+        const std::uint64_t size = GetSizeWritten();
+        if (size > 4096)
+            wPrintf(3, 16, W(u"\rXMLOut::Write: Write time=%fms, %ukB"), static_cast<double>(timer),
+                    static_cast<std::uint32_t>(size / 1024));
+        else
+            wPrintf(3, 16, W(u"\rXMLOut::Write: Write time=%fms, %u bytes"), static_cast<double>(timer),
+                    static_cast<std::uint32_t>(size));
+    }
+    return true;
+}
+
+bool CXMLOut::OpenPhys(void*) { return true; }
+
+bool CXMLOut::ClosePhys(bool) { return true; }
+
+bool CXMLOut::WritePhys(const unsigned short* text, std::uint64_t count) {
+    if (!IsDebugOn()) return true;
+    while (count > 0) {
+        const int piece = static_cast<int>(std::min<std::uint64_t>(count, kLogChunkChars));
+        wPrintf(3, 4, W(u"%.*s"), piece, text);
+        text += piece;
+        count -= static_cast<std::uint64_t>(piece);
+    }
+    return true;
+}
+
+bool CXMLOut::FlushPhys() { return true; }
+
+std::uint64_t CXMLOut::GetSizeWritten() { return 0; }
+
+}  // namespace tqcore

@@ -1,0 +1,199 @@
+// The file and handle sinks: the bytes on disk, directories, locked files,
+// discarding, and writes that fail part-way.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "tqplatform/files.h"
+#include "xmlout_test_support.h"
+
+namespace xmlout_test {
+namespace {
+
+const std::u16string kStart = u"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n";
+const std::u16string kExampleLines =
+    u"<a x=\"1&lt;2\">\r\n <b>hi</b>\r\n <c/>\r\n <d>\r\n  <![CDATA[  two]]>\r\n </d>\r\n</a>\r\n";
+
+// Enough lines to pass the 16384-byte buffer several times.
+CXMLObject LargeTree() {
+    CXMLObject root = Node(u"r");
+    for (int i = 0; i < 4000; ++i) root.Add(DataNode(u"item", u"some value"));
+    return root;
+}
+
+std::u16string Formatted(const CXMLObject& tree) {
+    StringOut sink(true);
+    sink.Open();
+    sink.Write(tree);
+    return sink.text.substr(1);
+}
+
+TEST(FileSink, WritesTheMarkDeclarationAndFormattedTree) {
+    TempDir dir;
+    const std::u16string path = Wide(dir.path() + "/example.xml");
+    CXMLFileOut sink;
+    ASSERT_TRUE(sink.Open(path.c_str(), 0));
+    ASSERT_TRUE(sink.Write(ExampleTree()));
+    ASSERT_TRUE(sink.Close(false));
+    EXPECT_EQ(ReadUtf16(dir.path() + "/example.xml"), kStart + kExampleLines);
+    EXPECT_EQ(kStart.size(), 42u) << "the mark and the 41-character declaration";
+}
+
+TEST(FileSink, CreatesMissingDirectories) {
+    TempDir dir;
+    const std::string file = dir.path() + "/one/two/out.xml";
+    CXMLFileOut sink;
+    ASSERT_TRUE(sink.Open(Wide(file).c_str(), 0));
+    ASSERT_TRUE(sink.Write(Node(u"x")));
+    ASSERT_TRUE(sink.Close(false));
+    EXPECT_EQ(ReadUtf16(file), kStart + u"<x/>\r\n");
+}
+
+TEST(FileSink, LargeOutputPassesTheBufferWhole) {
+    TempDir dir;
+    const std::string file = dir.path() + "/large.xml";
+    const CXMLObject tree = LargeTree();
+    const std::u16string expected = kStart + Formatted(tree);
+    ASSERT_GT(expected.size() * 2, 4u * 16384);
+    CXMLFileOut sink;
+    ASSERT_TRUE(sink.Open(Wide(file).c_str(), 0));
+    ASSERT_TRUE(sink.Write(tree));
+    ASSERT_TRUE(sink.Close(false));
+    EXPECT_EQ(ReadUtf16(file), expected);
+}
+
+TEST(FileSink, DiscardingDeletesTheFile) {
+    TempDir dir;
+    const std::string file = dir.path() + "/gone.xml";
+    {
+        CXMLFileOut sink;
+        ASSERT_TRUE(sink.Open(Wide(file).c_str(), 0));
+        ASSERT_TRUE(sink.Write(LargeTree()));
+        ASSERT_TRUE(sink.Close(true));
+        EXPECT_FALSE(Exists(file));
+        EXPECT_FALSE(sink.Close(false)) << "already closed";
+    }
+    {
+        ReportRecorder recorder;
+        {
+            CXMLFileOut sink;
+            ASSERT_TRUE(sink.Open(Wide(file).c_str(), 0));
+            ASSERT_TRUE(Exists(file));
+        }
+        EXPECT_FALSE(Exists(file)) << "destroying an open sink discards";
+        ASSERT_EQ(recorder.reports().size(), 1u);
+        EXPECT_EQ(recorder.reports()[0].expression, "!m_fOpened");
+        EXPECT_EQ(recorder.reports()[0].file, "xmlout");
+    }
+}
+
+TEST(FileSink, ReopeningDeletesTheEarlierFile) {
+    TempDir dir;
+    const std::string first = dir.path() + "/first.xml", second = dir.path() + "/second.xml";
+    CXMLFileOut sink;
+    ASSERT_TRUE(sink.Open(Wide(first).c_str(), 0));
+    ASSERT_TRUE(sink.Open(Wide(second).c_str(), 0));
+    EXPECT_FALSE(Exists(first));
+    ASSERT_TRUE(sink.Close(false));
+    EXPECT_EQ(ReadUtf16(second), kStart);
+}
+
+TEST(FileSink, LockedFileIsRetriedUntilTheTimeout) {
+    TempDir dir;
+    const std::u16string path = Wide(dir.path() + "/locked.xml");
+    void* holder = tqplat::CreateFileW(W(path.c_str()), tqplat::GENERIC_WRITE, 0, nullptr, tqplat::CREATE_ALWAYS,
+                                       0, nullptr);
+    ASSERT_NE(holder, tqplat::INVALID_HANDLE_VALUE);
+    struct Case {
+        std::uint32_t timeout;
+        double atLeastMs, belowMs;
+    } const cases[] = {{0, 0, 50}, {120, 120, 1000}};
+    for (const Case& c : cases) {
+        CXMLFileOut sink;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(sink.Open(path.c_str(), c.timeout));
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_EQ(tqplat::GetLastError(), tqplat::ERROR_SHARING_VIOLATION);
+        EXPECT_GE(ms, c.atLeastMs);
+        EXPECT_LT(ms, c.belowMs);
+    }
+    ASSERT_TRUE(tqplat::CloseHandle(holder));
+    CXMLFileOut sink;
+    EXPECT_TRUE(sink.Open(path.c_str(), 0));
+    EXPECT_TRUE(sink.Close(false));
+}
+
+TEST(FileSink, UnusablePathsFailAtOnce) {
+    TempDir dir;
+    const std::string plainFile = dir.path() + "/plain";
+    {
+        CXMLFileOut blocker;
+        ASSERT_TRUE(blocker.Open(Wide(plainFile).c_str(), 0));
+        ASSERT_TRUE(blocker.Close(false));
+    }
+    const std::u16string cases[] = {u"", Wide(plainFile + "/below.xml"), Wide(dir.path())};
+    for (const std::u16string& path : cases) {
+        CXMLFileOut sink;
+        EXPECT_FALSE(sink.Open(path.c_str(), 1000)) << std::string(path.begin(), path.end());
+        EXPECT_FALSE(sink.Write(Node(u"x")));
+    }
+}
+
+// Writing into a full device: the write fails part-way, the sink discards,
+// and the link through which the file was opened is gone.
+TEST(FileSink, WriteFailingPartWayLeavesNoFile) {
+    TempDir dir;
+    const std::string link = dir.path() + "/full.xml";
+    ASSERT_EQ(symlink("/dev/full", link.c_str()), 0);
+    ReportRecorder recorder;
+    CXMLFileOut sink;
+    ASSERT_TRUE(sink.Open(Wide(link).c_str(), 0));
+    EXPECT_FALSE(sink.Write(LargeTree()));
+    EXPECT_FALSE(Exists(link));
+    EXPECT_TRUE(Exists("/dev/full"));
+    EXPECT_FALSE(sink.Close(false)) << "the failed write closed the sink";
+    EXPECT_TRUE(recorder.reports().empty());
+}
+
+TEST(HandleSink, WritesAtTheHandleAndLeavesItOpen) {
+    TempDir dir;
+    const std::string file = dir.path() + "/handle.xml";
+    const int fd = open(file.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(fd, 0);
+    {
+        CXMLHandleOut sink;
+        ASSERT_TRUE(sink.Open(tqplat::HandleFromFd(fd)));
+        ASSERT_TRUE(sink.Write(ExampleTree()));
+        ASSERT_TRUE(sink.Close(false));
+    }
+    EXPECT_EQ(ReadUtf16(file), kStart + kExampleLines);
+    EXPECT_NE(fcntl(fd, F_GETFD), -1) << "the caller's handle stays open";
+
+    {
+        CXMLHandleOut sink;
+        ASSERT_TRUE(sink.Open(tqplat::HandleFromFd(fd)));
+        ASSERT_TRUE(sink.Write(LargeTree()));
+        ASSERT_TRUE(sink.Close(true));
+    }
+    EXPECT_EQ(ReadUtf16(file), u"") << "discarding empties the file";
+    EXPECT_NE(fcntl(fd, F_GETFD), -1);
+    close(fd);
+}
+
+TEST(HandleSink, RefusesAnInvalidHandleAndFailsOnAFullDevice) {
+    CXMLHandleOut invalid;
+    EXPECT_FALSE(invalid.Open(tqplat::INVALID_HANDLE_VALUE));
+
+    const int fd = open("/dev/full", O_WRONLY);
+    ASSERT_GE(fd, 0);
+    CXMLHandleOut sink;
+    ASSERT_TRUE(sink.Open(tqplat::HandleFromFd(fd)));
+    EXPECT_FALSE(sink.Write(LargeTree()));
+    EXPECT_NE(fcntl(fd, F_GETFD), -1);
+    close(fd);
+}
+
+}  // namespace
+}  // namespace xmlout_test

@@ -1,0 +1,157 @@
+// The serialiser: tags, escaping, CDATA, the document root and failures.
+#include <gtest/gtest.h>
+
+#include "xmlout_test_support.h"
+
+namespace xmlout_test {
+namespace {
+
+TEST(Serialiser, ExampleTreeOnFormattedAndUnformattedSinks) {
+    const CXMLObject tree = ExampleTree();
+    StringOut formatted(true);
+    ASSERT_TRUE(formatted.Open());
+    ASSERT_TRUE(formatted.Write(tree));
+    EXPECT_EQ(formatted.text,
+              u"\xFEFF<a x=\"1&lt;2\">\r\n <b>hi</b>\r\n <c/>\r\n <d>\r\n  <![CDATA[  two]]>\r\n </d>\r\n</a>\r\n");
+    EXPECT_TRUE(formatted.Close(false));
+
+    EXPECT_EQ(MemText(tree), u"<a x=\"1&lt;2\"><b>hi</b><c/><d><![CDATA[  two]]></d></a>");
+}
+
+TEST(Serialiser, AttributeValuesAreEscaped) {
+    struct Case {
+        const char16_t* value;
+        const char16_t* written;
+    } const cases[] = {
+        {u"say \"a&b\" <ok>", u"<e v=\"say &quot;a&amp;b&quot; &lt;ok&gt;\"/>"},
+        {u"it's", u"<e v=\"it&apos;s\"/>"},
+        {u"", u"<e v=\"\"/>"},
+        {u"&&", u"<e v=\"&amp;&amp;\"/>"},
+        {u"plain %ls text", u"<e v=\"plain %ls text\"/>"},
+        {u"\x00E9\x4E2D>", u"<e v=\"\x00E9\x4E2D&gt;\"/>"},
+        {u"a\tb\nc\rd e", u"<e v=\"a\tb\nc\rd e\"/>"},  // no member of the escape set
+    };
+    for (const Case& c : cases) {
+        CXMLObject e = Node(u"e");
+        ASSERT_TRUE(e.AddAttribute(PS(u"v"), PS(c.value)));
+        EXPECT_EQ(MemText(e), c.written) << std::string(c.value, c.value + std::char_traits<char16_t>::length(c.value));
+    }
+}
+
+TEST(Serialiser, AttributesKeepTheirOrderOnEmptyElements) {
+    CXMLObject e = Node(u"name");
+    e.AddAttribute(PS(u"z"), PS(u"1"));
+    e.AddAttribute(PS(u"a"), PS(u"2"));
+    EXPECT_EQ(MemText(e), u"<name z=\"1\" a=\"2\"/>");
+}
+
+TEST(Serialiser, CDATARequiredFollowsTheWhiteSpaceAndMarkupRules) {
+    struct Case {
+        const char16_t* text;
+        bool cdata;
+    } const cases[] = {
+        {u"", false},        {u"a", false},         {u"a b", false},     {u"a b c", false},
+        {u" ", true},        {u"a  b", true},       {u" a", true},       {u"a ", true},
+        {u"a<b", true},      {u"a&b", true},        {u">", true},        {u"'", true},
+        {u"a\"", true},      {u"a\tb", true},       {u"a\nb", true},     {u"a\rb", true},
+        {u"\ta", true},      {u"x\x00A0y", false},  {u"%ls", false},     {u"]]>", true},
+    };
+    const CXMLObject any;
+    for (const Case& c : cases)
+        EXPECT_EQ(any.CDATARequired(W(c.text)), c.cdata)
+            << std::string(c.text, c.text + std::char_traits<char16_t>::length(c.text));
+    EXPECT_FALSE(any.CDATARequired(nullptr));
+}
+
+TEST(Serialiser, DataIsWrittenRawOrInCDATASections) {
+    struct Case {
+        const char16_t* data;
+        const char16_t* written;
+    } const cases[] = {
+        {u"hi there", u"<d>hi there</d>"},
+        {u"a%lsb%d", u"<d>a%lsb%d</d>"},
+        {u"]]>", u"<d><![CDATA[]]]]><![CDATA[>]]></d>"},
+        {u"a]]>b", u"<d><![CDATA[a]]]]><![CDATA[>b]]></d>"},
+        {u"<x>]]>]]>", u"<d><![CDATA[<x>]]]]><![CDATA[>]]]]><![CDATA[>]]></d>"},
+        {u"]]", u"<d>]]</d>"},
+        {u"a\r\nb", u"<d><![CDATA[a\r\nb]]></d>"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MemText(DataNode(u"d", c.data)), c.written);
+}
+
+TEST(Serialiser, CDATAIsIndentedOnItsOwnLineOnAFormattedSink) {
+    CXMLObject outer = Node(u"o");
+    outer.Add(DataNode(u"d", u"x]]>y"));
+    StringOut sink(true);
+    ASSERT_TRUE(sink.Open());
+    ASSERT_TRUE(sink.Write(outer));
+    EXPECT_EQ(sink.text, u"\xFEFF<o>\r\n <d>\r\n  <![CDATA[x]]]]><![CDATA[>y]]>\r\n </d>\r\n</o>\r\n");
+}
+
+TEST(Serialiser, DocumentRootWritesOnlyItsChildren) {
+    CXMLObject root;
+    ASSERT_TRUE(CXMLObjectTestAccess::setNameType(root, W(u"<Main>"), CXML_TYPE_ELEMENT));
+    root.Add(Node(u"first"));
+    root.Add(DataNode(u"second", u"2"));
+    EXPECT_EQ(MemText(root), u"<first/><second>2</second>");
+}
+
+TEST(Serialiser, NodeWithDataAndChildrenIsWrittenAsADataNode) {
+    CXMLObject both = Node(u"p");
+    both.Add(Node(u"child"));
+    ASSERT_TRUE(both.Add(W(u"text")));
+    ASSERT_EQ(both.GetType(), CXML_TYPE_PROCESS);
+    EXPECT_EQ(MemText(both), u"<p>text</p>");
+
+    StringOut sink(true);
+    ASSERT_TRUE(sink.Open());
+    ASSERT_TRUE(sink.Write(both));
+    EXPECT_EQ(sink.text, u"\xFEFF<p>text</p>\r\n");
+}
+
+TEST(Serialiser, EmptyHandleIsReportedAndFails) {
+    ReportRecorder recorder;
+    StringOut sink(false);
+    ASSERT_TRUE(sink.Open());
+    EXPECT_FALSE(sink.Write(CXMLObject()));
+    ASSERT_EQ(recorder.reports().size(), 1u);
+    EXPECT_EQ(recorder.reports()[0].expression, "m_pO");
+    EXPECT_EQ(recorder.reports()[0].title, "Runtime assumption failed");
+    EXPECT_EQ(recorder.reports()[0].file, "xmlobj");
+}
+
+TEST(Serialiser, FailedLineEndStopsTheWalkAndDiscards) {
+    CXMLObject root = Node(u"r");
+    for (int i = 0; i < 100; ++i) root.Add(DataNode(u"item", u"v"));
+    // Room for the mark and a few lines only.
+    StringOut sink(true, 40);
+    ASSERT_TRUE(sink.Open());
+    EXPECT_FALSE(sink.Write(root));
+    EXPECT_EQ(sink.discards, 1);
+    EXPECT_TRUE(sink.text.empty());
+    EXPECT_FALSE(sink.Close(false)) << "a failed write closes the sink";
+    // The walk stopped at the first line end that failed: at most one line
+    // (indent, 7 pieces of " <item>v</item>", line end) was tried after the
+    // first refusal, not the hundred lines left.
+    EXPECT_GE(sink.refusedWrites, 1);
+    EXPECT_LE(sink.refusedWrites, 9);
+}
+
+TEST(Serialiser, DeprecatedWriteGoesThroughTheSink) {
+    ReportRecorder recorder;
+    StringOut sink(false);
+    ASSERT_TRUE(sink.Open());
+    EXPECT_TRUE(DataNode(u"d", u"1").Write(sink));
+    EXPECT_EQ(sink.text, u"\xFEFF<d>1</d>");
+    EXPECT_TRUE(recorder.reports().empty()) << "no debugger is attached";
+}
+
+TEST(Serialiser, GetContent) {
+    EXPECT_EQ(U(CXMLObject().GetContent()), u"");
+    EXPECT_EQ(U(ExampleTree().GetContent()), u"<a x=\"1&lt;2\"><b>hi</b><c/><d><![CDATA[  two]]></d></a>");
+    EXPECT_EQ(U(Node(u"lone").GetContent()), u"<lone/>");
+}
+
+}  // namespace
+}  // namespace xmlout_test

@@ -1,0 +1,182 @@
+#pragma once
+// Shared helpers of the output tests: a sink that keeps its text in a
+// string (and can be made to fail), log capture, trees and files.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tqcore/diag.h"
+#include "tqcore/log.h"
+#include "tqxml/xmlout.h"
+#include "xmlobj/xmlobj_test_support.h"
+
+namespace xmlout_test {
+
+using namespace tqcore;
+using xmlobj_test::Node;
+using xmlobj_test::PS;
+using xmlobj_test::ReportRecorder;
+using xmlobj_test::W;
+
+inline std::u16string U(const unsigned short* text) {
+    return text ? std::u16string(reinterpret_cast<const char16_t*>(text)) : std::u16string(u"<null>");
+}
+
+// Keeps every physical write in `text` (or, for outputs too large to keep,
+// only counts them); after `failAfter` characters every further write fails,
+// as a full disk would.
+class StringOut : public CXMLOut {
+public:
+    explicit StringOut(bool format = true, std::uint64_t failAfter = UINT64_MAX, bool keep = true)
+        : CXMLOut(format), m_failAfter(failAfter), m_keep(keep) {}
+    ~StringOut() override { Close(true); }
+
+    bool Open(bool declaration = false) { return CXMLOut::Open(nullptr, declaration); }
+
+    std::u16string text;
+    std::uint64_t written = 0;       // characters taken
+    std::uint64_t longestPiece = 0;  // characters
+    int discards = 0;
+    int refusedWrites = 0;  // writes that failed
+
+protected:
+    bool WritePhys(const unsigned short* p, std::uint64_t count) override {
+        if (written + count > m_failAfter) {
+            ++refusedWrites;
+            return false;
+        }
+        written += count;
+        longestPiece = std::max(longestPiece, count);
+        if (m_keep) text.append(reinterpret_cast<const char16_t*>(p), count);
+        return true;
+    }
+    bool ClosePhys(bool discard) override {
+        if (discard) {
+            text.clear();
+            ++discards;
+        }
+        return true;
+    }
+    std::uint64_t GetSizeWritten() override { return text.size() * 2; }
+
+private:
+    std::uint64_t m_failAfter;
+    bool m_keep;
+};
+
+// Every log message while alive, with the debug switch set as asked.
+class LogCapture {
+public:
+    struct Line {
+        unsigned int selector1, selector2;
+        std::u16string text;
+    };
+    explicit LogCapture(bool debugOn) : m_wasDebug(IsDebugOn()) {
+        SetDebugOn(debugOn);
+        Lines().clear();
+        m_previous = SetLogSink([](unsigned int s1, unsigned int s2, const unsigned short* text) {
+            Lines().push_back({s1, s2, U(text)});
+        });
+    }
+    ~LogCapture() {
+        SetLogSink(m_previous);
+        SetDebugOn(m_wasDebug);
+    }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    static std::vector<Line>& Lines() {
+        static std::vector<Line> lines;
+        return lines;
+    }
+    // All messages in one text.
+    static std::u16string All() {
+        std::u16string all;
+        for (const Line& l : Lines()) all += l.text;
+        return all;
+    }
+
+private:
+    bool m_wasDebug;
+    LogSink m_previous;
+};
+
+// A directory removed with everything in it afterwards.
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/tqxml-out-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        m_path = made ? made : "";
+    }
+    ~TempDir() {
+        if (!m_path.empty()) std::system(("rm -rf '" + m_path + "'").c_str());
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+inline std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+inline bool Exists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// A file's bytes as UTF-16 units (an odd last byte is dropped).
+inline std::u16string ReadUtf16(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::u16string units(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i)
+        units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                         static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    return units;
+}
+
+inline CXMLObject DataNode(const char16_t* name, const char16_t* data) {
+    CXMLObject n = Node(name);
+    n.Add(W(data));
+    return n;
+}
+
+// a x="1<2" holding b (data "hi"), c (empty) and d (data "  two").
+inline CXMLObject ExampleTree() {
+    CXMLObject a = Node(u"a");
+    a.AddAttribute(PS(u"x"), PS(u"1<2"));
+    a.Add(DataNode(u"b", u"hi"));
+    a.Add(Node(u"c"));
+    a.Add(DataNode(u"d", u"  two"));
+    return a;
+}
+
+// A chain of `depth` nested elements named n, the innermost holding "x".
+inline CXMLObject Chain(unsigned int depth) {
+    CXMLObject inner = DataNode(u"n", u"x");
+    for (unsigned int i = 1; i < depth; ++i) {
+        CXMLObject outer = Node(u"n");
+        outer.Add(inner);
+        inner = outer;
+    }
+    return inner;
+}
+
+// The text of a memory sink after one tree.
+inline std::u16string MemText(const CXMLObject& tree) {
+    CXMLMemOut sink;
+    if (!sink.Open() || !sink.Write(tree) || !sink.Close(false)) return u"<failed>";
+    return U(static_cast<const unsigned short*>(sink));
+}
+
+}  // namespace xmlout_test
