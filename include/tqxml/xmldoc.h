@@ -63,6 +63,10 @@ public:
     // Reads the handle from its start; the handle stays open.
     unsigned int OpenDocHandle(void* handle, unsigned int report);
 
+    // Writes the tree as indented XML to the log after a heading line, when
+    // debug output is on.
+    void Dump();
+
 private:
     friend struct CXMLDocTestAccess;
     template <class T>
