@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)"
-build/release/examples/pool_demo "$@"
+build/release/tools/tqxmltool/tqxmltool "$@"
