@@ -12,10 +12,10 @@ for preset in release asan; do
   ctest --preset "$preset" -j "$jobs"
 done
 
-# The pool, the heaps and the node counts are shared between threads.
+# The pool, the heaps, the hooks and the node counts are shared between threads.
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan -j "$jobs" --target tests_contract
-ctest --preset tsan -j "$jobs" -R 'StringPool|FixedHeap|ObjectMemory|CriticalSection|LogSink|Hook'
+cmake --build --preset tsan -j "$jobs" --target tests_contract tests_xmlobj
+ctest --preset tsan -j "$jobs" -R 'StringPool|FixedHeap|ObjectMemory|CriticalSection|Thread|Hook|HashTable'
 
 # A project outside the tree builds against the installed package.
 rm -rf build/install build/consumer
