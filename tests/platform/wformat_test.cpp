@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdint>
@@ -41,106 +40,45 @@ std::u16string F(const char16_t* format, Args... args) {
     return Str(buffer, static_cast<std::size_t>(n));
 }
 
-struct PrintCase {
-    std::u16string got;
-    std::u16string expected;
-};
-
-void Check(const std::vector<PrintCase>& cases) {
-    for (std::size_t i = 0; i < cases.size(); ++i) {
-        EXPECT_EQ(cases[i].got, cases[i].expected) << "case " << i;
-    }
-}
-
-TEST(WidePrintf, Strings) {
-    Check({
+TEST(WidePrintf, Conversions) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double quiet = std::numeric_limits<double>::quiet_NaN();
+    const std::u16string cases[][2] = {
         {F(u"[%ls]", W(u"abc")), u"[abc]"},
-        {F(u"[%s]", W(u"a\u20ACb")), u"[a\u20ACb]"},  // %s is wide in the wide functions
-        {F(u"[%hs]", "abc"), u"[abc]"},
+        {F(u"[%s]", W(u"a\u20ACb")), u"[a\u20ACb]"},   // %s is wide in the wide functions
         {F(u"[%hs]", "\xE9\x80"), u"[\u00E9\u20AC]"},  // narrow text is ANSI
         {F(u"[%S]", "xy"), u"[xy]"},
         {F(u"[%s|%hs]", static_cast<const unsigned short*>(nullptr),
            static_cast<const char*>(nullptr)),
          u"[(null)|(null)]"},
-        {F(u"[%.3ls]", W(u"abcdef")), u"[abc]"},
-        {F(u"[%5ls]", W(u"ab")), u"[   ab]"},
-        {F(u"[%-5hs]", "ab"), u"[ab   ]"},
-        {F(u"[%c%c]", 'A', 0x20AC), u"[A\u20AC]"},
-        {F(u"[%hc]", static_cast<char>(0x80)), u"[\u20AC]"},
-        {F(u"[%3c]", 'x'), u"[  x]"},
+        {F(u"[%.3ls|%5ls|%-5hs]", W(u"abcdef"), W(u"ab"), "ab"), u"[abc|   ab|ab   ]"},
+        {F(u"[%c%c%hc]", 'A', 0x20AC, static_cast<char>(0x80)), u"[A\u20AC\u20AC]"},
         {F(u"100%%"), u"100%"},
-    });
-}
-
-TEST(WidePrintf, Integers) {
-    Check({
-        {F(u"%d %i", -42, 7), u"-42 7"},
         {F(u"%d", std::numeric_limits<int>::min()), u"-2147483648"},
-        {F(u"%-5d|", 42), u"42   |"},
-        {F(u"%5d|", 42), u"   42|"},
-        {F(u"%+d %+d % d", 5, -5, 5), u"+5 -5  5"},
-        {F(u"%05d", -42), u"-0042"},
-        {F(u"%-05d|", 42), u"42   |"},  // - wins over 0
-        {F(u"%8.3d|", 7), u"     007|"},
-        {F(u"%08.3d|", 7), u"     007|"},  // a precision turns 0 off
-        {F(u"[%.0d]", 0), u"[]"},
-        {F(u"%u %u", 4000000000u, -1), u"4000000000 4294967295"},
-        {F(u"%x %X %o", 255, 255, 8), u"ff FF 10"},
-        {F(u"%#x %#X %#x %#o %#o", 255, 255, 0, 8, 0), u"0xff 0XFF 0 010 0"},
-        {F(u"%#010x", 255), u"0x000000ff"},
-        {F(u"%x", -1), u"ffffffff"},
+        {F(u"%+d % d|%-05d|%05d", 5, 5, 42, -42), u"+5  5|42   |-0042"},
+        {F(u"%08.3d|[%.0d]", 7, 0), u"     007|[]"},  // a precision turns 0 off
+        {F(u"%u %x %X %o", -1, 255, 255, 8), u"4294967295 ff FF 10"},
+        {F(u"%#x %#o %#x %#010x", 255, 8, 0, 255), u"0xff 010 0 0x000000ff"},
         {F(u"%hd %hu %hx", 65535, 65537, 0x12345), u"-1 1 2345"},
-        {F(u"%ld %lu %lx", -3, std::uint32_t{4000000000u}, std::uint32_t{0xdeadbeef}),
-         u"-3 4000000000 deadbeef"},
         {F(u"%I64x", std::uint64_t{0x3ff8000000000000}), u"3ff8000000000000"},
-        {F(u"%I64X", std::uint64_t{0xabcdef0123}), u"ABCDEF0123"},
         {F(u"%I64d", std::numeric_limits<std::int64_t>::min()), u"-9223372036854775808"},
         {F(u"%I64u", std::numeric_limits<std::uint64_t>::max()), u"18446744073709551615"},
-        {F(u"%lld %llu %llx", -1LL, 1ULL << 40, 1ULL << 40), u"-1 1099511627776 10000000000"},
-        {F(u"%zu", std::size_t{123456789012}), u"123456789012"},
-        {F(u"%I32d", 12), u"12"},
-        {F(u"%*d|%-*d|", 5, 42, 4, 7), u"   42|7   |"},
-        {F(u"%*d|", -4, 7), u"7   |"},  // a negative width means left
+        {F(u"%lld %llx %zu", -1LL, 1ULL << 40, std::size_t{123456789012}),
+         u"-1 10000000000 123456789012"},
+        {F(u"%*d|%*d|", 5, 42, -4, 7), u"   42|7   |"},  // a negative width means left
         {F(u"%p", reinterpret_cast<void*>(0x1234abcdu)), u"000000001234ABCD"},
-    });
-}
-
-TEST(WidePrintf, Doubles) {
-    Check({
-        {F(u"%.4g", 1.5), u"1.5"},
-        {F(u"%.4g", 0.0), u"0"},
-        {F(u"%.4g", 3.14159265), u"3.142"},
-        {F(u"%.4g", 123456.0), u"1.235e+05"},
-        {F(u"%.4g", -0.0001), u"-0.0001"},
-        {F(u"%.4g", 1e100), u"1e+100"},
+        {F(u"%.4g %.4g %.4g", 1.5, 0.0, 3.14159265), u"1.5 0 3.142"},
+        {F(u"%.4g %.4g %.4g", 123456.0, -0.0001, 1e100), u"1.235e+05 -0.0001 1e+100"},
         {F(u"%g %g %g", 1e-5, 123456789.0, 100000.0), u"1e-05 1.23457e+08 100000"},
-        {F(u"%08.3f", 3.14159), u"0003.142"},
-        {F(u"%08.3f", -3.14159), u"-003.142"},
-        {F(u"%f %F", 1.5, 2.25), u"1.500000 2.250000"},
-        {F(u"%e", 12345.678), u"1.234568e+04"},
-        {F(u"%E", 0.000123), u"1.230000E-04"},
-        {F(u"%.0f %#.0f", 2.5, 2.0), u"2 2."},
-        {F(u"%+.1f|% .1f", 1.25, 1.0), u"+1.2| 1.0"},
-        {F(u"%10.2f|%-10.2f|", 3.14159, 3.14159), u"      3.14|3.14      |"},
-        {F(u"%.*f", 2, 3.14159), u"3.14"},
-        {F(u"%lg %lf", 0.1, 0.1), u"0.1 0.100000"},
-        {F(u"%.17g", 0.1), u"0.10000000000000001"},
-        {F(u"%Lg", 2.5L), u"2.5"},
+        {F(u"%08.3f %e %E", -3.14159, 12345.678, 0.000123), u"-003.142 1.234568e+04 1.230000E-04"},
+        {F(u"%.0f %#.0f %+.1f", 2.5, 2.0, 1.25), u"2 2. +1.2"},
+        {F(u"%.17g %Lg", 0.1, 2.5L), u"0.10000000000000001 2.5"},
         {F(u"%I64x(%.4g)", std::uint64_t{0x3ff8000000000000}, 1.5), u"3ff8000000000000(1.5)"},
         {F(u"%.0f", 1e300).size() == 301 ? u"ok" : u"bad", u"ok"},  // longer than the stack buffer
-    });
-}
-
-TEST(WidePrintf, NonFiniteValues) {
-    const double inf = std::numeric_limits<double>::infinity();
-    const double quiet = std::numeric_limits<double>::quiet_NaN();
-    Check({
-        {F(u"%f %F %e %g", inf, inf, -inf, inf), u"inf INF -inf inf"},
-        {F(u"%+f|%5f|%-5f|", inf, inf, inf), u"+inf|  inf|inf  |"},
-        {F(u"%f %G", quiet, quiet), u"nan NAN"},
-        {F(u"%f", -std::copysign(quiet, 1.0)), u"-nan(ind)"},
-        {F(u"%f", std::numeric_limits<double>::signaling_NaN()), u"nan(snan)"},
-    });
+        {F(u"%f %F %e|%5f|", inf, inf, -inf, inf), u"inf INF -inf|  inf|"},
+        {F(u"%f %G %f", quiet, quiet, -std::copysign(quiet, 1.0)), u"nan NAN -nan(ind)"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c[0], c[1]) << "case " << (&c - cases);
 }
 
 TEST(WidePrintf, ResultAtTheEndOfTheBuffer) {
@@ -192,20 +130,6 @@ TEST(WidePrintf, BadFormatsFail) {
     EXPECT_LT(_snwprintf_l(buffer, 64, nullptr, nullptr), 0);
 }
 
-// One conversion into a variable that starts at `initial`.
-template <typename T>
-struct Scanned {
-    int result;
-    T value;
-};
-
-template <typename T>
-Scanned<T> Scan(const char16_t* input, const char16_t* format, T initial) {
-    Scanned<T> s{0, initial};
-    s.result = _swscanf_l(W(input), W(format), nullptr, &s.value);
-    return s;
-}
-
 TEST(WideScanf, Integers) {
     struct Case {
         const char16_t* input;
@@ -214,42 +138,26 @@ TEST(WideScanf, Integers) {
         std::int32_t value;
     };
     const Case cases[] = {
-        {u"42", u"%d", 1, 42},
         {u" \t\r\n42", u"%d", 1, 42},  // leading white space
-        {u"-17", u"%d", 1, -17},
         {u"+17", u"%d", 1, 17},
         {u"12abc", u"%d", 1, 12},  // the converted prefix
         {u"abc", u"%d", 0, 777},
-        {u"-", u"%d", 0, 777},
         {u"", u"%d", -1, 777},
-        {u"   ", u"%d", -1, 777},
         {u"2147483648", u"%d", 1, std::numeric_limits<std::int32_t>::min()},  // wraps
         {u"4294967295", u"%u", 1, -1},
-        {u"-1", u"%u", 1, -1},
-        {u"ff", u"%x", 1, 255},
         {u"0x1A", u"%x", 1, 26},
-        {u"FFg", u"%X", 1, 255},
         {u"0xg", u"%x", 1, 0},
-        {u"1.5", u"%x", 1, 1},
-        {u"17", u"%o", 1, 15},
-        {u"0x10", u"%i", 1, 16},
         {u"010", u"%i", 1, 8},
-        {u"-10", u"%i", 1, -10},
         {u"12345", u"%3d", 1, 123},
-        {u"x=5", u"x=%d", 1, 5},
         {u"y=5", u"x=%d", 0, 777},  // mismatching literal
         {u"x", u"x=%d", -1, 777},   // input ends at a literal
-        {u"x =  5", u"x = %d", 1, 5},
         {u"x=5", u"x = %d", 1, 5},  // white space in the format matches none too
-        {u"%7", u"%%%d", 1, 7},
         {u"1 2", u"%*d %d", 1, 2},
-        {u"-3", u"%ld", 1, -3},
     };
     for (const Case& c : cases) {
-        Scanned<std::int32_t> s = Scan<std::int32_t>(c.input, c.format, 777);
-        std::string where(c.format, c.format + std::char_traits<char16_t>::length(c.format));
-        EXPECT_EQ(s.result, c.result) << where << " on case " << (&c - cases);
-        EXPECT_EQ(s.value, c.value) << where << " on case " << (&c - cases);
+        std::int32_t value = 777;
+        EXPECT_EQ(_swscanf_l(W(c.input), W(c.format), nullptr, &value), c.result) << (&c - cases);
+        EXPECT_EQ(value, c.value) << (&c - cases);
     }
 }
 
@@ -262,18 +170,14 @@ TEST(WideScanf, SizedIntegers) {
     };
     const Case cases[] = {
         {u"3ff8000000000000(1.5)", u"%I64x", 1, 0x3ff8000000000000},
-        {u"1.5", u"%I64x", 1, 1},
         {u"-9223372036854775808", u"%I64d", 1, 0x8000000000000000},
-        {u"18446744073709551615", u"%I64u", 1, ~std::uint64_t{0}},
-        {u"FFFFFFFFFFFFFFFF", u"%llx", 1, ~std::uint64_t{0}},
         {u"123456789012", u"%zu", 1, 123456789012},
         {u"zz", u"%I64x", 0, 5},
-        {u"", u"%I64x", -1, 5},
     };
     for (const Case& c : cases) {
-        Scanned<std::uint64_t> s = Scan<std::uint64_t>(c.input, c.format, 5);
-        EXPECT_EQ(s.result, c.result) << (&c - cases);
-        EXPECT_EQ(s.value, c.value) << (&c - cases);
+        std::uint64_t value = 5;
+        EXPECT_EQ(_swscanf_l(W(c.input), W(c.format), nullptr, &value), c.result) << (&c - cases);
+        EXPECT_EQ(value, c.value) << (&c - cases);
     }
     // Narrower targets are written in their own width only.
     struct {
@@ -283,9 +187,6 @@ TEST(WideScanf, SizedIntegers) {
     EXPECT_EQ(_swscanf_l(W(u"65535"), W(u"%hd"), nullptr, &pair.value), 1);
     EXPECT_EQ(pair.value, -1);
     EXPECT_EQ(pair.guard, 0x5555);
-    unsigned short unsignedShort = 0;
-    EXPECT_EQ(_swscanf_l(W(u"65537"), W(u"%hu"), nullptr, &unsignedShort), 1);
-    EXPECT_EQ(unsignedShort, 1);
 }
 
 TEST(WideScanf, Doubles) {
@@ -297,15 +198,16 @@ TEST(WideScanf, Doubles) {
         int consumed;
     };
     const Case cases[] = {
-        {u"1.5", 1, 1.5, 3},    {u" -2.25e3", 1, -2250.0, 8},
-        {u"0.1", 1, 0.1, 3},    {u"1,5", 1, 1.0, 1},  // only "." is a decimal point
-        {u".5", 1, 0.5, 2},     {u"5.", 1, 5.0, 2},
-        {u"1e", 1, 1.0, 1},  // an exponent needs digits
-        {u"1e+x", 1, 1.0, 1},   {u"2E-2", 1, 0.02, 4},
-        {u"1.5xyz", 1, 1.5, 3}, {u"3ff8000000000000(1.5)", 1, 3.0, 1},
-        {u"inf", 1, inf, 3},    {u"-Infinity", 1, -inf, 9},
-        {u"infx", 1, inf, 3},   {u"0x1p3", 1, 8.0, 5},
-        {u"abc", 0, 9.0, -1},   {u".", 0, 9.0, -1},
+        {u" -2.25e3", 1, -2250.0, 8},
+        {u"0.1", 1, 0.1, 3},
+        {u"1,5", 1, 1.0, 1},  // only "." is a decimal point
+        {u".5", 1, 0.5, 2},
+        {u"1e+x", 1, 1.0, 1},  // an exponent needs digits
+        {u"3ff8000000000000(1.5)", 1, 3.0, 1},
+        {u"-Infinity", 1, -inf, 9},
+        {u"0x1p3", 1, 8.0, 5},
+        {u"abc", 0, 9.0, -1},
+        {u".", 0, 9.0, -1},
         {u"", -1, 9.0, -1},
     };
     for (const Case& c : cases) {
@@ -316,115 +218,22 @@ TEST(WideScanf, Doubles) {
         EXPECT_EQ(value, c.value) << (&c - cases);
         EXPECT_EQ(consumed, c.consumed) << (&c - cases);
     }
-    double nan = 0;
-    EXPECT_EQ(_swscanf_l(W(u"nan(123)"), W(u"%lf"), nullptr, &nan), 1);
-    EXPECT_TRUE(std::isnan(nan));
     float single = 0;
     EXPECT_EQ(_swscanf_l(W(u"0.1"), W(u"%g"), nullptr, &single), 1);
     EXPECT_EQ(single, 0.1f);
-    double widthLimited = 0;
-    EXPECT_EQ(_swscanf_l(W(u"1.23456"), W(u"%5lg"), nullptr, &widthLimited), 1);
-    EXPECT_EQ(widthLimited, 1.234);
 }
 
-TEST(WideScanf, Text) {
-    struct Case {
-        const char16_t* input;
-        const char16_t* format;
-        int result;
-        std::u16string value;
-    };
-    const Case cases[] = {
-        {u"  hello world", u"%s", 1, u"hello"},
-        {u"abcdef", u"%3s", 1, u"abc"},
-        {u"\u20ACuro", u"%ls", 1, u"\u20ACuro"},
-        {u"abc123", u"%[a-z]", 1, u"abc"},
-        {u"ab c,d", u"%[^,]", 1, u"ab c"},
-        {u"]a]b", u"%[]a]", 1, u"]a]"},
-        {u"a-b", u"%[-a]", 1, u"a-"},
-        {u"x", u"%[0-9]", 0, u"unchanged"},
-        {u"", u"%s", -1, u"unchanged"},
-    };
-    for (const Case& c : cases) {
-        Units buffer(32, 0);
-        const std::u16string unchanged = u"unchanged";
-        std::copy(unchanged.begin(), unchanged.end(), buffer.begin());
-        int result = _swscanf_l(W(c.input), W(c.format), nullptr, buffer.data());
-        EXPECT_EQ(result, c.result) << (&c - cases);
-        EXPECT_EQ(std::u16string(buffer.begin(), std::find(buffer.begin(), buffer.end(), 0)),
-                  c.value)
-            << (&c - cases);
-    }
-    char narrow[8] = {};
-    EXPECT_EQ(_swscanf_l(W(u"h\u00E9\u20AC\u4E2D"), W(u"%hs"), nullptr, narrow), 1);
-    EXPECT_STREQ(narrow, "h\xE9\x80?");
-    unsigned short chars[4] = {0, 0, 0, 0x5555};
-    EXPECT_EQ(_swscanf_l(W(u" abcd"), W(u"%3c"), nullptr, chars), 1);  // no skip, no terminator
-    EXPECT_EQ(Str(chars, 4), (std::u16string{u' ', u'a', u'b', 0x5555}));
-    EXPECT_EQ(_swscanf_l(W(u"ab"), W(u"%3c"), nullptr, chars), -1);
-}
-
-TEST(WideScanf, SeveralFields) {
-    struct Case {
-        const char16_t* input;
-        const char16_t* format;
-        int result;
-        int first, second;
-    };
-    const Case cases[] = {
-        {u"1,2", u"%d,%d", 2, 1, 2}, {u"1;2", u"%d,%d", 1, 1, 0},
-        {u"1", u"%d %d", 1, 1, 0},  // the input ends after one conversion
-        {u"", u"%d%d", -1, 0, 0},    {u"a1", u"%d%d", 0, 0, 0},
-    };
-    for (const Case& c : cases) {
-        int first = 0, second = 0;
-        EXPECT_EQ(_swscanf_l(W(c.input), W(c.format), nullptr, &first, &second), c.result)
-            << (&c - cases);
-        EXPECT_EQ(first, c.first) << (&c - cases);
-        EXPECT_EQ(second, c.second) << (&c - cases);
-    }
-    struct Consumed {
-        const char16_t* input;
-        const char16_t* format;
-        int consumed;
-    };
-    const Consumed consumedCases[] = {
-        {u"5   x", u"%d %n", 4},
-        {u"0xg", u"%x%n", 1},  // the x after a lone 0 is left over
-        {u"-12,", u"%i%n", 3},
-        {u"  ab", u"%s%n", 4},
-    };
-    int value = 0, consumed = 0;
-    for (const Consumed& c : consumedCases) {
-        consumed = -1;
-        unsigned short text[8];
-        void* target = c.format[1] == 's' ? static_cast<void*>(text) : static_cast<void*>(&value);
-        EXPECT_EQ(_swscanf_l(W(c.input), W(c.format), nullptr, target, &consumed),
-                  1);  // %n is not counted
-        EXPECT_EQ(consumed, c.consumed) << (&c - consumedCases);
-    }
-    EXPECT_EQ(_swscanf_l(nullptr, W(u"%d"), nullptr, &value), -1);
-    EXPECT_EQ(_swscanf_l(W(u"1"), nullptr, nullptr, &value), -1);
-}
-
-TEST(Locale, KnownNamesAndCategories) {
-    struct Case {
-        int category;
-        const char* name;
-        bool known;
-    };
-    const Case cases[] = {
-        {0, "English", true}, {LC_ALL, "English", true},
-        {0, "english", true}, {0, "C", true},
-        {0, "", true},        {0, "German", false},
-        {0, nullptr, false},  {1, "English", false},
-    };
-    for (const Case& c : cases) {
-        _locale_t locale = _create_locale(c.category, c.name);
-        EXPECT_EQ(locale != nullptr, c.known) << c.category << " " << (c.name ? c.name : "null");
-        _free_locale(locale);
-    }
-    _free_locale(nullptr);
+TEST(WideScanf, SeveralFieldsAndBadArguments) {
+    int first = 0, second = 0;
+    EXPECT_EQ(_swscanf_l(W(u"1,2"), W(u"%d,%d"), nullptr, &first, &second), 2);
+    EXPECT_EQ(second, 2);
+    second = 0;
+    // The input ends after one conversion: the count, not EOF.
+    EXPECT_EQ(_swscanf_l(W(u"7"), W(u"%d %d"), nullptr, &first, &second), 1);
+    EXPECT_EQ(first, 7);
+    EXPECT_EQ(second, 0);
+    EXPECT_EQ(_swscanf_l(nullptr, W(u"%d"), nullptr, &first), -1);
+    EXPECT_EQ(_swscanf_l(W(u"1"), nullptr, nullptr, &first), -1);
 }
 
 // Selects a process locale whose decimal point is a comma: an installed one,
