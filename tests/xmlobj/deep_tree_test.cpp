@@ -31,11 +31,11 @@ TEST(DeepTree, MillionLevelsReleaseMeasureCompactAndRealloc) {
         EXPECT_EQ(used, std::uint64_t(kDepth) * sizeof(CXMLObjectBody));
         EXPECT_EQ(spare, 0u);  // every list holds its one child at capacity 1
 
-        root.item(0u)->AddAttribute(PS(u"a"), PS(u"1"));
-        root.item(0u)->AddAttribute(PS(u"b"), PS(u"2"));
-        root.item(0u)->AddAttribute(PS(u"c"), PS(u"3"));
-        root.item(0u)->AddAttribute(PS(u"d"), PS(u"4"));
-        root.item(0u)->AddAttribute(PS(u"e"), PS(u"5"));  // capacity 8
+        for (const char16_t* name : {u"a", u"b", u"c", u"d", u"e"})
+            root.item(0u)->AddAttribute(PS(name), PS(u"v"));  // capacity 8
+        used = spare = 0;
+        root.GetMemUsage(used, spare);
+        EXPECT_EQ(spare, 3 * sizeof(CXMLAttribute));
         EXPECT_TRUE(root.Compact());
         used = spare = 0;
         root.GetMemUsage(used, spare);

@@ -59,6 +59,16 @@ private:
     DetailedMessageBoxHook m_previous;
 };
 
+// Checks one assumption report against its expected text and place.
+inline void ExpectReport(const ReportRecorder::Report& r, const char* expression, unsigned int line,
+                         const char* function = "") {
+    EXPECT_EQ(r.expression, expression);
+    EXPECT_EQ(r.title, "Runtime assumption failed");
+    EXPECT_EQ(r.file, "xmlobj");
+    EXPECT_EQ(r.line, line);
+    EXPECT_NE(r.function.find(function), std::string::npos) << r.function;
+}
+
 // Makes core allocations fail after `allowed` more while alive.
 class AllocationFailure {
 public:
