@@ -9,5 +9,5 @@ bash scripts/deps.sh
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz --target fuzz_opendoc
 mkdir -p fuzz/corpus-work build/fuzz/crashes
-build/fuzz/fuzz/fuzz_opendoc -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=4096 \
+build/fuzz/fuzz/fuzz_opendoc -max_total_time="$seconds" -max_len=65536 -timeout=60 -rss_limit_mb=4096 \
   -artifact_prefix=build/fuzz/crashes/ fuzz/corpus-work fuzz/seeds
