@@ -76,8 +76,7 @@ TEST(HashTable, CollidingKeysAreKeptApartByTheComparison) {
 }
 
 TEST(HashTable, VerifyDisposabilityAndBadInput) {
-    Entry refused = makeEntry(1, 7), pinned = makeEntry(1, 8, true),
-          plain = makeEntry(0xFFFFFFFFu, 9);
+    Entry refused = makeEntry(1, 7), pinned = makeEntry(1, 8, true), plain = makeEntry(~0u, 9);
     IdTable table(0);
     EXPECT_EQ(table.GetBucketCount(), 1u);
     table.refuseId = 7;
@@ -94,15 +93,13 @@ TEST(HashTable, VerifyDisposabilityAndBadInput) {
 TEST(HashTable, ThreadsShareATable) {
     constexpr int kThreads = 4, kPerThread = 500;
     std::vector<Entry> entries;
-    for (int i = 0; i < kThreads * kPerThread; ++i)
-        entries.push_back(makeEntry(std::uint32_t(i % 37), i));
+    for (int i = 0; i < kThreads * kPerThread; ++i) entries.push_back(makeEntry(i % 37, i));
     IdTable table(10);
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             for (int i = t * kPerThread; i < (t + 1) * kPerThread; ++i) {
-                if (table.AddItem(&entries[i].header) && i % 2)
-                    table.DeleteItem(&entries[i].header);
+                if (table.AddItem(&entries[i].header) && i % 2) table.DeleteItem(&entries[i].header);
             }
         });
     }

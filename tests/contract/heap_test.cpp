@@ -12,38 +12,38 @@ using tqcore::CFHeap;
 
 namespace {
 
+// Allocates `count` blocks, each distinct and 8-byte aligned.
+std::vector<void*> allocDistinct(CFHeap& heap, int count) {
+    std::set<void*> seen;
+    std::vector<void*> blocks;
+    for (int i = 0; i < count; ++i) {
+        void* b = heap.Alloc();
+        EXPECT_NE(b, nullptr);
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b) % 8, 0u);
+        EXPECT_TRUE(seen.insert(b).second) << "a block handed out twice";
+        blocks.push_back(b);
+    }
+    return blocks;
+}
+
 TEST(FixedHeap, BlocksAreDistinctAlignedAndCounted) {
     CFHeap heap("test", 20, 16, 1, 0xFFFFFFFF);
     EXPECT_STREQ(heap.GetName(), "test");
     EXPECT_EQ(heap.GetBlockSize(), 24u) << "rounded to keep blocks 8-byte aligned";
-    std::set<void*> seen;
-    std::vector<void*> blocks;
-    for (int i = 0; i < 1000; ++i) {
-        void* b = heap.Alloc();
-        ASSERT_NE(b, nullptr);
-        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b) % 8, 0u);
-        EXPECT_TRUE(seen.insert(b).second) << "a block handed out twice";
-        std::memset(b, 0xAB, 20);
-        blocks.push_back(b);
-    }
+    const std::vector<void*> blocks = allocDistinct(heap, 1000);
+    for (void* b : blocks) std::memset(b, 0xAB, 20);
     EXPECT_EQ(heap.GetUsedCount(), 1000);
     for (void* b : blocks) heap.Free(b);
-    EXPECT_EQ(heap.GetUsedCount(), 0);
     heap.Free(nullptr);
     EXPECT_EQ(heap.GetUsedCount(), 0);
 }
 
 TEST(FixedHeap, LimitAndFailureGiveNull) {
     CFHeap limited("limited", 16, 4, 0, 10);
-    std::vector<void*> blocks;
-    while (void* b = limited.Alloc()) {
-        blocks.push_back(b);
-        ASSERT_LE(blocks.size(), 10u);
-    }
-    EXPECT_EQ(blocks.size(), 10u);
+    std::vector<void*> blocks = allocDistinct(limited, 10);
+    EXPECT_EQ(limited.Alloc(), nullptr);
     limited.Free(blocks.back());
-    blocks.pop_back();
-    EXPECT_NE(limited.Alloc(), nullptr) << "a freed block is handed out again";
+    EXPECT_EQ(limited.Alloc(), blocks.back()) << "a freed block is handed out again";
 
     CFHeap heap("faulty", 16, 4, 0, 0);
     tqcore::SetAllocationFailureCountdown(0);
@@ -56,13 +56,12 @@ TEST(FixedHeap, BlocksFreedOnAnotherThreadAreReused) {
     CFHeap heap("cross", 32, 64, 0, 0);
     std::vector<void*> blocks(5000);
     for (auto& b : blocks) b = heap.Alloc();
-    std::thread freer([&] {
+    std::thread([&] {
         for (void* b : blocks) heap.Free(b);
-    });
-    freer.join();
+    }).join();
     // The freeing thread has ended: its cached blocks went back to the heap.
     EXPECT_EQ(heap.GetUsedCount(), 0);
-    std::set<void*> original(blocks.begin(), blocks.end());
+    const std::set<void*> original(blocks.begin(), blocks.end());
     // This thread may still cache a few never-used blocks of its last batch.
     std::size_t reused = 0;
     for (int i = 0; i < 5000 + 64; ++i) reused += original.count(heap.Alloc());
@@ -100,25 +99,17 @@ TEST(FixedHeap, HeapsBeyondTheCachedOnesShareOneStack) {
     std::vector<std::unique_ptr<CFHeap>> heaps;
     for (int i = 0; i < 80; ++i) heaps.push_back(std::make_unique<CFHeap>("many", 32, 8, i % 2, 0));
     for (auto& heap : heaps) {
-        std::set<void*> seen;
-        std::vector<void*> blocks;
-        for (int i = 0; i < 100; ++i) {
-            void* b = heap->Alloc();
-            ASSERT_NE(b, nullptr);
-            ASSERT_TRUE(seen.insert(b).second);
-            blocks.push_back(b);
-        }
-        EXPECT_EQ(heap->GetUsedCount(), 100);
+        const std::vector<void*> blocks = allocDistinct(*heap, 100);
         for (std::size_t i = 0; i < blocks.size(); i += 2) heap->Free(blocks[i]);
         EXPECT_EQ(heap->GetUsedCount(), 50);
-        for (int i = 0; i < 50; ++i) EXPECT_EQ(seen.count(heap->Alloc()), 1u) << "freed blocks come back first";
+        const std::set<void*> seen(blocks.begin(), blocks.end());
+        for (int i = 0; i < 50; ++i)
+            EXPECT_EQ(seen.count(heap->Alloc()), 1u) << "freed blocks come back first";
     }
 }
 
-TEST(GeneralAllocation, FallocFamily) {
-    void* p = tqcore::_falloc(0);
-    EXPECT_NE(p, nullptr);
-    p = tqcore::_frealloc(p, 100);
+TEST(GeneralAllocation, FallocFamilyFailsOnCountdown) {
+    void* p = tqcore::_frealloc(tqcore::_falloc(0), 100);
     ASSERT_NE(p, nullptr);
     std::memset(p, 1, 100);
     tqcore::SetAllocationFailureCountdown(1);

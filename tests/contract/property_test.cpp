@@ -31,8 +31,8 @@ class CountingProperty : public CPProperty {
 
 TEST(Property, CopiesShareThePayloadButNotTheTags) {
     CPProperty a;
-    ASSERT_TRUE(a.Alloc(4));
     a.SetPropertyID(7, kTypeA);
+    ASSERT_TRUE(a.Alloc(4));  // allocating leaves the tags alone
     CPProperty b(a);
     EXPECT_EQ(static_cast<void*>(b), static_cast<void*>(a));
     EXPECT_TRUE(b.IsPropertyID(7, kTypeA));
@@ -47,19 +47,12 @@ TEST(Property, CopiesShareThePayloadButNotTheTags) {
     EXPECT_EQ(c.GetPropertyType(), 9u);
     c = std::move(b);  // the same payload: only b's hold goes
     EXPECT_EQ(c.GetHolders(), 2);
-}
-
-TEST(Property, FreeKeepsTheTagsResetClearsThem) {
-    CPProperty p;
-    p.SetPropertyID(3, kTypeA);
-    ASSERT_TRUE(p.Alloc(8));  // allocating leaves the tags alone
-    CPProperty copy(p);
-    p.Free();
-    EXPECT_FALSE(p);
-    EXPECT_TRUE(p.IsPropertyID(3, kTypeA));
-    copy.Reset();
-    EXPECT_FALSE(copy);
-    EXPECT_TRUE(copy.IsPropertyID(0, tqcore::GUID_NULL));
+    a.Free();  // Free keeps the tags, Reset clears them
+    EXPECT_FALSE(a);
+    EXPECT_TRUE(a.IsPropertyID(7, kTypeA));
+    c.Reset();
+    EXPECT_FALSE(c);
+    EXPECT_TRUE(c.IsPropertyID(0, tqcore::GUID_NULL));
 }
 
 TEST(Property, OnlyTheLastHolderClearsThePayload) {

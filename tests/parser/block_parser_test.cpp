@@ -22,28 +22,18 @@ struct Parsed {
 // Runs `check` once per scanner with the same ASCII text.
 template <class Check>
 void ForEachWidth(const std::string& text, Check check) {
-    {
-        CXMLDoc doc;
-        check("ANSI", CXMLDocTestAccess::Parse(doc, Ansi(text)), doc);
-    }
-    {
-        CXMLDoc doc;
-        check("UTF-8", CXMLDocTestAccess::Parse(doc, Bytes(text)), doc);
-    }
-    {
-        CXMLDoc doc;
-        check("UTF-16", CXMLDocTestAccess::Parse(doc, Wide(U16(text))), doc);
-    }
+    CXMLDoc a, u, w;
+    check("ANSI", CXMLDocTestAccess::Parse(a, Ansi(text)), a);
+    check("UTF-8", CXMLDocTestAccess::Parse(u, Bytes(text)), u);
+    check("UTF-16", CXMLDocTestAccess::Parse(w, Wide(U16(text))), w);
 }
 
-TEST(BlockParser, BuildsTheTree) {
+TEST(BlockParser, BuildsTheTreeAndDecodesText) {
     const Parsed cases[] = {
-        {"<a/>", "<Main>(a)"},
         {"<a/><b/>", "<Main>(a b)"},
         {" \r\n\t<a>x</a> \n", "<Main>(a{x})"},
         {"<a><b><c/></b><d/></a>", "<Main>(a(b(c) d))"},
-        {"<a b='1' c=\"2\">t</a>", "<Main>(a[b='1' c='2']{t})"},
-        {"<a b='1'c='2'/>", "<Main>(a[b='1' c='2'])"},
+        {"<a b='1'c=\"2\">t</a>", "<Main>(a[b='1' c='2']{t})"},
         {"<a  b = '1'\n/>", "<Main>(a[b='1'])"},
         {"<a b='say \"hi\"' c=\"it's\"/>", "<Main>(a[b='say \"hi\"' c='it's'])"},
         {"<a b='<&gt;'/>", "<Main>(a[b='<>'])"},
@@ -52,27 +42,15 @@ TEST(BlockParser, BuildsTheTree) {
         {"<a/>top<b/>", "<Main>{top}(a b)"},
         {"<ns:a-1.b_c/>", "<Main>(ns:a-1.b_c)"},
         // Markup that adds nothing to the tree.
-        {"<?xml version='1.0' encoding='UTF-8'?><a/>", "<Main>(a)"},
-        {"<?xml version=\"1.0.5\"?><a/>", "<Main>(a)"},
-        {"<?xml-stylesheet href='x'?><a/>", "<Main>(a)"},
-        {"<?pi any text?><a/>", "<Main>(a)"},
-        {"<?p!?><a/>", "<Main>(a)"},
+        {"<?xml version=\"1.0.5\" encoding='UTF-8'?><a/>", "<Main>(a)"},
+        {"<?xml-stylesheet href='x'?><?p!?><a/>", "<Main>(a)"},
         {"<!DOCTYPE r [ <!ENTITY e 'v'> [x] ]><r/>", "<Main>(r)"},
         {"<!DOCTYPE r SYSTEM \"r>.dtd\"><r/>", "<Main>(r)"},
         {"<!----><!--a--><!-- a -- b --><a/>", "<Main>(a)"},
         {"<!---><a/>-->", "<Main>"},
         {"<a><!--c--><b/><?p?></a>", "<Main>(a(b))"},
         {"<a></a>", "<Main>(a)"},
-    };
-    for (const Parsed& c : cases)
-        ForEachWidth(c.text, [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc& doc) {
-            EXPECT_TRUE(out.parsed) << width << ": " << c.text << " code " << out.code << " at " << out.offset;
-            EXPECT_EQ(Tree(doc.GetContent()), c.tree) << width << ": " << c.text;
-        });
-}
-
-TEST(BlockParser, DecodesDataAndValues) {
-    const Parsed cases[] = {
+        // Data and values.
         {"<a>  one \r\n\t two  </a>", "<Main>(a{one two})"},
         {"<e b='  x  y  '/>", "<Main>(e[b=' x y'])"},
         {"<e b='   '/>", "<Main>(e[b=''])"},
@@ -107,10 +85,8 @@ TEST(BlockParser, RecordsTheErrorAndItsPosition) {
         {"<a>", 1, 3},
         {"<a>  \r\n", 1, 3},
         {"<!--a", 2, 1},
-        {"<!--", 2, 1},
         {"<!--->", 2, 1},
         {"<a b='1/>", 3, 5},
-        {"<a b=\"x", 3, 5},
         {"<!DOCTYPE r [ <!ENTITY e 'v'> <r/>", 4, 12},
         {"<!DOCTYPE r [[]>", 4, 12},
         {"<?xml version='1.0'>", 5, 18},
@@ -133,9 +109,7 @@ TEST(BlockParser, RecordsTheErrorAndItsPosition) {
         {"<a></>", 11, 3},
         {"<a>x</a", 11, 4},
         {"<?xml encoding='UTF-8' version='1.0'?><a/>", 12, 2},
-        {"<?xml version = '1.0'?><a/>", 12, 2},
         {"<?xml version='2.0'?><a/>", 12, 2},
-        {"<?xml version=?><a/>", 12, 2},
         {"<?xml?>", 12, 2},
         {"<a>x</a >", 13, 4},
         {"<a></b>", 13, 3},
@@ -146,7 +120,6 @@ TEST(BlockParser, RecordsTheErrorAndItsPosition) {
         {"<a>&#0;</a>", 14, 3},
         {"<a b/>", 15, 4},
         {"<a 1b='x'/>", 15, 3},
-        {"<a b%='x'/>", 15, 4},
         {"<1/>", 15, 1},
         {"< a/>", 15, 1},
         {"<a%/>", 15, 2},

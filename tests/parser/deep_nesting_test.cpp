@@ -35,22 +35,12 @@ std::size_t ChainDepth(const CXMLObject& root) {
 
 TEST(DeepNesting, AMillionLevelsParseInEveryWidth) {
     const std::string text = Nested(kDepth, "<b/>");
-    {
-        CXMLDoc doc;
-        ASSERT_TRUE(doc.OpenDocText(text.c_str(), CXML_REPORT_SILENT));
-        EXPECT_EQ(ChainDepth(doc.GetContent()), kDepth + 1);
-    }
-    {
-        CXMLDoc doc;
-        ASSERT_TRUE(doc.OpenDocText(reinterpret_cast<const unsigned char*>(text.c_str()), CXML_REPORT_SILENT));
-        EXPECT_EQ(ChainDepth(doc.GetContent()), kDepth + 1);
-    }
-    {
-        const std::u16string wide = parsertest::U16(text);
-        CXMLDoc doc;
-        ASSERT_TRUE(doc.OpenDocText(wide.c_str(), CXML_REPORT_SILENT));
-        EXPECT_EQ(ChainDepth(doc.GetContent()), kDepth + 1);
-    }
+    const std::u16string wide = parsertest::U16(text);
+    CXMLDoc ansi, utf8, utf16;
+    ASSERT_TRUE(ansi.OpenDocText(text.c_str(), CXML_REPORT_SILENT));
+    ASSERT_TRUE(utf8.OpenDocText(reinterpret_cast<const unsigned char*>(text.c_str()), CXML_REPORT_SILENT));
+    ASSERT_TRUE(utf16.OpenDocText(wide.c_str(), CXML_REPORT_SILENT));
+    for (CXMLDoc* doc : {&ansi, &utf8, &utf16}) EXPECT_EQ(ChainDepth(doc->GetContent()), kDepth + 1);
 }
 
 TEST(DeepNesting, AFailureDeepInsideKeepsItsRecord) {

@@ -3,6 +3,8 @@
 // restored from each kind of source.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "capture.h"
 #include "parser_test_support.h"
 #include "temp_files.h"
@@ -89,61 +91,43 @@ TEST(ErrorReport, ModesChooseWhereTheReportGoes) {
 }
 
 TEST(ErrorReport, EveryWidthAndSourceNamesItsContext) {
-    const std::string dump = "Line: 2\r\n</a>\r\n^----\r\n";
-    {
-        Capture capture(false);
-        CXMLDoc doc;
-        EXPECT_FALSE(doc.OpenDocText(u"\uFEFF<a>\n<b>\r\n</a>", CXML_REPORT_MESSAGEBOX));
-        ASSERT_EQ(Capture::Boxes().size(), 1u);
-        EXPECT_EQ(Capture::Boxes()[0].text, Head(13, "Bad termination tag", "(UNICODE text)") + dump);
-    }
-    {
-        Capture capture(false);
-        CXMLDoc doc;
-        EXPECT_FALSE(doc.OpenDocText(reinterpret_cast<const unsigned char*>("\xEF\xBB\xBF<a>\n<b>\r\n</a>"),
-                                     CXML_REPORT_MESSAGEBOX));
-        ASSERT_EQ(Capture::Boxes().size(), 1u);
-        EXPECT_EQ(Capture::Boxes()[0].text, Head(13, "Bad termination tag", "(UTF8 text)") + dump);
-    }
-    const struct {
-        std::string bytes;
-        const char* context;
-    } generic[] = {
-        {"<a>\n<b>\r\n</a>", "(generic pvoid, ANSI)"},
-        {"\xEF\xBB\xBF<a>\n<b>\r\n</a>", "(generic pvoid, UTF8)"},
-        {"\xFF\xFE" + parsertest::Utf16Bytes("<a>\n<b>\r\n</a>") + std::string(2, '\0'), "(generic pvoid, UNICODE)"},
-    };
-    for (const auto& g : generic) {
-        Capture capture(false);
-        CXMLDoc doc;
-        EXPECT_FALSE(doc.OpenDocText(static_cast<const void*>(g.bytes.c_str()), CXML_REPORT_MESSAGEBOX));
-        ASSERT_EQ(Capture::Boxes().size(), 1u) << g.context;
-        EXPECT_EQ(Capture::Boxes()[0].text, Head(13, "Bad termination tag", g.context) + dump);
-    }
-}
-
-TEST(ErrorReport, FileTextIsReadAgainForTheDump) {
-    const std::string dump = "Line: 2\r\n</a>\r\n^----\r\n";
+    const std::string text = "<a>\n<b>\r\n</a>", utf8 = "\xEF\xBB\xBF" + text;
+    const std::string utf16 = "\xFF\xFE" + parsertest::Utf16Bytes(text);
+    const std::u16string wide = u"\uFEFF" + U16(text);
     parsertest::TempDir dir;
-    const struct {
-        const char* name;
-        std::string bytes;
-    } files[] = {
-        {"ansi.xml", "<a>\n<b>\r\n</a>"},
-        {"utf8.xml", "\xEF\xBB\xBF<a>\n<b>\r\n</a>"},
-        {"utf16.xml", "\xFF\xFE" + parsertest::Utf16Bytes("<a>\n<b>\r\n</a>")},
+    struct Case {
+        std::function<bool(CXMLDoc&)> fails;
+        std::string context;
     };
-    for (const auto& f : files) {
-        const std::string path = dir.Write(f.name, f.bytes);
+    // Files are read again for the dump.
+    const auto file = [&](const char* name, const std::string& bytes) -> Case {
+        const std::string path = dir.Write(name, bytes);
+        return {[path](CXMLDoc& d) { return d.OpenDocFile(U16(path).c_str(), 0, CXML_REPORT_MESSAGEBOX) == 13; }, path};
+    };
+    const auto generic = [](const std::string& bytes, const char* context) -> Case {
+        return {[bytes](CXMLDoc& d) { return !d.OpenDocText(static_cast<const void*>(bytes.c_str()), CXML_REPORT_MESSAGEBOX); },
+                context};
+    };
+    const Case cases[] = {
+        {[&](CXMLDoc& d) { return !d.OpenDocText(wide.c_str(), CXML_REPORT_MESSAGEBOX); }, "(UNICODE text)"},
+        {[&](CXMLDoc& d) {
+             return !d.OpenDocText(reinterpret_cast<const unsigned char*>(utf8.c_str()), CXML_REPORT_MESSAGEBOX);
+         },
+         "(UTF8 text)"},
+        generic(text, "(generic pvoid, ANSI)"),
+        generic(utf8, "(generic pvoid, UTF8)"),
+        generic(utf16 + std::string(2, '\0'), "(generic pvoid, UNICODE)"),
+        file("ansi.xml", text),
+        file("utf8.xml", utf8),
+        file("utf16.xml", utf16),
+    };
+    for (const Case& c : cases) {
         Capture capture(false);
         CXMLDoc doc;
-        EXPECT_EQ(doc.OpenDocFile(reinterpret_cast<const unsigned short*>(U16(path).c_str()), 0,
-                                  CXML_REPORT_MESSAGEBOX),
-                  13u);
-        ASSERT_EQ(Capture::Boxes().size(), 1u) << f.name;
-        EXPECT_EQ(Capture::Boxes()[0].text, Head(13, "Bad termination tag", path.c_str()) +
-                                                dump)
-            << f.name;
+        EXPECT_TRUE(c.fails(doc)) << c.context;
+        ASSERT_EQ(Capture::Boxes().size(), 1u) << c.context;
+        EXPECT_EQ(Capture::Boxes()[0].text,
+                  Head(13, "Bad termination tag", c.context.c_str()) + "Line: 2\r\n</a>\r\n^----\r\n");
     }
 }
 
@@ -156,7 +140,7 @@ TEST(ErrorReport, ALongContextIsCutToFitTheReport) {
     longPath += path;
     Capture capture(false);
     CXMLDoc doc;
-    EXPECT_EQ(doc.OpenDocFile(reinterpret_cast<const unsigned short*>(U16(longPath).c_str()), 0,
+    EXPECT_EQ(doc.OpenDocFile(U16(longPath).c_str(), 0,
                               CXML_REPORT_MESSAGEBOX),
               13u);
     ASSERT_EQ(Capture::Boxes().size(), 1u);

@@ -28,41 +28,32 @@ TEST(Widths, Latin1ClassTableAgreesWithTheCharacterClasses) {
     }
 }
 
-TEST(Widths, Utf8NamesAreClassifiedBytewiseAsLatin1) {
+// The tree, or "code@offset" when the parse fails.
+template <class T>
+std::string Result(std::vector<T> text) {
     CXMLDoc doc;
-    // C3 is a letter, A9 (the copyright sign) no name character.
-    auto out = CXMLDocTestAccess::Parse(doc, Bytes("<\xC3\xA9/>"));
-    EXPECT_EQ(out.code, 15u);
-    EXPECT_EQ(out.offset, 2);
-    // C3 B7 (the division sign) reads as a letter and an extender, so it
-    // passes; values and data take any bytes.
-    out = CXMLDocTestAccess::Parse(doc, Bytes("<a\xC3\xB7 b='\xC3\xA9'>\xC3\xA9</a\xC3\xB7>"));
-    ASSERT_TRUE(out.parsed);
-    EXPECT_EQ(Tree(doc.GetContent()), "<Main>(a\xC3\xB7[b='\xC3\xA9']{\xC3\xA9})");
+    const auto out = CXMLDocTestAccess::Parse(doc, std::move(text));
+    return out.parsed ? Tree(doc.GetContent()) : std::to_string(out.code) + "@" + std::to_string(out.offset);
 }
 
-TEST(Widths, AnsiNameBytesAboveAsciiAreIllegal) {
-    CXMLDoc doc;
-    auto out = CXMLDocTestAccess::Parse(doc, Ansi("<\xE9/>"));
-    EXPECT_EQ(out.code, 15u);
-    EXPECT_EQ(out.offset, 1);
-    out = CXMLDocTestAccess::Parse(doc, Ansi("<a\xE9/>"));
-    EXPECT_EQ(out.code, 15u);
-    EXPECT_EQ(out.offset, 2);
-    // Data and values take them, through the ANSI code page.
-    out = CXMLDocTestAccess::Parse(doc, Ansi("<a b='\xE9'>\x80 \xE9</a>"));
-    ASSERT_TRUE(out.parsed);
-    EXPECT_EQ(Tree(doc.GetContent()), "<Main>(a[b='\xC3\xA9']{\xE2\x82\xAC \xC3\xA9})");
-}
-
-TEST(Widths, WideNamesUseTheFullClasses) {
-    CXMLDoc doc;
-    auto out = CXMLDocTestAccess::Parse(doc, Wide(u"<\u00E9\u4E2D x\u0300='\u20AC'>\u3007</\u00E9\u4E2D>"));
-    ASSERT_TRUE(out.parsed);
-    EXPECT_EQ(Tree(doc.GetContent()), "<Main>(\xC3\xA9\xE4\xB8\xAD[x\xCC\x80='\xE2\x82\xAC']{\xE3\x80\x87})");
-    out = CXMLDocTestAccess::Parse(doc, Wide(u"<a\u00D7/>"));
-    EXPECT_EQ(out.code, 15u);
-    EXPECT_EQ(out.offset, 2);
+TEST(Widths, NamesAndTextAboveAscii) {
+    const std::pair<std::string, const char*> cases[] = {
+        // UTF-8 names are classified bytewise as Latin-1: C3 is a letter, A9
+        // no name character, B7 an extender; values and data take any bytes.
+        {Result(Bytes("<\xC3\xA9/>")), "15@2"},
+        {Result(Bytes("<a\xC3\xB7 b='\xC3\xA9'>\xC3\xA9</a\xC3\xB7>")),
+         "<Main>(a\xC3\xB7[b='\xC3\xA9']{\xC3\xA9})"},
+        // ANSI name bytes above ASCII are illegal; data and values go
+        // through the ANSI code page.
+        {Result(Ansi("<\xE9/>")), "15@1"},
+        {Result(Ansi("<a\xE9/>")), "15@2"},
+        {Result(Ansi("<a b='\xE9'>\x80 \xE9</a>")), "<Main>(a[b='\xC3\xA9']{\xE2\x82\xAC \xC3\xA9})"},
+        // UTF-16 names use the full classes.
+        {Result(Wide(u"<\u00E9\u4E2D x\u0300='\u20AC'>\u3007</\u00E9\u4E2D>")),
+         "<Main>(\xC3\xA9\xE4\xB8\xAD[x\xCC\x80='\xE2\x82\xAC']{\xE3\x80\x87})"},
+        {Result(Wide(u"<a\u00D7/>")), "15@2"},
+    };
+    for (const auto& [result, expected] : cases) EXPECT_EQ(result, expected);
 }
 
 // A reference becomes one UTF-16 unit, written in the text's own encoding.
@@ -70,24 +61,18 @@ TEST(Widths, ReferencesAreWrittenInTheTextsEncoding) {
     struct Case {
         const char* text;
         const char* ansi;  // the tree from each scanner, in UTF-8
-        const char* utf8;
-        const char* wide;
+        const char* other;
     };
     const Case cases[] = {
-        {"<a>&#233;</a>", "<Main>(a{\xC3\xA9})", "<Main>(a{\xC3\xA9})", "<Main>(a{\xC3\xA9})"},
-        {"<a>&#8364;&#x20AC;</a>", "<Main>(a{\xE2\x82\xAC\xE2\x82\xAC})", "<Main>(a{\xE2\x82\xAC\xE2\x82\xAC})",
-         "<Main>(a{\xE2\x82\xAC\xE2\x82\xAC})"},
-        {"<a b='&#x4E2D;'/>", "<Main>(a[b='?'])", "<Main>(a[b='\xE4\xB8\xAD'])", "<Main>(a[b='\xE4\xB8\xAD'])"},
-        {"<a>x&#x800;y</a>", "<Main>(a{x?y})", "<Main>(a{x\xE0\xA0\x80y})", "<Main>(a{x\xE0\xA0\x80y})"},
+        {"<a>&#233;</a>", "<Main>(a{\xC3\xA9})", "<Main>(a{\xC3\xA9})"},
+        {"<a>&#8364;&#x20AC;</a>", "<Main>(a{\xE2\x82\xAC\xE2\x82\xAC})", "<Main>(a{\xE2\x82\xAC\xE2\x82\xAC})"},
+        {"<a b='&#x4E2D;'/>", "<Main>(a[b='?'])", "<Main>(a[b='\xE4\xB8\xAD'])"},
+        {"<a>x&#x800;y</a>", "<Main>(a{x?y})", "<Main>(a{x\xE0\xA0\x80y})"},
     };
     for (const Case& c : cases) {
-        CXMLDoc doc;
-        EXPECT_TRUE(CXMLDocTestAccess::Parse(doc, Ansi(c.text)).parsed) << c.text;
-        EXPECT_EQ(Tree(doc.GetContent()), c.ansi) << c.text;
-        EXPECT_TRUE(CXMLDocTestAccess::Parse(doc, Bytes(c.text)).parsed) << c.text;
-        EXPECT_EQ(Tree(doc.GetContent()), c.utf8) << c.text;
-        EXPECT_TRUE(CXMLDocTestAccess::Parse(doc, Wide(parsertest::U16(c.text))).parsed) << c.text;
-        EXPECT_EQ(Tree(doc.GetContent()), c.wide) << c.text;
+        EXPECT_EQ(Result(Ansi(c.text)), c.ansi) << c.text;
+        EXPECT_EQ(Result(Bytes(c.text)), c.other) << c.text;
+        EXPECT_EQ(Result(Wide(parsertest::U16(c.text))), c.other) << c.text;
     }
 }
 

@@ -28,40 +28,32 @@ std::vector<std::u16string> DumpLines(const CXMLObject& node, unsigned int depth
 
 using Lines = std::vector<std::u16string>;
 
-TEST(Dump, ShowsTagsTypesAndDataLineByLine) {
+TEST(Dump, LinesByNode) {
     CXMLObject a = Node(u"a");
     a.AddAttribute(PS(u"x"), PS(u"1"));
     a.Add(DataNode(u"b", u"hi"));
-    EXPECT_EQ(DumpLines(a, 0), (Lines{u"<a x=\"1\"> : CXML_TYPE_ELEMENT", u"  <b> : CXML_TYPE_DATA", u"    hi",
-                                      u"  </b>", u"</a>"}));
-}
-
-TEST(Dump, CasesByNode) {
     CXMLObject both = Node(u"p");
     both.Add(Node(u"hidden"));
     both.Add(W(u"text"));
     CXMLObject raw = DataNode(u"r", u"<&\"'>");
     raw.AddAttribute(PS(u"v"), PS(u"a<b&\"c\""));
+    const std::u16string widest(262, u' ');  // the prefix stops there
     struct Case {
         const char* what;
         CXMLObject node;
         unsigned int depth;
         Lines lines;
     } const cases[] = {
+        {"tree", a, 0,
+         {u"<a x=\"1\"> : CXML_TYPE_ELEMENT", u"  <b> : CXML_TYPE_DATA", u"    hi", u"  </b>", u"</a>"}},
         {"empty handle", CXMLObject(), 0, {}},
         {"no data", Node(u"e"), 0, {u"<e> : CXML_TYPE_EMPTY", u"</e>"}},
         {"data and children", both, 0, {u"<p> : CXML_TYPE_PROCESS", u"  text", u"</p>"}},
         {"unescaped", raw, 0, {u"<r v=\"a<b&\"c\"\"> : CXML_TYPE_DATA", u"  <&\"'>", u"</r>"}},
         {"starting deeper", Node(u"e"), 2, {u"    <e> : CXML_TYPE_EMPTY", u"    </e>"}},
+        {"very deep", Node(u"deep"), 1000, {widest + u"<deep> : CXML_TYPE_EMPTY", widest + u"</deep>"}},
     };
     for (const Case& c : cases) EXPECT_EQ(DumpLines(c.node, c.depth), c.lines) << c.what;
-}
-
-TEST(Dump, PrefixStopsAt262Spaces) {
-    const Lines lines = DumpLines(Node(u"deep"), 1000);
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], std::u16string(262, u' ') + u"<deep> : CXML_TYPE_EMPTY");
-    EXPECT_EQ(lines[1], std::u16string(262, u' ') + u"</deep>");
 }
 
 }  // namespace
