@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     doc.OpenDocText(static_cast<const void*>(narrow.data()), 2);
     // UTF-16: the bytes as units, terminated.
     std::vector<unsigned short> wide(size / 2 + 1, 0);
-    std::memcpy(wide.data(), data, size / 2 * 2);
+    if (size >= 2) std::memcpy(wide.data(), data, size / 2 * 2);
     doc.OpenDocText(wide.data(), 2);
     doc.OpenDocText(static_cast<const void*>(wide.data()), 2);
     return 0;
