@@ -2,25 +2,33 @@
 // Depth-first walks over a node's subtree without recursion, so a tree of
 // any depth costs no stack.
 #include <cstddef>
+#include <cstdlib>
 
 #include "tqxml/xmlnode.h"
 
 namespace tqcore::detail {
 
-// The path from the walk's root to the current node, on the heap.
-class WalkStack {
+// A stack of walk frames on the heap, so that depth costs no call stack.
+template <class Frame>
+class HeapStack {
 public:
-    struct Frame {
-        CXMLObject* node;
-        unsigned int next;  // the next child to visit
-    };
+    HeapStack() = default;
+    HeapStack(const HeapStack&) = delete;
+    HeapStack& operator=(const HeapStack&) = delete;
+    ~HeapStack() { std::free(m_frames); }
 
-    WalkStack() = default;
-    WalkStack(const WalkStack&) = delete;
-    WalkStack& operator=(const WalkStack&) = delete;
-    ~WalkStack();
-
-    bool push(CXMLObject* node) noexcept;
+    // False when memory for the frame ran out.
+    bool push(const Frame& frame) noexcept {
+        if (m_size == m_capacity) {
+            const std::size_t capacity = m_capacity ? 2 * m_capacity : 64;
+            auto* frames = static_cast<Frame*>(std::realloc(m_frames, capacity * sizeof(Frame)));
+            if (!frames) return false;
+            m_frames = frames;
+            m_capacity = capacity;
+        }
+        m_frames[m_size++] = frame;
+        return true;
+    }
     void pop() noexcept { --m_size; }
     bool empty() const noexcept { return m_size == 0; }
     Frame& top() noexcept { return m_frames[m_size - 1]; }
@@ -31,19 +39,25 @@ private:
     std::size_t m_capacity = 0;
 };
 
+// A node of a walk and the next child to visit.
+struct WalkFrame {
+    CXMLObject* node;
+    unsigned int next;
+};
+
 // `enter(node)` runs before a node's children and tells whether to visit
 // them; `leave(node)` runs after them. Null children are skipped. False when
 // memory for the walk ran out (the walk stops there).
 template <class Enter, class Leave>
 bool WalkSubtree(CXMLObject& root, Enter enter, Leave leave) {
     if (!enter(root)) return true;
-    WalkStack stack;
-    if (!stack.push(&root)) return false;
+    HeapStack<WalkFrame> stack;
+    if (!stack.push(WalkFrame{&root, 0})) return false;
     while (!stack.empty()) {
-        WalkStack::Frame& top = stack.top();
+        WalkFrame& top = stack.top();
         if (CXMLObject* child = top.node->item(top.next)) {
             ++top.next;
-            if (*child && enter(*child) && !stack.push(child)) return false;
+            if (*child && enter(*child) && !stack.push(WalkFrame{child, 0})) return false;
             continue;
         }
         leave(*top.node);

@@ -10,6 +10,7 @@
 #include "tqxml/xmlout.h"
 #include "xmlobj/out_chars.h"
 #include "xmlobj/reports.h"
+#include "xmlobj/subtree_walk.h"
 
 namespace tqcore {
 
@@ -53,45 +54,20 @@ const unsigned short* FindCDATAEnd(const unsigned short* p, const unsigned short
     return end;
 }
 
-// The elements being written, outermost first, each with its children; on
-// the heap, so that depth costs no stack.
-class OpenElements {
-public:
-    struct Frame {
-        const CXMLObject* node;
-        const CXMLObject* children;
-        unsigned int count;
-        unsigned int next;
-    };
-    OpenElements() = default;
-    OpenElements(const OpenElements&) = delete;
-    OpenElements& operator=(const OpenElements&) = delete;
-    ~OpenElements() { std::free(m_frames); }
-
-    bool push(const CXMLObject& node) noexcept {
-        if (m_size == m_capacity) {
-            const std::size_t capacity = m_capacity ? 2 * m_capacity : 64;
-            auto* frames = static_cast<Frame*>(std::realloc(m_frames, capacity * sizeof(Frame)));
-            if (!frames) return false;
-            m_frames = frames;
-            m_capacity = capacity;
-        }
-        Frame& frame = m_frames[m_size++];
-        frame.node = &node;
-        frame.count = 0;
-        frame.children = node.GetElements(frame.count);
-        frame.next = 0;
-        return true;
-    }
-    void pop() noexcept { --m_size; }
-    bool empty() const noexcept { return m_size == 0; }
-    Frame& top() noexcept { return m_frames[m_size - 1]; }
-
-private:
-    Frame* m_frames = nullptr;
-    std::size_t m_size = 0;
-    std::size_t m_capacity = 0;
+// An element being written and its children; the open elements, outermost
+// first, are a heap stack, so that depth costs no call stack.
+struct OpenElement {
+    const CXMLObject* node;
+    const CXMLObject* children;
+    unsigned int count;
+    unsigned int next;
 };
+
+OpenElement Opened(const CXMLObject& node) noexcept {
+    OpenElement frame{&node, nullptr, 0, 0};
+    frame.children = node.GetElements(frame.count);
+    return frame;
+}
 
 }  // namespace
 
@@ -237,16 +213,16 @@ bool CXMLObject::_writeout(CXMLOut& out) const {
         flush();
         return true;
     }
-    OpenElements open;
-    if (!open.push(*this)) return false;
+    detail::HeapStack<OpenElement> open;
+    if (!open.push(Opened(*this))) return false;
     while (!open.empty()) {
-        OpenElements::Frame& top = open.top();
+        OpenElement& top = open.top();
         if (top.next < top.count) {
             prefetchAhead(top.children + top.next, top.count - top.next);
             const CXMLObject& child = top.children[top.next++];
             const Entered step = enter(child);
             if (step == Entered::Failed) return false;
-            if (step == Entered::Children && !open.push(child)) return false;
+            if (step == Entered::Children && !open.push(Opened(child))) return false;
             continue;
         }
         if (!leave(*top.node)) return false;
