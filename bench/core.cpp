@@ -13,7 +13,9 @@ namespace {
 
 std::vector<std::u16string> ShortNames(int n) {
     std::vector<std::u16string> names;
-    for (int i = 0; i < n; ++i) names.push_back(u"elem" + std::u16string(1, char16_t(u'a' + i % 26)) + char16_t(u'a' + i / 26 % 26));
+    for (int i = 0; i < n; ++i)
+        names.push_back(u"elem" + std::u16string(1, char16_t(u'a' + i % 26)) +
+                        char16_t(u'a' + i / 26 % 26));
     return names;
 }
 
@@ -50,8 +52,9 @@ void BM_InternNew(benchmark::State& state) {
     for (auto _ : state) {
         std::uint64_t v = ++k;
         for (int d = 0; d < 10; ++d, v /= 10) text[15 - d] = char16_t(u'0' + v % 10);
-        tqcore::CPPoolString s = tqcore::CStringPool::GetStringRefn(
-            reinterpret_cast<const unsigned short*>(text.data()), static_cast<unsigned int>(text.size()));
+        tqcore::CPPoolString s =
+            tqcore::CStringPool::GetStringRefn(reinterpret_cast<const unsigned short*>(text.data()),
+                                               static_cast<unsigned int>(text.size()));
         benchmark::DoNotOptimize(s);  // released at once: insert plus remove
     }
 }

@@ -46,8 +46,9 @@
 namespace {
 
 const char* const kDocuments[] = {
-    "Gio-2.0.gir.xml", "attrs.xml",   "deep.xml", "docbook-5.0.rng.xml", "freedesktop.org.xml", "iso_639-3.xml",
-    "libxml2-api.xml", "libxml2-news.xhtml.xml", "records.xml", "text.xml", "wide.xml",
+    "Gio-2.0.gir.xml",     "attrs.xml",     "deep.xml",        "docbook-5.0.rng.xml",
+    "freedesktop.org.xml", "iso_639-3.xml", "libxml2-api.xml", "libxml2-news.xhtml.xml",
+    "records.xml",         "text.xml",      "wide.xml",
 };
 
 // One document in both encodings; the UTF-16 text starts with the mark FF FE
@@ -67,9 +68,9 @@ bool Load(const std::string& name, Document& doc) {
     doc.name = name;
     doc.utf8 = bytes.str();
     std::u16string wide(doc.utf8.size() + 1, u'\0');
-    const int n = tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, doc.utf8.data(), static_cast<int>(doc.utf8.size()),
-                                              reinterpret_cast<unsigned short*>(wide.data()),
-                                              static_cast<int>(wide.size()));
+    const int n = tqplat::MultiByteToWideChar(
+        tqplat::CP_UTF8, 0, doc.utf8.data(), static_cast<int>(doc.utf8.size()),
+        reinterpret_cast<unsigned short*>(wide.data()), static_cast<int>(wide.size()));
     if (n <= 0) return false;
     wide.resize(static_cast<std::size_t>(n));
     doc.utf16 = u"\xFEFF" + wide;
@@ -81,7 +82,9 @@ enum class Encoding { Utf8, Utf16 };
 const char* Text(const Document& d, Encoding e) {
     return e == Encoding::Utf8 ? d.utf8.c_str() : reinterpret_cast<const char*>(d.utf16.c_str());
 }
-std::size_t Bytes(const Document& d, Encoding e) { return e == Encoding::Utf8 ? d.utf8.size() : d.Utf16Bytes(); }
+std::size_t Bytes(const Document& d, Encoding e) {
+    return e == Encoding::Utf8 ? d.utf8.size() : d.Utf16Bytes();
+}
 
 // Runs `parse` (which returns false on a parse error) in the timed loop.
 template <class Parse>
@@ -98,9 +101,10 @@ void Measure(benchmark::State& state, const Document& d, Encoding e, Parse parse
 void Ours(benchmark::State& state, const Document* d, Encoding e) {
     Measure(state, *d, e, [e](const char* text, std::size_t) {
         tqcore::CXMLDoc doc;  // its destruction frees the tree
-        return e == Encoding::Utf8
-                   ? doc.OpenDocText(reinterpret_cast<const unsigned char*>(text), tqcore::CXML_REPORT_SILENT)
-                   : doc.OpenDocText(reinterpret_cast<const unsigned short*>(text), tqcore::CXML_REPORT_SILENT);
+        return e == Encoding::Utf8 ? doc.OpenDocText(reinterpret_cast<const unsigned char*>(text),
+                                                     tqcore::CXML_REPORT_SILENT)
+                                   : doc.OpenDocText(reinterpret_cast<const unsigned short*>(text),
+                                                     tqcore::CXML_REPORT_SILENT);
     });
 }
 
@@ -109,8 +113,8 @@ void Libxml2(benchmark::State& state, const Document* d, Encoding e) {
     Measure(state, *d, e, [e](const char* text, std::size_t size) {
         xmlDocPtr doc = xmlReadMemory(text, static_cast<int>(size), "memory.xml",
                                       e == Encoding::Utf8 ? nullptr : "UTF-16LE",
-                                      XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_HUGE | XML_PARSE_NOERROR |
-                                          XML_PARSE_NOWARNING);
+                                      XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_HUGE |
+                                          XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
         const bool parsed = doc != nullptr;
         xmlFreeDoc(doc);
         return parsed;
@@ -122,8 +126,9 @@ void Libxml2(benchmark::State& state, const Document* d, Encoding e) {
 void Pugixml(benchmark::State& state, const Document* d, Encoding e) {
     Measure(state, *d, e, [e](const char* text, std::size_t size) {
         pugi::xml_document doc;
-        return static_cast<bool>(doc.load_buffer(text, size, pugi::parse_default,
-                                                 e == Encoding::Utf8 ? pugi::encoding_utf8 : pugi::encoding_utf16_le));
+        return static_cast<bool>(
+            doc.load_buffer(text, size, pugi::parse_default,
+                            e == Encoding::Utf8 ? pugi::encoding_utf8 : pugi::encoding_utf16_le));
     });
 }
 #endif
@@ -205,11 +210,11 @@ int main(int argc, char** argv) {
             return 1;
         }
         for (const Peer& p : kParsers) {
-            benchmark::RegisterBenchmark((std::string(p.name) + "/utf8/" + name).c_str(), p.run, d.get(),
-                                         Encoding::Utf8);
+            benchmark::RegisterBenchmark((std::string(p.name) + "/utf8/" + name).c_str(), p.run,
+                                         d.get(), Encoding::Utf8);
             if (p.utf16)
-                benchmark::RegisterBenchmark((std::string(p.name) + "/utf16/" + name).c_str(), p.run, d.get(),
-                                             Encoding::Utf16);
+                benchmark::RegisterBenchmark((std::string(p.name) + "/utf16/" + name).c_str(),
+                                             p.run, d.get(), Encoding::Utf16);
         }
         documents.push_back(std::move(d));
     }

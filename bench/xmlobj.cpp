@@ -1,10 +1,10 @@
 // Node model hot paths beside plain C++ baselines of the same shape.
+#include "tqxml/xmlobj.h"
+
 #include <benchmark/benchmark.h>
 
 #include <memory>
 #include <vector>
-
-#include "tqxml/xmlobj.h"
 
 using namespace tqcore;
 

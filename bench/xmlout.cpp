@@ -27,8 +27,9 @@ using namespace tqcore;
 namespace {
 
 const char* const kDocuments[] = {
-    "Gio-2.0.gir.xml", "attrs.xml",     "deep.xml",        "docbook-5.0.rng.xml", "freedesktop.org.xml",
-    "iso_639-3.xml",   "libxml2-api.xml", "libxml2-news.xhtml.xml", "records.xml", "text.xml", "wide.xml",
+    "Gio-2.0.gir.xml",     "attrs.xml",     "deep.xml",        "docbook-5.0.rng.xml",
+    "freedesktop.org.xml", "iso_639-3.xml", "libxml2-api.xml", "libxml2-news.xhtml.xml",
+    "records.xml",         "text.xml",      "wide.xml",
 };
 
 const char* const kFileTarget = "/tmp/tqxml-bench-xmlout.xml";
@@ -39,9 +40,9 @@ std::string ReadCorpus(const char* name) {
 }
 
 void ReportRate(benchmark::State& state, std::uint64_t bytesPerIteration) {
-    state.counters["MB/s"] = benchmark::Counter(static_cast<double>(bytesPerIteration) * 1e-6 *
-                                                    static_cast<double>(state.iterations()),
-                                                benchmark::Counter::kIsRate);
+    state.counters["MB/s"] = benchmark::Counter(
+        static_cast<double>(bytesPerIteration) * 1e-6 * static_cast<double>(state.iterations()),
+        benchmark::Counter::kIsRate);
     state.counters["out_MB"] = static_cast<double>(bytesPerIteration) * 1e-6;
 }
 
@@ -52,7 +53,8 @@ const CXMLObject* Tree(const char* name) {
     if (!doc) {
         doc = std::make_unique<CXMLDoc>();
         const std::string text = "\xEF\xBB\xBF" + ReadCorpus(name);  // read as UTF-8
-        if (!doc->OpenDocText(static_cast<const void*>(text.c_str()), CXML_REPORT_SILENT)) return nullptr;
+        if (!doc->OpenDocText(static_cast<const void*>(text.c_str()), CXML_REPORT_SILENT))
+            return nullptr;
     }
     return doc->GetContent() ? &doc->GetContent() : nullptr;
 }
@@ -63,7 +65,8 @@ void TqxmlMemory(benchmark::State& state, const char* name) {
     std::uint64_t bytes = 0;
     for (auto _ : state) {
         CXMLMemOut sink;
-        if (!sink.Open() || !sink.Write(*tree) || !sink.Close(false)) return state.SkipWithError("write failed");
+        if (!sink.Open() || !sink.Write(*tree) || !sink.Close(false))
+            return state.SkipWithError("write failed");
         bytes = sink.GetSize();
         benchmark::DoNotOptimize(static_cast<const void*>(sink));
     }
@@ -73,7 +76,8 @@ void TqxmlMemory(benchmark::State& state, const char* name) {
 void TqxmlFile(benchmark::State& state, const char* name) {
     const CXMLObject* tree = Tree(name);
     if (!tree) return state.SkipWithError("the document did not parse");
-    const std::u16string path(kFileTarget, kFileTarget + std::char_traits<char>::length(kFileTarget));
+    const std::u16string path(kFileTarget,
+                              kFileTarget + std::char_traits<char>::length(kFileTarget));
     for (auto _ : state) {
         CXMLFileOut sink;
         if (!sink.Open(path.c_str(), 0) || !sink.Write(*tree) || !sink.Close(false))
@@ -89,7 +93,8 @@ void TqxmlFile(benchmark::State& state, const char* name) {
 struct PugiBuffer : pugi::xml_writer {
     std::vector<char> bytes;
     void write(const void* data, size_t size) override {
-        bytes.insert(bytes.end(), static_cast<const char*>(data), static_cast<const char*>(data) + size);
+        bytes.insert(bytes.end(), static_cast<const char*>(data),
+                     static_cast<const char*>(data) + size);
     }
 };
 
@@ -110,7 +115,8 @@ void PugiMemory(benchmark::State& state, const char* name) {
     std::uint64_t bytes = 0;
     for (auto _ : state) {
         PugiBuffer out;
-        doc->save(out, PUGIXML_TEXT(""), pugi::format_raw | pugi::format_write_bom, pugi::encoding_utf16_le);
+        doc->save(out, PUGIXML_TEXT(""), pugi::format_raw | pugi::format_write_bom,
+                  pugi::encoding_utf16_le);
         bytes = out.bytes.size();
         benchmark::DoNotOptimize(out.bytes.data());
     }
@@ -121,8 +127,8 @@ void PugiFile(benchmark::State& state, const char* name) {
     const pugi::xml_document* doc = PugiDocument(name);
     if (!doc) return state.SkipWithError("the document did not parse");
     for (auto _ : state)
-        if (!doc->save_file(kFileTarget, PUGIXML_TEXT(" "), pugi::format_default | pugi::format_write_bom,
-                            pugi::encoding_utf16_le))
+        if (!doc->save_file(kFileTarget, PUGIXML_TEXT(" "),
+                            pugi::format_default | pugi::format_write_bom, pugi::encoding_utf16_le))
             return state.SkipWithError("write failed");
     std::ifstream written(kFileTarget, std::ios::binary | std::ios::ate);
     ReportRate(state, static_cast<std::uint64_t>(written.tellg()));
@@ -172,8 +178,10 @@ void Libxml2File(benchmark::State& state, const char* name) {
 const bool kRegistered = [] {
     for (const char* name : kDocuments) {
         const std::string doc(name);
-        benchmark::RegisterBenchmark(("tqxml_memory/" + doc).c_str(), TqxmlMemory, name)->Unit(benchmark::kMillisecond);
-        benchmark::RegisterBenchmark(("tqxml_file/" + doc).c_str(), TqxmlFile, name)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("tqxml_memory/" + doc).c_str(), TqxmlMemory, name)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("tqxml_file/" + doc).c_str(), TqxmlFile, name)
+            ->Unit(benchmark::kMillisecond);
 #ifdef TQXML_HAVE_PUGIXML
         benchmark::RegisterBenchmark(("pugixml_utf16_memory/" + doc).c_str(), PugiMemory, name)
             ->Unit(benchmark::kMillisecond);

@@ -38,8 +38,9 @@ int main() {
     unsigned long long lookups = 0;
     for (int round = 0; round < 100000; ++round) {
         for (const std::u16string& w : Words(u"the pool keeps one copy")) {
-            lookups += !tqcore::CStringPool::QueryStringRefn(reinterpret_cast<const unsigned short*>(w.data()),
-                                                            static_cast<unsigned int>(w.size()))
+            lookups += !tqcore::CStringPool::QueryStringRefn(
+                            reinterpret_cast<const unsigned short*>(w.data()),
+                            static_cast<unsigned int>(w.size()))
                             .isnull();
         }
     }
@@ -49,8 +50,9 @@ int main() {
     std::printf("'the' and 'the' share one entry: %s\n",
                 tqcore::CPPoolString(u"the") == held.front() ? "yes" : "no");
     std::printf("%llu look-ups in %.1f ms\n", lookups, static_cast<double>(lapse));
-    tqcore::wPrintf(3, 4, reinterpret_cast<const unsigned short*>(u"pool_demo: %u distinct of %u words\n"),
-                    static_cast<unsigned>(distinct), static_cast<unsigned>(held.size()));
+    tqcore::wPrintf(
+        3, 4, reinterpret_cast<const unsigned short*>(u"pool_demo: %u distinct of %u words\n"),
+        static_cast<unsigned>(distinct), static_cast<unsigned>(held.size()));
     held.clear();
     std::printf("after release: %zu pooled strings left from this run\n",
                 tqcore::CStringPool::GetCount() - before);

@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
     std::size_t runs = 0;
     auto replay = [&runs](const std::filesystem::path& file) {
         std::ifstream in(file, std::ios::binary);
-        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
         LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
         ++runs;
     };

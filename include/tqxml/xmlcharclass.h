@@ -41,6 +41,8 @@ TQXML_API bool IsXMLMarkupChar(unsigned short c);
 inline unsigned short XMLUnitFromChar(char c) {
     return static_cast<unsigned short>(static_cast<short>(static_cast<signed char>(c)));
 }
-inline unsigned short XMLUnitFromByte(unsigned char c) { return c; }
+inline unsigned short XMLUnitFromByte(unsigned char c) {
+    return c;
+}
 
 }  // namespace tqcore

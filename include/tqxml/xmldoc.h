@@ -25,11 +25,11 @@ TQXML_API extern const unsigned short* const CXML_ERROR_TEXTS[CXML_ERROR_COUNT];
 
 // How an open call shows a parse error.
 constexpr unsigned int CXML_REPORT_MESSAGEBOX = 0;
-constexpr unsigned int CXML_REPORT_LOG = 1;    // only when debug output is on
+constexpr unsigned int CXML_REPORT_LOG = 1;     // only when debug output is on
 constexpr unsigned int CXML_REPORT_SILENT = 2;  // and any other value
 
 class TQXML_API CXMLDoc {
-public:
+  public:
     CXMLDoc() noexcept;
     CXMLDoc(const CXMLDoc& o) noexcept;
     CXMLDoc& operator=(const CXMLDoc& o) noexcept;
@@ -56,7 +56,8 @@ public:
 
     // File entry points: 0, or a Windows error code (13: too short, unreadable
     // or does not parse; 32: still locked when `timeout` ms had passed).
-    unsigned int OpenDocFile(const unsigned short* path, std::uint32_t timeout, unsigned int report);
+    unsigned int OpenDocFile(const unsigned short* path, std::uint32_t timeout,
+                             unsigned int report);
     unsigned int OpenDocFile(const char16_t* path, std::uint32_t timeout, unsigned int report) {
         return OpenDocFile(reinterpret_cast<const unsigned short*>(path), timeout, report);
     }
@@ -67,7 +68,7 @@ public:
     // debug output is on.
     void Dump();
 
-private:
+  private:
     friend struct CXMLDocTestAccess;
     template <class T>
     class BlockParser;  // src/parser/block_parser.h
@@ -82,13 +83,15 @@ private:
     bool openText(const T* text, const unsigned short* context, unsigned int report);
     unsigned int OpenHandle(const unsigned short* context, void* handle, unsigned int report);
     template <class T>
-    bool OpenMem(const unsigned short* context, const void* source, unsigned int kind, unsigned int report);
-    bool openByWidth(const unsigned short* context, const void* source, unsigned int kind, unsigned int report);
+    bool OpenMem(const unsigned short* context, const void* source, unsigned int kind,
+                 unsigned int report);
+    bool openByWidth(const unsigned short* context, const void* source, unsigned int kind,
+                     unsigned int report);
     template <class T>
     ParseResult parseBuffer();
 
-    bool ParsingError(const unsigned short* context, const void* source, unsigned int kind, unsigned int report,
-                      unsigned int unit);
+    bool ParsingError(const unsigned short* context, const void* source, unsigned int kind,
+                      unsigned int report, unsigned int unit);
     void GetErrorDump(unsigned short* out, unsigned short* pos);
     void GetErrorDump(unsigned short* out, char* pos);
     void GetErrorDump(unsigned short* out, unsigned char* pos);

@@ -14,7 +14,7 @@ class CXMLObject;
 
 // A name and value pair; both strings are shared on copy.
 class TQXML_API CXMLAttribute {
-public:
+  public:
     CXMLAttribute() noexcept = default;
     CXMLAttribute(const CPPoolString& name, const CPPoolString& value) noexcept
         : m_Name(name), m_Value(value) {}
@@ -33,14 +33,14 @@ public:
         m_Value = value;
     }
 
-private:
+  private:
     friend class CXMLObject;
     CPPoolString m_Name;
     CPPoolString m_Value;
 };
 
 class TQXML_API CXMLAttribList {
-public:
+  public:
     CXMLAttribList() noexcept = default;
     CXMLAttribList(const CXMLAttribList&) noexcept = default;
     CXMLAttribList& operator=(const CXMLAttribList&) noexcept = default;
@@ -61,7 +61,7 @@ public:
     static const void* GetTypeID() noexcept { return &_vtbl; }
     static const tagCPOVTABL _vtbl;
 
-private:
+  private:
     friend class CXMLObject;
     static void _create(void* storage, std::uint64_t bytes);
     static void _clone(void* target, const void* source, std::uint64_t bytes);
@@ -75,7 +75,7 @@ private:
 };
 
 class TQXML_API CXMLObjectList {
-public:
+  public:
     CXMLObjectList() noexcept = default;
     CXMLObjectList(const CXMLObjectList&) noexcept = default;
     CXMLObjectList& operator=(const CXMLObjectList&) noexcept = default;
@@ -99,7 +99,7 @@ public:
     static const void* GetTypeID() noexcept { return &_vtbl; }
     static const tagCPOVTABL _vtbl;
 
-private:
+  private:
     friend class CXMLObject;
     static void _create(void* storage, std::uint64_t bytes);
     static void _clone(void* target, const void* source, std::uint64_t bytes);

@@ -35,7 +35,7 @@ struct CXMLObjectBody {
 };
 
 class TQXML_API CXMLObject {
-public:
+  public:
     CXMLObject() noexcept : m_pO(nullptr) {}
     CXMLObject(const CXMLObject& o) noexcept : m_pO(o.m_pO) { addRef(); }
     CXMLObject(CXMLObject&& o) noexcept : m_pO(o.m_pO) { o.m_pO = nullptr; }
@@ -109,7 +109,9 @@ public:
     xmlret Replace(const CXMLObject& o, unsigned int index);
     xmlret Replace(const CXMLObject& o, CXMLObject* slot);
     // Lets a literal index such as 0 pick the index form.
-    xmlret Replace(const CXMLObject& o, int index) { return Replace(o, static_cast<unsigned int>(index)); }
+    xmlret Replace(const CXMLObject& o, int index) {
+        return Replace(o, static_cast<unsigned int>(index));
+    }
     bool CAdd(const CXMLObject& o);
     bool Add(const CXMLObjectList& list);
     bool Add(const CPPoolString& text);
@@ -137,15 +139,15 @@ public:
     // The subtree on the log, one line per tag, at `depth` levels in.
     void Dump(unsigned int selector1, unsigned int selector2, unsigned int depth) const;
 
-protected:
+  protected:
     friend class CXMLOut;
     // Writes the subtree through the sink's text primitives; false at the
     // first failure.
     bool _writeout(CXMLOut& out) const;
 
-private:
+  private:
     friend class CXMLObjectList;
-    friend class CXMLDoc;               // the parser builds trees through the private adders
+    friend class CXMLDoc;                // the parser builds trees through the private adders
     friend struct CXMLObjectTestAccess;  // unit tests reach the private adders
 
     // The node factory: the handle lets go of its body and gets a new one.

@@ -17,7 +17,7 @@ class CXMLObject;
 // The base sink. Used by itself it stores nothing: with debug output on, it
 // echoes every piece of text to the log (selectors 3 and 4).
 class TQXML_API CXMLOut {
-public:
+  public:
     static constexpr unsigned int kIndentChars = 512;
 
     explicit CXMLOut(bool format = true);
@@ -33,7 +33,7 @@ public:
     void Indent() noexcept;
     void Unindent() noexcept;
 
-protected:
+  protected:
     friend class CXMLDoc;  // its dump writes through a plain sink
 
     // Opens the physical target and writes the start of the document.
@@ -63,7 +63,7 @@ protected:
     // Closes after the owner's destructor found the sink still open.
     void closeOnDestruction(bool report);
 
-private:
+  private:
     friend class CXMLObject;  // the serialiser uses the text primitives
 
     // The indentation due at the start of a line, on a formatted sink.
@@ -82,7 +82,7 @@ private:
 
 // Writes into a file named by a path, which it creates and owns.
 class TQXML_API CXMLFileOut : public CXMLOut {
-public:
+  public:
     static constexpr unsigned int kPathChars = 260;
 
     explicit CXMLFileOut(bool format = true);
@@ -95,14 +95,14 @@ public:
         return Open(reinterpret_cast<const unsigned short*>(path), timeout);
     }
 
-protected:
+  protected:
     bool OpenPhys(void* target) override;
     bool ClosePhys(bool discard) override;
     bool WritePhys(const unsigned short* text, std::uint64_t count) override;
     bool FlushPhys() override;
     std::uint64_t GetSizeWritten() override;
 
-private:
+  private:
     void* m_hFile;
     unsigned short m_szPath[kPathChars];
     unsigned char* m_pBuf;
@@ -112,20 +112,20 @@ private:
 // Writes into a file handle that stays the caller's: it is never closed, and
 // a discarded output leaves the file empty.
 class TQXML_API CXMLHandleOut : public CXMLOut {
-public:
+  public:
     explicit CXMLHandleOut(bool format = true);
     ~CXMLHandleOut() override;
 
     bool Open(void* handle);
 
-protected:
+  protected:
     bool OpenPhys(void* target) override;
     bool ClosePhys(bool discard) override;
     bool WritePhys(const unsigned short* text, std::uint64_t count) override;
     bool FlushPhys() override;
     std::uint64_t GetSizeWritten() override;
 
-private:
+  private:
     void* m_hFile;
     unsigned char* m_pBuf;
     std::uint64_t m_sBuffered;
@@ -134,7 +134,7 @@ private:
 // Writes unformatted text (no declaration, indentation or line ends) into
 // memory. After Close the block holds the byte-order mark, the text and NUL.
 class TQXML_API CXMLMemOut : public CXMLOut {
-public:
+  public:
     CXMLMemOut();
     ~CXMLMemOut() override;
 
@@ -149,13 +149,13 @@ public:
     // Bytes, with the mark and the NUL.
     std::uint64_t GetSize() const;
 
-protected:
+  protected:
     bool OpenPhys(void* target) override;
     bool ClosePhys(bool discard) override;
     bool WritePhys(const unsigned short* text, std::uint64_t count) override;
     std::uint64_t GetSizeWritten() override;
 
-private:
+  private:
     bool hasClosedText() const noexcept { return m_pMem && !isOpened(); }
     // The reports and checks shared by GetLen and GetSize.
     bool hasReadableText() const;

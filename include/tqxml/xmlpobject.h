@@ -9,7 +9,7 @@
 namespace tqcore {
 
 class TQXML_API CPXMLObject : public CPObjectMemory {
-public:
+  public:
     CPXMLObject() noexcept = default;
     CPXMLObject(const CPXMLObject& p) noexcept = default;
     CPXMLObject& operator=(const CPXMLObject& p) noexcept = default;
@@ -39,13 +39,14 @@ public:
     static const void* GetTypeID() noexcept { return &_vtbl; }
     static const tagCPOVTABL _vtbl;
 
-private:
+  private:
     static void _create(void* storage, std::uint64_t bytes);
     static void _clone(void* target, const void* source, std::uint64_t bytes);
     static void _finalize(void* storage, std::uint64_t bytes);
 
     CXMLObject* slot() const noexcept {
-        return static_cast<CXMLObject*>(static_cast<void*>(static_cast<const CPObjectMemory&>(*this)));
+        return static_cast<CXMLObject*>(
+            static_cast<void*>(static_cast<const CPObjectMemory&>(*this)));
     }
 };
 

@@ -6,7 +6,7 @@
 namespace tqcore {
 
 class TQXML_API xmlret {
-public:
+  public:
     static constexpr unsigned int kFailed = 0xFFFFFFFFu;
 
     xmlret(unsigned int index = kFailed) noexcept : m_uIndex(index) {}
@@ -19,7 +19,7 @@ public:
     explicit operator bool() const noexcept { return m_uIndex != kFailed; }
     unsigned int uIndex() const noexcept { return m_uIndex; }
 
-private:
+  private:
     unsigned int m_uIndex;
 };
 

@@ -7,8 +7,9 @@ namespace {
 
 // The number locale lives from the module entry to its exit.
 class EnglishLocaleHolder {
-public:
-    EnglishLocaleHolder() noexcept : m_locale(tqplat::_create_locale(tqplat::LOCALE_ALL_CATEGORIES, "English")) {}
+  public:
+    EnglishLocaleHolder() noexcept
+        : m_locale(tqplat::_create_locale(tqplat::LOCALE_ALL_CATEGORIES, "English")) {}
     ~EnglishLocaleHolder() {
         if (m_locale) tqplat::_free_locale(m_locale);
     }
@@ -16,7 +17,7 @@ public:
     EnglishLocaleHolder& operator=(const EnglishLocaleHolder&) = delete;
     tqplat::_locale_t get() const noexcept { return m_locale; }
 
-private:
+  private:
     tqplat::_locale_t m_locale;
 };
 
@@ -33,7 +34,11 @@ __attribute__((init_priority(200))) ModuleObjects g_objects;
 
 }  // namespace
 
-CFHeap& XMLObjectHeap() noexcept { return g_objects.xmlObjectHeap; }
-tqplat::_locale_t EnglishLocale() noexcept { return g_objects.english.get(); }
+CFHeap& XMLObjectHeap() noexcept {
+    return g_objects.xmlObjectHeap;
+}
+tqplat::_locale_t EnglishLocale() noexcept {
+    return g_objects.english.get();
+}
 
 }  // namespace tqcore::module

@@ -19,7 +19,7 @@ namespace tqcore {
 
 template <class T>
 class CXMLDoc::BlockParser {
-public:
+  public:
     explicit BlockParser(CXMLDoc& doc) noexcept : m_doc(doc) {}
 
     T* SkipWhitespace(T* p) const noexcept {
@@ -167,7 +167,8 @@ public:
 
     void xtoc(T*& w, T* digits) noexcept {
         unsigned short value = 0;
-        for (int d; (d = hexValue(*digits)) >= 0; ++digits) value = static_cast<unsigned short>(value * 16 + d);
+        for (int d; (d = hexValue(*digits)) >= 0; ++digits)
+            value = static_cast<unsigned short>(value * 16 + d);
         Traits::PutChar(w, value);
     }
 
@@ -206,7 +207,7 @@ public:
         }
     }
 
-private:
+  private:
     using Traits = parser::UnitTraits<T>;
 
     struct OpenElement {
@@ -233,7 +234,8 @@ private:
     // What ends a plain run of data: the terminator, references, "<", quotes
     // (the value terminators) and white space.
     static bool isDataStop(T u) noexcept {
-        static constexpr StopSet kStops = makeStops({0, '&', '<', '"', '\'', 0x20, 0x0A, 0x0D, 0x09});
+        static constexpr StopSet kStops =
+            makeStops({0, '&', '<', '"', '\'', 0x20, 0x0A, 0x0D, 0x09});
         return inSet(kStops, u);
     }
     // What a tag scan must look at: the terminator, quotes, "[" and ">".
@@ -363,7 +365,8 @@ private:
                 T* target = c + 2;
                 T* attrib = target;
                 Tag_FindNameAttrib(target, attrib);  // a bad target is just skipped
-                if (isLiteral(target, "xml") && !isVersion10(attrib)) return SetErrorPosition(target, 12);
+                if (isLiteral(target, "xml") && !isVersion10(attrib))
+                    return SetErrorPosition(target, 12);
                 return g;
             }
             case CXML_TAG_EMPTY: {
@@ -392,8 +395,9 @@ private:
         T* nameEnd = Tag_FindNameAttrib(text, attrib);
         if (!nameEnd) return false;
         if constexpr (std::is_same_v<T, unsigned short>)
-            node.setNameType(CStringPool::GetStringRefn(text, static_cast<unsigned int>(nameEnd - text)),
-                             CXML_TYPE_EMPTY);
+            node.setNameType(
+                CStringPool::GetStringRefn(text, static_cast<unsigned int>(nameEnd - text)),
+                CXML_TYPE_EMPTY);
         else
             node.setNameType(text, CXML_TYPE_EMPTY);
         return *attrib == 0 || Tag_GetAttributes(attrib, node);
@@ -401,8 +405,9 @@ private:
 
     static bool addAttribute(CXMLObject& node, T* name, T* nameEnd, T* value) {
         if constexpr (std::is_same_v<T, unsigned short>)
-            return node.addAttribute(CStringPool::GetStringRefn(name, static_cast<unsigned int>(nameEnd - name)),
-                                     CStringPool::GetStringRef(value));
+            return node.addAttribute(
+                CStringPool::GetStringRefn(name, static_cast<unsigned int>(nameEnd - name)),
+                CStringPool::GetStringRef(value));
         else
             return node.addAttribute(name, value);
     }

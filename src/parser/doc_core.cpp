@@ -29,9 +29,13 @@ CXMLDoc& CXMLDoc::operator=(const CXMLDoc& o) noexcept {
     return *this;
 }
 
-CXMLDoc::~CXMLDoc() { releaseBuffer(); }
+CXMLDoc::~CXMLDoc() {
+    releaseBuffer();
+}
 
-void CXMLDoc::Close() noexcept { discard(); }
+void CXMLDoc::Close() noexcept {
+    discard();
+}
 
 CXMLObject CXMLDoc::GetContentElement() const noexcept {
     unsigned int count = 0;

@@ -22,7 +22,9 @@ constexpr std::uint32_t kMinFileText = 4;
 constexpr std::uint32_t kRetryMs = 10;
 constexpr unsigned int kPathUnits = 260;
 
-const unsigned short* W(const char16_t* text) { return reinterpret_cast<const unsigned short*>(text); }
+const unsigned short* W(const char16_t* text) {
+    return reinterpret_cast<const unsigned short*>(text);
+}
 
 template <class T>
 std::size_t UnitCount(const T* text) {
@@ -31,7 +33,9 @@ std::size_t UnitCount(const T* text) {
     return n;
 }
 
-bool HasUtf8Mark(const unsigned char* text) { return text[0] == 0xEF && text[1] == 0xBB && text[2] == 0xBF; }
+bool HasUtf8Mark(const unsigned char* text) {
+    return text[0] == 0xEF && text[1] == 0xBB && text[2] == 0xBF;
+}
 
 }  // namespace
 
@@ -87,7 +91,8 @@ bool CXMLDoc::OpenDocText(const void* text, unsigned int report) {
         if (readable && b1 == 0xBB && b2 == 0xBF) start = 3;
     }
     std::size_t units = 0;
-    const bool measured = readable && reader.Measure(start, unitBytes, kMaxTextBytes / unitBytes, units);
+    const bool measured =
+        readable && reader.Measure(start, unitBytes, kMaxTextBytes / unitBytes, units);
     if (!measured) {
         if (reader.FaultAddress()) AnalyseException(SIGSEGV, reader.FaultAddress());
         m_uTextStart = 0;
@@ -107,13 +112,15 @@ bool CXMLDoc::OpenDocText(const void* text, unsigned int report) {
     return parsed;
 }
 
-unsigned int CXMLDoc::OpenDocFile(const unsigned short* path, std::uint32_t timeout, unsigned int report) {
+unsigned int CXMLDoc::OpenDocFile(const unsigned short* path, std::uint32_t timeout,
+                                  unsigned int report) {
     discard();
     const std::uint32_t began = tqplat::GetTickCount();
     void* handle;
     for (;;) {
-        handle = tqplat::CreateFileW(path, tqplat::GENERIC_READ, tqplat::FILE_SHARE_READ, nullptr,
-                                     tqplat::OPEN_EXISTING, tqplat::FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        handle =
+            tqplat::CreateFileW(path, tqplat::GENERIC_READ, tqplat::FILE_SHARE_READ, nullptr,
+                                tqplat::OPEN_EXISTING, tqplat::FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (handle != tqplat::INVALID_HANDLE_VALUE) break;
         const std::uint32_t error = tqplat::GetLastError();
         if (error != tqplat::ERROR_SHARING_VIOLATION) return error;
@@ -128,7 +135,8 @@ unsigned int CXMLDoc::OpenDocFile(const unsigned short* path, std::uint32_t time
 
 unsigned int CXMLDoc::OpenDocHandle(void* handle, unsigned int report) {
     unsigned short name[kPathUnits];
-    if (!FU_FilenameFromHandle(handle, name, kPathUnits)) std::memcpy(name, u"(handle)", sizeof u"(handle)");
+    if (!FU_FilenameFromHandle(handle, name, kPathUnits))
+        std::memcpy(name, u"(handle)", sizeof u"(handle)");
     return OpenHandle(name, handle, report);
 }
 
@@ -138,7 +146,8 @@ unsigned int CXMLDoc::OpenHandle(const unsigned short* context, void* handle, un
     if (size == tqplat::INVALID_FILE_SIZE || size < kMinFileText) return tqplat::ERROR_INVALID_DATA;
     unsigned char mark[3];
     std::uint32_t read = 0;
-    if (tqplat::SetFilePointer(handle, 0, nullptr, tqplat::FILE_BEGIN) == tqplat::INVALID_SET_FILE_POINTER ||
+    if (tqplat::SetFilePointer(handle, 0, nullptr, tqplat::FILE_BEGIN) ==
+            tqplat::INVALID_SET_FILE_POINTER ||
         !tqplat::ReadFile(handle, mark, sizeof mark, &read, nullptr) || read != sizeof mark)
         return tqplat::ERROR_INVALID_DATA;
     if (mark[0] == 0xFF && mark[1] == 0xFE) {
@@ -152,8 +161,9 @@ unsigned int CXMLDoc::OpenHandle(const unsigned short* context, void* handle, un
         m_uTextStart = 0;
         m_uTextSize = size;
     }
-    if (m_uTextStart != 3 && tqplat::SetFilePointer(handle, static_cast<std::int32_t>(m_uTextStart), nullptr,
-                                                    tqplat::FILE_BEGIN) == tqplat::INVALID_SET_FILE_POINTER)
+    if (m_uTextStart != 3 &&
+        tqplat::SetFilePointer(handle, static_cast<std::int32_t>(m_uTextStart), nullptr,
+                               tqplat::FILE_BEGIN) == tqplat::INVALID_SET_FILE_POINTER)
         return tqplat::ERROR_INVALID_DATA;
     if (m_uTextSize < kMinFileText) return tqplat::ERROR_INVALID_DATA;
     if (!allocBuffer()) return tqplat::GetLastError();

@@ -25,7 +25,8 @@ CXMLDoc::ParseResult CXMLDoc::parseBuffer() {
 }
 
 template <class T>
-bool CXMLDoc::OpenMem(const unsigned short* context, const void* source, unsigned int kind, unsigned int report) {
+bool CXMLDoc::OpenMem(const unsigned short* context, const void* source, unsigned int kind,
+                      unsigned int report) {
     CHFLapse timer(false);
     timer.Start();
     m_Content.Free();
@@ -40,11 +41,14 @@ bool CXMLDoc::OpenMem(const unsigned short* context, const void* source, unsigne
     timer.Stop();
     if (IsDebugOn()) {
         if (m_uTextSize > 4096)
-            wPrintf(3, 16, reinterpret_cast<const unsigned short*>(u"\rXMLDoc: Parsing time=%fms, %ukB"),
+            wPrintf(3, 16,
+                    reinterpret_cast<const unsigned short*>(u"\rXMLDoc: Parsing time=%fms, %ukB"),
                     static_cast<double>(timer), m_uTextSize / 1024);
         else
-            wPrintf(3, 16, reinterpret_cast<const unsigned short*>(u"\rXMLDoc: Parsing time=%fms, %u bytes"),
-                    static_cast<double>(timer), m_uTextSize);
+            wPrintf(
+                3, 16,
+                reinterpret_cast<const unsigned short*>(u"\rXMLDoc: Parsing time=%fms, %u bytes"),
+                static_cast<double>(timer), m_uTextSize);
     }
     return true;
 }
@@ -59,8 +63,11 @@ bool CXMLDoc::openByWidth(const unsigned short* context, const void* source, uns
 template CXMLDoc::ParseResult CXMLDoc::parseBuffer<char>();
 template CXMLDoc::ParseResult CXMLDoc::parseBuffer<unsigned char>();
 template CXMLDoc::ParseResult CXMLDoc::parseBuffer<unsigned short>();
-template bool CXMLDoc::OpenMem<char>(const unsigned short*, const void*, unsigned int, unsigned int);
-template bool CXMLDoc::OpenMem<unsigned char>(const unsigned short*, const void*, unsigned int, unsigned int);
-template bool CXMLDoc::OpenMem<unsigned short>(const unsigned short*, const void*, unsigned int, unsigned int);
+template bool CXMLDoc::OpenMem<char>(const unsigned short*, const void*, unsigned int,
+                                     unsigned int);
+template bool CXMLDoc::OpenMem<unsigned char>(const unsigned short*, const void*, unsigned int,
+                                              unsigned int);
+template bool CXMLDoc::OpenMem<unsigned short>(const unsigned short*, const void*, unsigned int,
+                                               unsigned int);
 
 }  // namespace tqcore

@@ -50,7 +50,9 @@ void CXMLDoc::GetErrorDump(unsigned short* out, unsigned short* pos) {
     DumpAround(out, static_cast<unsigned short*>(m_pBuffer), pos);
 }
 
-void CXMLDoc::GetErrorDump(unsigned short* out, char* pos) { DumpAround(out, static_cast<char*>(m_pBuffer), pos); }
+void CXMLDoc::GetErrorDump(unsigned short* out, char* pos) {
+    DumpAround(out, static_cast<char*>(m_pBuffer), pos);
+}
 
 void CXMLDoc::GetErrorDump(unsigned short* out, unsigned char* pos) {
     DumpAround(out, static_cast<unsigned char*>(m_pBuffer), pos);

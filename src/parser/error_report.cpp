@@ -21,10 +21,12 @@ constexpr std::size_t kContextUnits = 1024;
 
 void ShowReport(const unsigned short* text, unsigned int report) {
     if (report == CXML_REPORT_MESSAGEBOX)
-        tqplat::MessageBoxW(nullptr, text, reinterpret_cast<const unsigned short*>(u"XML Parsing Error"),
+        tqplat::MessageBoxW(nullptr, text,
+                            reinterpret_cast<const unsigned short*>(u"XML Parsing Error"),
                             tqplat::MB_OK);
     else if (report == CXML_REPORT_LOG && IsDebugOn())
-        wPrintf(0, 15, reinterpret_cast<const unsigned short*>(u"\rXML Parsing Error: %s\r\n"), text);
+        wPrintf(0, 15, reinterpret_cast<const unsigned short*>(u"\rXML Parsing Error: %s\r\n"),
+                text);
 }
 
 }  // namespace
@@ -43,11 +45,13 @@ bool CXMLDoc::ParsingError(const unsigned short* context, const void* source, un
         while (n < kContextUnits && context[n]) ++n;
         std::memcpy(shownContext, context, n * sizeof(unsigned short));
     }
-    const unsigned short* errorText = CXML_ERROR_TEXTS[m_uErrorCode < CXML_ERROR_COUNT ? m_uErrorCode : 0];
+    const unsigned short* errorText =
+        CXML_ERROR_TEXTS[m_uErrorCode < CXML_ERROR_COUNT ? m_uErrorCode : 0];
 
     unsigned short text[parser::kReportUnits];
     if (offset >= m_uTextSize) {
-        parser::AppendReport(text, parser::kReportUnits, u"Context: %s\r\nError: %u [%s]\r\nOffset: %u", shownContext,
+        parser::AppendReport(text, parser::kReportUnits,
+                             u"Context: %s\r\nError: %u [%s]\r\nOffset: %u", shownContext,
                              m_uErrorCode, errorText, offset);
         ShowReport(text, report);
         return false;
@@ -60,8 +64,8 @@ bool CXMLDoc::ParsingError(const unsigned short* context, const void* source, un
     if (kind == kSourceHandle) {
         void* handle = const_cast<void*>(source);
         if (handle == tqplat::INVALID_HANDLE_VALUE) return false;
-        if (tqplat::SetFilePointer(handle, static_cast<std::int32_t>(m_uTextStart), nullptr, tqplat::FILE_BEGIN) ==
-            tqplat::INVALID_SET_FILE_POINTER)
+        if (tqplat::SetFilePointer(handle, static_cast<std::int32_t>(m_uTextStart), nullptr,
+                                   tqplat::FILE_BEGIN) == tqplat::INVALID_SET_FILE_POINTER)
             return false;
         std::uint32_t read = 0;
         if (!tqplat::ReadFile(handle, buffer, length, &read, nullptr)) return false;
@@ -76,8 +80,8 @@ bool CXMLDoc::ParsingError(const unsigned short* context, const void* source, un
     buffer[length + 1] = 0;
 
     const std::size_t head = parser::AppendReport(text, parser::kReportUnits - parser::kDumpUnits,
-                                                  u"Context: %s\r\nError: %u [%s]\r\n", shownContext, m_uErrorCode,
-                                                  errorText);
+                                                  u"Context: %s\r\nError: %u [%s]\r\n",
+                                                  shownContext, m_uErrorCode, errorText);
     if (unit == 2)
         GetErrorDump(text + head, reinterpret_cast<unsigned short*>(pos));
     else

@@ -10,7 +10,8 @@ int PutNarrowChar(std::uint32_t codePage, char* out, unsigned short value) {
     // three ("&#x800;") is longer than that: the output never overtakes the
     // text still to be read.
     char bytes[4];
-    const int n = tqplat::WideCharToMultiByte(codePage, 0, &value, 1, bytes, sizeof bytes, nullptr, nullptr);
+    const int n =
+        tqplat::WideCharToMultiByte(codePage, 0, &value, 1, bytes, sizeof bytes, nullptr, nullptr);
     if (n <= 0) return 0;
     std::memcpy(out, bytes, static_cast<std::size_t>(n));
     return n;

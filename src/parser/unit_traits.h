@@ -26,7 +26,8 @@ constexpr Latin1Classes MakeLatin1Classes() {
     Latin1Classes t{};
     for (unsigned c : {0x20u, 0x0Au, 0x0Du, 0x09u}) t.bits[c] = kSpace;
     auto letter = [](unsigned c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7);
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+               (c >= 0xC0 && c <= 0xFF && c != 0xD7 && c != 0xF7);
     };
     for (unsigned c = 0; c < 256; ++c) {
         if (letter(c) || c == '_' || c == ':')
@@ -55,7 +56,9 @@ template <>
 struct UnitTraits<char> {
     static unsigned short Widen(char c) { return XMLUnitFromChar(c); }
     static unsigned Index(char c) { return static_cast<unsigned char>(c); }
-    static void PutChar(char*& w, unsigned short value) { w += PutNarrowChar(tqplat::CP_ACP, w, value); }
+    static void PutChar(char*& w, unsigned short value) {
+        w += PutNarrowChar(tqplat::CP_ACP, w, value);
+    }
     static constexpr unsigned int kUnitBytes = 1;
 };
 

@@ -10,9 +10,13 @@ namespace {
 constexpr std::uint64_t kItem = sizeof(CXMLAttribute);
 
 // 1, 2, 3, 4 items one by one, then 4 at a time.
-unsigned int GrowthStep(unsigned int capacity) { return capacity < 4 ? 1 : 4; }
+unsigned int GrowthStep(unsigned int capacity) {
+    return capacity < 4 ? 1 : 4;
+}
 
-CXMLAttribute* Items(const CPObjectMemory& mem) { return static_cast<CXMLAttribute*>(static_cast<void*>(mem)); }
+CXMLAttribute* Items(const CPObjectMemory& mem) {
+    return static_cast<CXMLAttribute*>(static_cast<void*>(mem));
+}
 
 }  // namespace
 
@@ -35,7 +39,9 @@ void CXMLAttribList::_finalize(void* storage, std::uint64_t bytes) {
     for (std::uint64_t i = 0, n = bytes / kItem; i < n; ++i) items[i].~CXMLAttribute();
 }
 
-unsigned int CXMLAttribList::count() const noexcept { return static_cast<unsigned int>(m_mem.GetSize() / kItem); }
+unsigned int CXMLAttribList::count() const noexcept {
+    return static_cast<unsigned int>(m_mem.GetSize() / kItem);
+}
 
 unsigned int CXMLAttribList::capacity() const noexcept {
     return static_cast<unsigned int>(m_mem.GetAllocSize() / kItem);
@@ -51,7 +57,9 @@ const CXMLAttribute* CXMLAttribList::GetArray(unsigned int& n) const {
     return Items(m_mem);
 }
 
-bool CXMLAttribList::Prealloc(unsigned int n) { return !m_mem && m_mem.Prealloc(n * kItem, &_vtbl); }
+bool CXMLAttribList::Prealloc(unsigned int n) {
+    return !m_mem && m_mem.Prealloc(n * kItem, &_vtbl);
+}
 
 bool CXMLAttribList::moveToBlock(unsigned int newCapacity) {
     return detail::ReplaceBlock(m_mem, newCapacity * kItem, &_vtbl, true);

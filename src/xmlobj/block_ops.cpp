@@ -5,7 +5,8 @@
 
 namespace tqcore::detail {
 
-bool ReplaceBlock(CPObjectMemory& mem, std::uint64_t allocBytes, const tagCPOVTABL* vtbl, bool moveWhenSole) {
+bool ReplaceBlock(CPObjectMemory& mem, std::uint64_t allocBytes, const tagCPOVTABL* vtbl,
+                  bool moveWhenSole) {
     const std::uint64_t used = mem.GetSize();
     CPObjectMemory block;
     if (!block.Prealloc(allocBytes, vtbl)) return false;

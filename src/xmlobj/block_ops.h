@@ -10,6 +10,7 @@ namespace tqcore::detail {
 // as raw bytes when `moveWhenSole` and nobody else holds the old block (the
 // same end state without touching every item's count).
 // False, with `mem` unchanged, when the new block cannot be had.
-bool ReplaceBlock(CPObjectMemory& mem, std::uint64_t allocBytes, const tagCPOVTABL* vtbl, bool moveWhenSole);
+bool ReplaceBlock(CPObjectMemory& mem, std::uint64_t allocBytes, const tagCPOVTABL* vtbl,
+                  bool moveWhenSole);
 
 }  // namespace tqcore::detail

@@ -67,6 +67,8 @@ CXMLObjectBody* NewBody(const CPPoolString& name, unsigned int type) noexcept {
 
 namespace tqcore {
 
-std::int64_t GetXMLObjectBodyCount() noexcept { return module::XMLObjectHeap().GetUsedCount(); }
+std::int64_t GetXMLObjectBodyCount() noexcept {
+    return module::XMLObjectHeap().GetUsedCount();
+}
 
 }  // namespace tqcore

@@ -30,25 +30,37 @@ bool FindCharRange(const XMLCHARRANGE* table, unsigned int rows, unsigned short 
     return lo < rows && table[lo].first <= c;
 }
 
-bool IsXMLSpace(unsigned short c) { return c == 0x20 || c == 0x0A || c == 0x0D || c == 0x09; }
-bool IsXMLNonSpace(unsigned short c) { return !IsXMLSpace(c); }
-bool IsXMLLineBreak(unsigned short c) { return c == 0x0A || c == 0x0D; }
-bool IsXMLTab(unsigned short c) { return c == 0x09; }
+bool IsXMLSpace(unsigned short c) {
+    return c == 0x20 || c == 0x0A || c == 0x0D || c == 0x09;
+}
+bool IsXMLNonSpace(unsigned short c) {
+    return !IsXMLSpace(c);
+}
+bool IsXMLLineBreak(unsigned short c) {
+    return c == 0x0A || c == 0x0D;
+}
+bool IsXMLTab(unsigned short c) {
+    return c == 0x09;
+}
 
 bool IsXMLBaseChar(unsigned short c) {
     if (c < 0x100) return FindCharRange(XMLBaseCharRanges, kLatinBaseRows, c);
-    return FindCharRange(XMLBaseCharRanges + kLatinBaseRows, Rows(XMLBaseCharRanges) - kLatinBaseRows, c);
+    return FindCharRange(XMLBaseCharRanges + kLatinBaseRows,
+                         Rows(XMLBaseCharRanges) - kLatinBaseRows, c);
 }
 
 bool IsXMLIdeographic(unsigned short c) {
     return (c >= 0x4E00 && c <= 0x9FA5) || c == 0x3007 || (c >= 0x3021 && c <= 0x3029);
 }
 
-bool IsXMLLetter(unsigned short c) { return IsXMLBaseChar(c) || IsXMLIdeographic(c); }
+bool IsXMLLetter(unsigned short c) {
+    return IsXMLBaseChar(c) || IsXMLIdeographic(c);
+}
 
 bool IsXMLDigit(unsigned short c) {
     if (c < 0x100) return c >= '0' && c <= '9';
-    return FindCharRange(XMLDigitRanges + kAsciiDigitRows, Rows(XMLDigitRanges) - kAsciiDigitRows, c);
+    return FindCharRange(XMLDigitRanges + kAsciiDigitRows, Rows(XMLDigitRanges) - kAsciiDigitRows,
+                         c);
 }
 
 bool IsXMLCombiningChar(unsigned short c) {
@@ -58,11 +70,13 @@ bool IsXMLCombiningChar(unsigned short c) {
 
 bool IsXMLExtender(unsigned short c) {
     if (c < 0x2D0) return c == 0xB7;
-    return FindCharRange(XMLExtenderRanges + kLatinExtenderRows, Rows(XMLExtenderRanges) - kLatinExtenderRows,
-                         c);
+    return FindCharRange(XMLExtenderRanges + kLatinExtenderRows,
+                         Rows(XMLExtenderRanges) - kLatinExtenderRows, c);
 }
 
-bool IsXMLNameStartChar(unsigned short c) { return IsXMLLetter(c) || c == '_' || c == ':'; }
+bool IsXMLNameStartChar(unsigned short c) {
+    return IsXMLLetter(c) || c == '_' || c == ':';
+}
 
 bool IsXMLNameChar(unsigned short c) {
     return IsXMLLetter(c) || c == '.' || c == '-' || c == '_' || c == ':' || IsXMLDigit(c) ||
@@ -73,6 +87,8 @@ bool IsXMLHexDigit(unsigned short c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-bool IsXMLMarkupChar(unsigned short c) { return c == '&' || c == '<' || c == '>' || c == '"' || c == '\''; }
+bool IsXMLMarkupChar(unsigned short c) {
+    return c == '&' || c == '<' || c == '>' || c == '"' || c == '\'';
+}
 
 }  // namespace tqcore

@@ -49,7 +49,9 @@ const XMLCHARRANGE XMLBaseCharRanges[202] = {
 };
 
 const XMLCHARRANGE XMLIdeographicRanges[3] = {
-    {0x3007, 0x3007}, {0x3021, 0x3029}, {0x4E00, 0x9FA5},
+    {0x3007, 0x3007},
+    {0x3021, 0x3029},
+    {0x4E00, 0x9FA5},
 };
 
 // The first row is '0' to '9'; the fast path keeps it apart.

@@ -97,7 +97,9 @@ bool CXMLObject::DeleteElements() {
     return true;
 }
 
-bool CXMLObject::DeleteContent() { return m_pO && DeleteData() && DeleteElements(); }
+bool CXMLObject::DeleteContent() {
+    return m_pO && DeleteData() && DeleteElements();
+}
 
 const CXMLObject* CXMLObject::GetElements(unsigned int& count) const noexcept {
     count = 0;

@@ -48,7 +48,8 @@ bool CXMLObject::Add(const mtime& t) {
     std::uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     unsigned short text[64];
-    if (tqplat::_snwprintf_l(text, sizeof text / sizeof *text, reinterpret_cast<const unsigned short*>(u"%I64x(%.4g)"),
+    if (tqplat::_snwprintf_l(text, sizeof text / sizeof *text,
+                             reinterpret_cast<const unsigned short*>(u"%I64x(%.4g)"),
                              module::EnglishLocale(), bits, value) < 0)
         return false;
     return Add(static_cast<const unsigned short*>(text));

@@ -15,17 +15,22 @@ bool FollowsNameRule(const Unit* name, Widen widen) noexcept {
 
 }  // namespace
 
-bool CXMLObject::IsValidName(const char* name) const noexcept { return FollowsNameRule(name, XMLUnitFromChar); }
+bool CXMLObject::IsValidName(const char* name) const noexcept {
+    return FollowsNameRule(name, XMLUnitFromChar);
+}
 
 bool CXMLObject::IsValidName(const unsigned short* name) const noexcept {
     return FollowsNameRule(name, [](unsigned short c) { return c; });
 }
 
 bool CXMLObject::SetName(const CPPoolString& name) {
-    return IsValidName(static_cast<const unsigned short*>(name)) && setNameType(name, CXML_TYPE_EMPTY);
+    return IsValidName(static_cast<const unsigned short*>(name)) &&
+           setNameType(name, CXML_TYPE_EMPTY);
 }
 
-bool CXMLObject::SetNameType(const CPPoolString& name, unsigned int /*type*/) { return SetName(name); }
+bool CXMLObject::SetNameType(const CPPoolString& name, unsigned int /*type*/) {
+    return SetName(name);
+}
 
 bool CXMLObject::Rename(const CPPoolString& name) {
     if (!m_pO || !IsValidName(static_cast<const unsigned short*>(name))) return false;

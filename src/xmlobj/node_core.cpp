@@ -13,13 +13,18 @@ bool HoldsNothing(const CXMLObjectBody& body) noexcept {
 
 }  // namespace
 
-CXMLObject::CXMLObject(const CPPoolString& name) : m_pO(nullptr) { setNameType(name, CXML_TYPE_EMPTY); }
+CXMLObject::CXMLObject(const CPPoolString& name) : m_pO(nullptr) {
+    setNameType(name, CXML_TYPE_EMPTY);
+}
 
-void CXMLObject::_decrement() noexcept { release(m_pO); }
+void CXMLObject::_decrement() noexcept {
+    release(m_pO);
+}
 
 void CXMLObject::lastRelease(CXMLObjectBody* body, std::int32_t before) noexcept {
     if (before < 1) {
-        reports::Assumption("m_pO->m_lRefCnt >= 1", reports::kLineDecrement, "void tqcore::CXMLObject::_decrement()");
+        reports::Assumption("m_pO->m_lRefCnt >= 1", reports::kLineDecrement,
+                            "void tqcore::CXMLObject::_decrement()");
         return;  // the decrement went ahead and did not reach 0
     }
     detail::ReleaseBody(body);
@@ -70,9 +75,13 @@ void CXMLObject::Reassign(const CXMLObject& o) {
     Realloc();
 }
 
-CPPoolString CXMLObject::GetName() const noexcept { return m_pO ? m_pO->m_Name : CPPoolString(); }
+CPPoolString CXMLObject::GetName() const noexcept {
+    return m_pO ? m_pO->m_Name : CPPoolString();
+}
 
-unsigned int CXMLObject::GetType() const noexcept { return m_pO ? m_pO->m_uType : 0xFFFFFFFFu; }
+unsigned int CXMLObject::GetType() const noexcept {
+    return m_pO ? m_pO->m_uType : 0xFFFFFFFFu;
+}
 
 bool CXMLObject::IsDefault() const noexcept {
     return !m_pO || (!m_pO->m_Name && HoldsNothing(*m_pO));
@@ -82,8 +91,12 @@ bool CXMLObject::IsNamedDefault() const noexcept {
     return m_pO && m_pO->m_Name && HoldsNothing(*m_pO);
 }
 
-bool CXMLObject::IsName(const CPPoolString& name) const noexcept { return m_pO && name == m_pO->m_Name; }
+bool CXMLObject::IsName(const CPPoolString& name) const noexcept {
+    return m_pO && name == m_pO->m_Name;
+}
 
-bool CXMLObject::IsData(const CPPoolString& text) const noexcept { return m_pO && text == m_pO->m_Data; }
+bool CXMLObject::IsData(const CPPoolString& text) const noexcept {
+    return m_pO && text == m_pO->m_Data;
+}
 
 }  // namespace tqcore

@@ -13,20 +13,22 @@ namespace {
 constexpr unsigned int kPrefixChars = 264;
 
 class DumpPrefix {
-public:
+  public:
     explicit DumpPrefix(unsigned int depth) {
-        const unsigned int spaces = static_cast<unsigned int>(
-            std::min<unsigned long long>(2ull * depth, kPrefixChars - 2));
+        const unsigned int spaces =
+            static_cast<unsigned int>(std::min<unsigned long long>(2ull * depth, kPrefixChars - 2));
         std::fill(m_text, m_text + spaces, static_cast<unsigned short>(' '));
         m_text[spaces] = 0;
     }
     const unsigned short* text() const { return m_text; }
 
-private:
+  private:
     unsigned short m_text[kPrefixChars];
 };
 
-const unsigned short* W(const char16_t* text) { return reinterpret_cast<const unsigned short*>(text); }
+const unsigned short* W(const char16_t* text) {
+    return reinterpret_cast<const unsigned short*>(text);
+}
 
 const unsigned short* OrEmpty(const CPPoolString& s) {
     const unsigned short* p = s;

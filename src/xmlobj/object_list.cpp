@@ -17,7 +17,9 @@ unsigned int GrowthStep(unsigned int capacity) {
     return 256;
 }
 
-CXMLObject* Handles(const CPObjectMemory& mem) { return static_cast<CXMLObject*>(static_cast<void*>(mem)); }
+CXMLObject* Handles(const CPObjectMemory& mem) {
+    return static_cast<CXMLObject*>(static_cast<void*>(mem));
+}
 
 }  // namespace
 
@@ -40,7 +42,9 @@ void CXMLObjectList::_finalize(void* storage, std::uint64_t bytes) {
     for (std::uint64_t i = 0, n = bytes / kHandle; i < n; ++i) handles[i].~CXMLObject();
 }
 
-unsigned int CXMLObjectList::count() const noexcept { return static_cast<unsigned int>(m_mem.GetSize() / kHandle); }
+unsigned int CXMLObjectList::count() const noexcept {
+    return static_cast<unsigned int>(m_mem.GetSize() / kHandle);
+}
 
 unsigned int CXMLObjectList::capacity() const noexcept {
     return static_cast<unsigned int>(m_mem.GetAllocSize() / kHandle);
@@ -56,24 +60,30 @@ const CXMLObject* CXMLObjectList::GetArray(unsigned int& n) const {
     return n ? Handles(m_mem) : nullptr;
 }
 
-bool CXMLObjectList::Prealloc(unsigned int n) { return !m_mem && m_mem.Prealloc(n * kHandle, &_vtbl); }
+bool CXMLObjectList::Prealloc(unsigned int n) {
+    return !m_mem && m_mem.Prealloc(n * kHandle, &_vtbl);
+}
 
 bool CXMLObjectList::growByOne() {
     const unsigned int cap = capacity();
     if (count() + 1 <= cap) return true;
     if (cap == 0) return m_mem.Prealloc(kHandle, &_vtbl);
     const unsigned int step = GrowthStep(cap);
-    return m_mem.Incalloc(step * kHandle) || detail::ReplaceBlock(m_mem, (cap + step) * kHandle, &_vtbl, true);
+    return m_mem.Incalloc(step * kHandle) ||
+           detail::ReplaceBlock(m_mem, (cap + step) * kHandle, &_vtbl, true);
 }
 
 bool CXMLObjectList::growTo(std::uint64_t total) {
     const unsigned int cap = capacity();
     if (total <= cap) return true;
     if (total > 0xFFFFFFFFu) return false;
-    return m_mem.Incalloc((total - cap) * kHandle) || detail::ReplaceBlock(m_mem, total * kHandle, &_vtbl, true);
+    return m_mem.Incalloc((total - cap) * kHandle) ||
+           detail::ReplaceBlock(m_mem, total * kHandle, &_vtbl, true);
 }
 
-xmlret CXMLObjectList::Add(const CXMLObject& o) { return Insert(o, 0xFFFFFFFFu); }
+xmlret CXMLObjectList::Add(const CXMLObject& o) {
+    return Insert(o, 0xFFFFFFFFu);
+}
 
 xmlret CXMLObjectList::Insert(const CXMLObject& o, unsigned int index) {
     // Taken before growth: `o` may lie in the block that moves, while its
@@ -111,7 +121,8 @@ bool CXMLObjectList::Delete(unsigned int index) {
     if (index >= n) return true;
     CXMLObject* handles = Handles(m_mem);
     handles[index].Free();
-    std::memmove(static_cast<void*>(handles + index), handles + index + 1, (n - index - 1) * kHandle);
+    std::memmove(static_cast<void*>(handles + index), handles + index + 1,
+                 (n - index - 1) * kHandle);
     m_mem.SetSize((n - 1) * kHandle);
     if (n == 1) m_mem.free();
     return true;

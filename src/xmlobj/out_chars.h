@@ -23,6 +23,8 @@ struct ClassTable {
 };
 inline constexpr ClassTable kClasses;
 
-inline unsigned char Classify(unsigned short c) { return c < kTableSize ? kClasses.cls[c] : static_cast<unsigned char>(kPlain); }
+inline unsigned char Classify(unsigned short c) {
+    return c < kTableSize ? kClasses.cls[c] : static_cast<unsigned char>(kPlain);
+}
 
 }  // namespace tqcore::outchars

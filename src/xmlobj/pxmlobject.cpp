@@ -6,15 +6,20 @@
 
 namespace tqcore {
 
-const tagCPOVTABL CPXMLObject::_vtbl = {&CPXMLObject::_create, &CPXMLObject::_clone, &CPXMLObject::_finalize};
+const tagCPOVTABL CPXMLObject::_vtbl = {&CPXMLObject::_create, &CPXMLObject::_clone,
+                                        &CPXMLObject::_finalize};
 
-void CPXMLObject::_create(void* storage, std::uint64_t) { new (storage) CXMLObject(); }
+void CPXMLObject::_create(void* storage, std::uint64_t) {
+    new (storage) CXMLObject();
+}
 
 void CPXMLObject::_clone(void* target, const void* source, std::uint64_t) {
     new (target) CXMLObject(*static_cast<const CXMLObject*>(source));
 }
 
-void CPXMLObject::_finalize(void* storage, std::uint64_t) { static_cast<CXMLObject*>(storage)->~CXMLObject(); }
+void CPXMLObject::_finalize(void* storage, std::uint64_t) {
+    static_cast<CXMLObject*>(storage)->~CXMLObject();
+}
 
 CPXMLObject::CPXMLObject(const CPObjectMemory& m) noexcept {
     if (m.IsAssignable(sizeof(CXMLObject), &_vtbl)) CPObjectMemory::operator=(m);
@@ -31,7 +36,9 @@ CPXMLObject& CPXMLObject::operator=(const CPObjectMemory& m) noexcept {
     return *this;
 }
 
-CPXMLObject::CPXMLObject(const CXMLObject& o) noexcept { *this = o; }
+CPXMLObject::CPXMLObject(const CXMLObject& o) noexcept {
+    *this = o;
+}
 
 CPXMLObject& CPXMLObject::operator=(const CXMLObject& o) noexcept {
     if (CXMLObject* handle = Create()) *handle = o;

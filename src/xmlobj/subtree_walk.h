@@ -11,7 +11,7 @@ namespace tqcore::detail {
 // A stack of walk frames on the heap, so that depth costs no call stack.
 template <class Frame>
 class HeapStack {
-public:
+  public:
     HeapStack() = default;
     HeapStack(const HeapStack&) = delete;
     HeapStack& operator=(const HeapStack&) = delete;
@@ -33,7 +33,7 @@ public:
     bool empty() const noexcept { return m_size == 0; }
     Frame& top() noexcept { return m_frames[m_size - 1]; }
 
-private:
+  private:
     Frame* m_frames = nullptr;
     std::size_t m_size = 0;
     std::size_t m_capacity = 0;

@@ -16,7 +16,8 @@ namespace tqcore {
 
 namespace {
 
-constexpr const char* kWriteoutSignature = "bool tqcore::CXMLObject::_writeout(tqcore::CXMLOut&) const";
+constexpr const char* kWriteoutSignature =
+    "bool tqcore::CXMLObject::_writeout(tqcore::CXMLOut&) const";
 
 // The escape set of attribute values and each member's entity. TAB, LF and
 // CR are not members: they are written as they are.
@@ -27,15 +28,22 @@ struct Entity {
 
 Entity EntityFor(unsigned short c) {
     switch (c) {
-    case '"': return {u"&quot;", 6};
-    case '&': return {u"&amp;", 5};
-    case '\'': return {u"&apos;", 6};
-    case '<': return {u"&lt;", 4};
-    default: return {u"&gt;", 4};
+        case '"':
+            return {u"&quot;", 6};
+        case '&':
+            return {u"&amp;", 5};
+        case '\'':
+            return {u"&apos;", 6};
+        case '<':
+            return {u"&lt;", 4};
+        default:
+            return {u"&gt;", 4};
     }
 }
 
-bool NeedsEntity(unsigned short c) { return outchars::Classify(c) == outchars::kMarkup; }
+bool NeedsEntity(unsigned short c) {
+    return outchars::Classify(c) == outchars::kMarkup;
+}
 
 // How far ahead among siblings bodies and names are fetched (measured on
 // the corpus: nearer leaves the walk waiting for memory).
@@ -45,7 +53,9 @@ constexpr unsigned int kNameAhead = 4;
 // Characters gathered before they go to the sink.
 constexpr std::size_t kStageChars = 4096;
 
-const unsigned short* W(const char16_t* text) { return reinterpret_cast<const unsigned short*>(text); }
+const unsigned short* W(const char16_t* text) {
+    return reinterpret_cast<const unsigned short*>(text);
+}
 
 // Finds "]]>" in [p, end); `end` when there is none.
 const unsigned short* FindCDATAEnd(const unsigned short* p, const unsigned short* end) {
@@ -158,7 +168,8 @@ bool CXMLObject::_writeout(CXMLOut& out) const {
     auto prefetchAhead = [](const CXMLObject* siblings, unsigned int left) {
         if (left > kBodyAhead) __builtin_prefetch(siblings[kBodyAhead].m_pO);
         if (left > kNameAhead && siblings[kNameAhead].m_pO)
-            __builtin_prefetch(static_cast<const unsigned short*>(siblings[kNameAhead].m_pO->m_Name));
+            __builtin_prefetch(
+                static_cast<const unsigned short*>(siblings[kNameAhead].m_pO->m_Name));
     };
 
     enum class Entered { Failed, Done, Children };
@@ -175,7 +186,8 @@ bool CXMLObject::_writeout(CXMLOut& out) const {
         literal(u"<");
         pooled(name);
         unsigned int count = 0;
-        const CXMLAttribute* attribs = body->m_Attribs.HasBlock() ? body->m_Attribs.GetArray(count) : nullptr;
+        const CXMLAttribute* attribs =
+            body->m_Attribs.HasBlock() ? body->m_Attribs.GetArray(count) : nullptr;
         for (unsigned int i = 0; i < count; ++i) {
             literal(u" ");
             pooled(attribs[i].m_Name);
@@ -184,19 +196,19 @@ bool CXMLObject::_writeout(CXMLOut& out) const {
             literal(u"\"");
         }
         switch (body->m_uType) {
-        case CXML_TYPE_ELEMENT:
-            literal(u">");
-            if (!lineEnd()) return Entered::Failed;
-            out.Indent();
-            return Entered::Children;
-        case CXML_TYPE_DATA:
-        case CXML_TYPE_PROCESS:
-            literal(u">");
-            if (!data(node, body->m_Data) || !endTag(name)) return Entered::Failed;
-            return Entered::Done;
-        default:
-            literal(u"/>");
-            return lineEnd() ? Entered::Done : Entered::Failed;
+            case CXML_TYPE_ELEMENT:
+                literal(u">");
+                if (!lineEnd()) return Entered::Failed;
+                out.Indent();
+                return Entered::Children;
+            case CXML_TYPE_DATA:
+            case CXML_TYPE_PROCESS:
+                literal(u">");
+                if (!data(node, body->m_Data) || !endTag(name)) return Entered::Failed;
+                return Entered::Done;
+            default:
+                literal(u"/>");
+                return lineEnd() ? Entered::Done : Entered::Failed;
         }
     };
     // Writes what follows a node's children.
@@ -234,8 +246,8 @@ bool CXMLObject::_writeout(CXMLOut& out) const {
 
 bool CXMLObject::Write(CXMLOut& out) const {
     if (tqplat::IsDebuggerPresent() &&
-        DetailedMessageBox("CXMLObject::Write is obsolete", "Illegal code point reached", "xmlobj", __LINE__,
-                           "bool tqcore::CXMLObject::Write(tqcore::CXMLOut&) const"))
+        DetailedMessageBox("CXMLObject::Write is obsolete", "Illegal code point reached", "xmlobj",
+                           __LINE__, "bool tqcore::CXMLObject::Write(tqcore::CXMLOut&) const"))
         tqplat::DebugBreak();
     return out.Write(*this);
 }

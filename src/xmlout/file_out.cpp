@@ -39,7 +39,11 @@ bool CreateParentDirectories(const unsigned short* path) {
 }  // namespace
 
 CXMLFileOut::CXMLFileOut(bool format)
-    : CXMLOut(format), m_hFile(tqplat::INVALID_HANDLE_VALUE), m_szPath{}, m_pBuf(nullptr), m_sBuffered(0) {}
+    : CXMLOut(format),
+      m_hFile(tqplat::INVALID_HANDLE_VALUE),
+      m_szPath{},
+      m_pBuf(nullptr),
+      m_sBuffered(0) {}
 
 CXMLFileOut::~CXMLFileOut() {
     if (isOpened()) closeOnDestruction(true);
@@ -104,7 +108,8 @@ bool CXMLFileOut::ClosePhys(bool discard) {
 }
 
 bool CXMLFileOut::WritePhys(const unsigned short* text, std::uint64_t count) {
-    if (!TQXMLOUT_CHECK(m_hFile != INVALID_HANDLE_VALUE, "m_hFile != INVALID_HANDLE_VALUE")) return false;
+    if (!TQXMLOUT_CHECK(m_hFile != INVALID_HANDLE_VALUE, "m_hFile != INVALID_HANDLE_VALUE"))
+        return false;
     if (count == 0) return true;
     const std::uint64_t sccData = count * sizeof(unsigned short);
     TQXMLOUT_CHECK(sccData <= 0xFFFFFFFF, "sccData <= 0xFFFFFFFF");

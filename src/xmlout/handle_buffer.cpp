@@ -16,7 +16,8 @@ bool WriteAll(void* handle, const unsigned char* data, std::uint64_t bytes) {
     while (bytes > 0) {
         const auto piece = static_cast<std::uint32_t>(std::min(bytes, kMaxDirectWrite));
         std::uint32_t written = 0;
-        if (!tqplat::WriteFile(handle, data, piece, &written, nullptr) || written != piece) return false;
+        if (!tqplat::WriteFile(handle, data, piece, &written, nullptr) || written != piece)
+            return false;
         data += piece;
         bytes -= piece;
     }
@@ -26,7 +27,8 @@ bool WriteAll(void* handle, const unsigned char* data, std::uint64_t bytes) {
 }  // namespace
 
 unsigned char* Alloc() noexcept {
-    return static_cast<unsigned char*>(tqplat::HeapAlloc(tqplat::GetProcessHeap(), 0, kBufferBytes));
+    return static_cast<unsigned char*>(
+        tqplat::HeapAlloc(tqplat::GetProcessHeap(), 0, kBufferBytes));
 }
 
 void Free(unsigned char*& buffer) noexcept {
@@ -34,7 +36,8 @@ void Free(unsigned char*& buffer) noexcept {
     buffer = nullptr;
 }
 
-bool Write(void* handle, unsigned char* buffer, std::uint64_t& buffered, const void* data, std::uint64_t bytes) {
+bool Write(void* handle, unsigned char* buffer, std::uint64_t& buffered, const void* data,
+           std::uint64_t bytes) {
     if (buffer) {
         if (buffered + bytes <= kBufferBytes) {
             std::memcpy(buffer + buffered, data, bytes);

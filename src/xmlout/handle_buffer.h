@@ -13,7 +13,8 @@ void Free(unsigned char*& buffer) noexcept;
 // Appends `bytes` to the buffer, flushing it first when they do not fit;
 // pieces larger than the buffer (or any piece without one) go straight to the
 // handle. True when every byte was taken.
-bool Write(void* handle, unsigned char* buffer, std::uint64_t& buffered, const void* data, std::uint64_t bytes);
+bool Write(void* handle, unsigned char* buffer, std::uint64_t& buffered, const void* data,
+           std::uint64_t bytes);
 // Writes what the buffer holds. True when there is nothing or all of it
 // went; on failure the buffer keeps its bytes.
 bool Flush(void* handle, unsigned char* buffer, std::uint64_t& buffered);

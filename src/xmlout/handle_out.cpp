@@ -16,7 +16,9 @@ CXMLHandleOut::~CXMLHandleOut() {
     if (isOpened()) closeOnDestruction(true);
 }
 
-bool CXMLHandleOut::Open(void* handle) { return CXMLOut::Open(handle, true); }
+bool CXMLHandleOut::Open(void* handle) {
+    return CXMLOut::Open(handle, true);
+}
 
 bool CXMLHandleOut::OpenPhys(void* target) {
     ClosePhys(true);
@@ -40,7 +42,8 @@ bool CXMLHandleOut::ClosePhys(bool discard) {
 }
 
 bool CXMLHandleOut::WritePhys(const unsigned short* text, std::uint64_t count) {
-    if (!TQXMLOUT_CHECK(m_hFile != INVALID_HANDLE_VALUE, "m_hFile != INVALID_HANDLE_VALUE")) return false;
+    if (!TQXMLOUT_CHECK(m_hFile != INVALID_HANDLE_VALUE, "m_hFile != INVALID_HANDLE_VALUE"))
+        return false;
     if (count == 0) return true;
     return handlebuf::Write(m_hFile, m_pBuf, m_sBuffered, text, count * sizeof(unsigned short));
 }

@@ -21,7 +21,9 @@ CXMLMemOut::~CXMLMemOut() {
     Free();
 }
 
-bool CXMLMemOut::Open() { return CXMLOut::Open(nullptr, false); }
+bool CXMLMemOut::Open() {
+    return CXMLOut::Open(nullptr, false);
+}
 
 bool CXMLMemOut::OpenPhys(void*) {
     ClosePhys(true);
@@ -67,14 +69,18 @@ bool CXMLMemOut::ClosePhys(bool) {
     return true;
 }
 
-std::uint64_t CXMLMemOut::GetSizeWritten() { return m_sSize; }
+std::uint64_t CXMLMemOut::GetSizeWritten() {
+    return m_sSize;
+}
 
 CXMLMemOut::operator const unsigned short*() const noexcept {
     if (!hasClosedText()) return nullptr;
     return m_pMem[0] == 0xFEFF ? m_pMem + 1 : m_pMem;
 }
 
-CXMLMemOut::operator const void*() const noexcept { return hasClosedText() ? m_pMem : nullptr; }
+CXMLMemOut::operator const void*() const noexcept {
+    return hasClosedText() ? m_pMem : nullptr;
+}
 
 bool CXMLMemOut::hasReadableText() const {
     if (!hasClosedText()) return false;
@@ -87,7 +93,9 @@ std::uint64_t CXMLMemOut::GetLen() const {
     return m_sSize / 2 - 2;
 }
 
-std::uint64_t CXMLMemOut::GetSize() const { return hasReadableText() ? m_sSize : 0; }
+std::uint64_t CXMLMemOut::GetSize() const {
+    return hasReadableText() ? m_sSize : 0;
+}
 
 void CXMLMemOut::Free() noexcept {
     _ffree(m_pMem);

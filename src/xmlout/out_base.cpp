@@ -37,7 +37,8 @@ CXMLOut::CXMLOut(bool format)
       m_uIndent(0),
       m_fOpened(0),
       m_fWritten(0) {
-    if (m_pIndentBuf) std::fill(m_pIndentBuf, m_pIndentBuf + kIndentChars, static_cast<unsigned short>(' '));
+    if (m_pIndentBuf)
+        std::fill(m_pIndentBuf, m_pIndentBuf + kIndentChars, static_cast<unsigned short>(' '));
 }
 
 CXMLOut::~CXMLOut() {
@@ -108,7 +109,8 @@ bool CXMLOut::eol() {
 
 bool CXMLOut::writeDocumentStart(bool declaration) {
     bool taken = WritePhys(outtext::kByteOrderMark, 1);
-    if (declaration && WritePhys(W(outtext::kDeclaration), outtext::kDeclarationChars)) taken = true;
+    if (declaration && WritePhys(W(outtext::kDeclaration), outtext::kDeclarationChars))
+        taken = true;
     return taken;
 }
 
@@ -160,15 +162,19 @@ bool CXMLOut::Write(const CXMLObject& tree) {
             wPrintf(3, 16, W(u"\rXMLOut::Write: Write time=%fms, %ukB"), static_cast<double>(timer),
                     static_cast<std::uint32_t>(size / 1024));
         else
-            wPrintf(3, 16, W(u"\rXMLOut::Write: Write time=%fms, %u bytes"), static_cast<double>(timer),
-                    static_cast<std::uint32_t>(size));
+            wPrintf(3, 16, W(u"\rXMLOut::Write: Write time=%fms, %u bytes"),
+                    static_cast<double>(timer), static_cast<std::uint32_t>(size));
     }
     return true;
 }
 
-bool CXMLOut::OpenPhys(void*) { return true; }
+bool CXMLOut::OpenPhys(void*) {
+    return true;
+}
 
-bool CXMLOut::ClosePhys(bool) { return true; }
+bool CXMLOut::ClosePhys(bool) {
+    return true;
+}
 
 bool CXMLOut::WritePhys(const unsigned short* text, std::uint64_t count) {
     if (!IsDebugOn()) return true;
@@ -181,8 +187,12 @@ bool CXMLOut::WritePhys(const unsigned short* text, std::uint64_t count) {
     return true;
 }
 
-bool CXMLOut::FlushPhys() { return true; }
+bool CXMLOut::FlushPhys() {
+    return true;
+}
 
-std::uint64_t CXMLOut::GetSizeWritten() { return 0; }
+std::uint64_t CXMLOut::GetSizeWritten() {
+    return 0;
+}
 
 }  // namespace tqcore

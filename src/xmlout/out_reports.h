@@ -11,5 +11,6 @@ void IllegalCode(const char* message, unsigned int line, const char* function) n
 
 // Reports `text` when `condition` does not hold; yields whether it held.
 // The text is given apart, as callers know the report by it.
-#define TQXMLOUT_CHECK(condition, text)                                                              \
-    ((condition) ? true : (::tqcore::outreports::Assumption(text, __LINE__, __PRETTY_FUNCTION__), false))
+#define TQXMLOUT_CHECK(condition, text) \
+    ((condition) ? true                 \
+                 : (::tqcore::outreports::Assumption(text, __LINE__, __PRETTY_FUNCTION__), false))

@@ -8,6 +8,8 @@ inline constexpr unsigned int kDeclarationChars = sizeof(kDeclaration) / sizeof(
 inline constexpr char16_t kLineEnd[] = u"\r\n";
 static_assert(kDeclarationChars == 41, "the declaration is 41 characters with its line end");
 
-inline const unsigned short* W(const char16_t* text) { return reinterpret_cast<const unsigned short*>(text); }
+inline const unsigned short* W(const char16_t* text) {
+    return reinterpret_cast<const unsigned short*>(text);
+}
 
 }  // namespace tqcore::outtext

@@ -22,7 +22,8 @@ TEST(Crc32, CheckValuesAndBadInput) {
                  {"a", 0xE8B7BE43u},
                  {"123456789", 0xCBF43926u},
                  {"The quick brown fox jumps over the lazy dog", 0x414FA339u}};
-    for (const auto& c : cases) EXPECT_EQ(GetCRC32(c.text, std::strlen(c.text), 0), c.crc) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(GetCRC32(c.text, std::strlen(c.text), 0), c.crc) << c.text;
     EXPECT_EQ(GetCRC32(nullptr, 100, 0xDEADBEEFu), 0xDEADBEEFu);
 }
 
@@ -102,8 +103,9 @@ TEST(QSearch, FindsTheLowerBoundAmongDuplicates) {
     const std::vector<Item> items = makeItems(keys);
     for (int key = 0; key <= 13; ++key) {
         const std::size_t expected = std::lower_bound(keys.begin(), keys.end(), key) - keys.begin();
-        EXPECT_EQ(tqcore::tqqsearch(&key, items.data(), items.size(), sizeof(Item), compareKeyToItem),
-                  expected)
+        EXPECT_EQ(
+            tqcore::tqqsearch(&key, items.data(), items.size(), sizeof(Item), compareKeyToItem),
+            expected)
             << "key " << key;
     }
 }

@@ -93,7 +93,10 @@ TEST(DebugSwitchTest, InitialValueComesFromTqDebug) {
     for (const auto& c : cases) {
         EXPECT_EXIT(
             {
-                if (c.value) setenv("TQ_DEBUG", c.value, 1); else unsetenv("TQ_DEBUG");
+                if (c.value)
+                    setenv("TQ_DEBUG", c.value, 1);
+                else
+                    unsetenv("TQ_DEBUG");
                 std::_Exit(tqcore::IsDebugOn() ? 10 : 20);
             },
             ::testing::ExitedWithCode(c.expected ? 10 : 20), "")

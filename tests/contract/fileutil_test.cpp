@@ -35,8 +35,8 @@ TEST(FindLastSeparatorTest, PointsIntoTheGivenPath) {
     const struct {
         const char16_t* path;
         int index;  // -1: none
-    } cases[] = {{u"", -1}, {u"file.xml", -1}, {u"/", 0}, {u"/a/b/c.xml", 4},
-                 {u"a/b/", 3}, {u"a/b\\c", 3}, {u"a\\b/c", 3}};
+    } cases[] = {{u"", -1},    {u"file.xml", -1}, {u"/", 0},     {u"/a/b/c.xml", 4},
+                 {u"a/b/", 3}, {u"a/b\\c", 3},    {u"a\\b/c", 3}};
     for (const auto& c : cases) {
         std::u16string path = c.path;
         unsigned short* start = reinterpret_cast<unsigned short*>(&path[0]);
@@ -115,10 +115,11 @@ TEST_F(FileUtilTest, FilenameFromHandleFailsWithoutAFileName) {
     const struct {
         const char* what;
         void* handle;
-    } cases[] = {{"invalid handle", handleOf(-1)},
-                 {"pipe", handleOf(pipeEnds[0])},
-                 {"deleted file", handleOf(deleted)},
-                 {"pointer-sized garbage", reinterpret_cast<void*>(std::uintptr_t{0x7fff00000003})}};
+    } cases[] = {
+        {"invalid handle", handleOf(-1)},
+        {"pipe", handleOf(pipeEnds[0])},
+        {"deleted file", handleOf(deleted)},
+        {"pointer-sized garbage", reinterpret_cast<void*>(std::uintptr_t{0x7fff00000003})}};
     for (const auto& c : cases) {
         unsigned short buffer[260] = {u'#'};
         EXPECT_FALSE(tqcore::FU_FilenameFromHandle(c.handle, buffer, 260)) << c.what;

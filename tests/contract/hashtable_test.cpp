@@ -99,7 +99,8 @@ TEST(HashTable, ThreadsShareATable) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             for (int i = t * kPerThread; i < (t + 1) * kPerThread; ++i) {
-                if (table.AddItem(&entries[i].header) && i % 2) table.DeleteItem(&entries[i].header);
+                if (table.AddItem(&entries[i].header) && i % 2)
+                    table.DeleteItem(&entries[i].header);
             }
         });
     }

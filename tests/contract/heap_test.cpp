@@ -1,3 +1,5 @@
+#include "tqcore/heap.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -5,8 +7,6 @@
 #include <set>
 #include <thread>
 #include <vector>
-
-#include "tqcore/heap.h"
 
 using tqcore::CFHeap;
 

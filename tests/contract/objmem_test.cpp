@@ -1,9 +1,10 @@
+#include "tqcore/objmem.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "tqcore/heap.h"
-#include "tqcore/objmem.h"
 
 using tqcore::CPObjectMemory;
 using tqcore::tagCPOVTABL;
@@ -22,12 +23,14 @@ void Clone(void* t, const void* s, std::uint64_t bytes) {
     g_live += static_cast<int>(bytes / 4);
     ++g_clones;
 }
-void Finalize(void*, std::uint64_t bytes) { g_live -= static_cast<int>(bytes / 4); }
+void Finalize(void*, std::uint64_t bytes) {
+    g_live -= static_cast<int>(bytes / 4);
+}
 const tagCPOVTABL kTable = {&Create, &Clone, &Finalize};
 const tagCPOVTABL kOtherTable = {&Create, &Clone, &Finalize};
 
 class ObjectMemory : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_live = g_clones = 0;
         m_blocks = CPObjectMemory::GetBlockCount();

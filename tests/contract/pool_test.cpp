@@ -1,3 +1,5 @@
+#include "tqcore/pool.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -6,7 +8,6 @@
 
 #include "contract_test_support.h"
 #include "tqcore/heap.h"
-#include "tqcore/pool.h"
 
 using tqcore::CPPoolString;
 using tqcore::CPPoolStringArray;
@@ -74,10 +75,14 @@ TEST(StringPool, OrderingAndCaseInsensitiveEquality) {
         int order;
         bool iequal;
     } cases[] = {
-        {u"a", u"b", -1, false},          {u"ab", u"a", 1, false},
-        {u"abc", u"abc", 0, true},        {u"TRUE", u"true", -1, true},
-        {u"\u00C9t\u00E9", u"\u00E9T\u00C9", -1, true}, {u"\u0416", u"\u0436", -1, true},
-        {u"\u0401", u"\u0451", -1, true}, {u"\u03A3", u"\u03C3", -1, true},
+        {u"a", u"b", -1, false},
+        {u"ab", u"a", 1, false},
+        {u"abc", u"abc", 0, true},
+        {u"TRUE", u"true", -1, true},
+        {u"\u00C9t\u00E9", u"\u00E9T\u00C9", -1, true},
+        {u"\u0416", u"\u0436", -1, true},
+        {u"\u0401", u"\u0451", -1, true},
+        {u"\u03A3", u"\u03C3", -1, true},
         {u"\u00D7", u"\u00F7", -1, false},  // multiplication and division signs are no letters
         {u"", u"a", -1, false},
     };
@@ -137,7 +142,8 @@ TEST(StringPool, ReleasingSomeEntriesKeepsTheOthersFindable) {
 TEST(StringPool, TwoThreadsInternAndReleaseTheSameTexts) {
     const std::size_t before = CStringPool::GetCount();
     std::vector<std::u16string> names;
-    for (int i = 0; i < 200; ++i) names.push_back({u'n', char16_t(u'A' + i % 26), char16_t(u'0' + i / 26)});
+    for (int i = 0; i < 200; ++i)
+        names.push_back({u'n', char16_t(u'A' + i % 26), char16_t(u'0' + i / 26)});
     auto work = [&] {
         for (int round = 0; round < 300; ++round) {
             std::vector<CPPoolString> held;

@@ -75,7 +75,8 @@ TEST(MemoryStream, OverwritesInPlaceAcrossABoundary) {
     unsigned char back[8];
     ASSERT_EQ(s.SetPointer(-7, 1), std::int64_t(kBlock - 4));
     ASSERT_EQ(s.Read(back, 8), 8u);
-    const unsigned char expected[8] = {data[kBlock - 4], 'A', 'B', 'C', 'D', 'E', 'F', data[kBlock + 3]};
+    const unsigned char expected[8] = {data[kBlock - 4], 'A', 'B', 'C', 'D', 'E', 'F',
+                                       data[kBlock + 3]};
     EXPECT_EQ(std::memcmp(back, expected, 8), 0);
 }
 

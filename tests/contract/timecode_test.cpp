@@ -41,12 +41,25 @@ TEST(TimecodeTest, ValidTextGivesItsFieldsAndWritesBackTheSame) {
 }
 
 TEST(TimecodeTest, InvalidTextOrFieldsGiveAnUndefinedTimecodeAndNoText) {
-    const char16_t* bad[] = {
-        u"", u"01:02:03", u"01:02:03:4", u"1:02:03:04", u"01:02:03:045", u"01:02:03:04 ",
-        u" 01:02:03:04", u"01:02:03:04:05", u"24:00:00:00", u"00:60:00:00", u"00:00:60:00",
-        u"00:00:00:60", u"01;02:03:04", u"01:02:03.04", u"0a:00:00:00", u"00:00:00:0/",
-        u"+1:02:03:04", u"01:02:03;;04",
-        u"\uff10\uff11:02:03:04"};  // full-width digits are not digits here
+    const char16_t* bad[] = {u"",
+                             u"01:02:03",
+                             u"01:02:03:4",
+                             u"1:02:03:04",
+                             u"01:02:03:045",
+                             u"01:02:03:04 ",
+                             u" 01:02:03:04",
+                             u"01:02:03:04:05",
+                             u"24:00:00:00",
+                             u"00:60:00:00",
+                             u"00:00:60:00",
+                             u"00:00:00:60",
+                             u"01;02:03:04",
+                             u"01:02:03.04",
+                             u"0a:00:00:00",
+                             u"00:00:00:0/",
+                             u"+1:02:03:04",
+                             u"01:02:03;;04",
+                             u"\uff10\uff11:02:03:04"};  // full-width digits are not digits here
     for (const char16_t* text : bad) {
         const SZUTC parsed(W(text));
         EXPECT_EQ(timecode(parsed).IsDefined(), 0) << tqtest::U16(W(text)).size();
@@ -55,8 +68,8 @@ TEST(TimecodeTest, InvalidTextOrFieldsGiveAnUndefinedTimecodeAndNoText) {
     }
     EXPECT_EQ(timecode(SZUTC(static_cast<const unsigned short*>(nullptr))).IsDefined(), 0);
     EXPECT_EQ(static_cast<const unsigned short*>(SZUTCW(SZUTC(timecode()))), nullptr);
-    const unsigned int fields[][4] = {{24, 0, 0, 0}, {0, 60, 0, 0}, {0, 0, 60, 0}, {0, 0, 0, 60},
-                                      {256, 0, 0, 0}, {0, 0, 0, 0xFFFFFFFFu}};
+    const unsigned int fields[][4] = {{24, 0, 0, 0}, {0, 60, 0, 0},  {0, 0, 60, 0},
+                                      {0, 0, 0, 60}, {256, 0, 0, 0}, {0, 0, 0, 0xFFFFFFFFu}};
     for (const auto& f : fields) EXPECT_EQ(timecode(f[0], f[1], f[2], f[3]).IsDefined(), 0);
 }
 

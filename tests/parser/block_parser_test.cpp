@@ -68,10 +68,12 @@ TEST(BlockParser, BuildsTheTreeAndDecodesText) {
         {"<a b='1 > 0'/>", "<Main>(a[b='1 > 0'])"},
     };
     for (const Parsed& c : cases)
-        ForEachWidth(c.text, [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc& doc) {
-            EXPECT_TRUE(out.parsed) << width << ": " << c.text << " code " << out.code << " at " << out.offset;
-            EXPECT_EQ(Tree(doc.GetContent()), c.tree) << width << ": " << c.text;
-        });
+        ForEachWidth(
+            c.text, [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc& doc) {
+                EXPECT_TRUE(out.parsed)
+                    << width << ": " << c.text << " code " << out.code << " at " << out.offset;
+                EXPECT_EQ(Tree(doc.GetContent()), c.tree) << width << ": " << c.text;
+            });
 }
 
 struct Failure {
@@ -129,12 +131,13 @@ TEST(BlockParser, RecordsTheErrorAndItsPosition) {
         {"<a/></a>", 0, -1},
     };
     for (const Failure& c : cases)
-        ForEachWidth(c.text, [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc& doc) {
-            EXPECT_FALSE(out.parsed) << width << ": " << c.text;
-            EXPECT_EQ(out.code, c.code) << width << ": " << c.text;
-            EXPECT_EQ(out.offset, c.offset) << width << ": " << c.text;
-            EXPECT_FALSE(doc.GetContent()) << width << ": " << c.text;
-        });
+        ForEachWidth(c.text,
+                     [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc& doc) {
+                         EXPECT_FALSE(out.parsed) << width << ": " << c.text;
+                         EXPECT_EQ(out.code, c.code) << width << ": " << c.text;
+                         EXPECT_EQ(out.offset, c.offset) << width << ": " << c.text;
+                         EXPECT_FALSE(doc.GetContent()) << width << ": " << c.text;
+                     });
 }
 
 // Where a block is expected, "</>" reads as an empty-element tag with an
@@ -144,26 +147,28 @@ TEST(BlockParser, RecordsTheErrorAndItsPosition) {
 TEST(BlockParser, AnEmptyTagNameIsRefused) {
     static std::vector<std::string> reports;
     reports.clear();
-    const DetailedMessageBoxHook old =
-        SetDetailedMessageBoxHook([](const char* expression, const char*, const char*, unsigned int, const char*) {
+    const DetailedMessageBoxHook old = SetDetailedMessageBoxHook(
+        [](const char* expression, const char*, const char*, unsigned int, const char*) {
             reports.push_back(expression);
             return false;
         });
-    ForEachWidth("<a/></>", [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc&) {
-        EXPECT_EQ(out.code, 14u) << width;
-        EXPECT_EQ(out.offset, 4) << width;
-    });
+    ForEachWidth("<a/></>",
+                 [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc&) {
+                     EXPECT_EQ(out.code, 14u) << width;
+                     EXPECT_EQ(out.offset, 4) << width;
+                 });
     SetDetailedMessageBoxHook(old);
     EXPECT_EQ(reports, std::vector<std::string>(3, "pName"));
 }
 
 TEST(BlockParser, TextThatIsNoMarkupIsNotParsed) {
     for (const char* text : {"", "   ", "x<a/>", "\xEF\xBB\xBF<a/>"})
-        ForEachWidth(text, [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc& doc) {
-            EXPECT_FALSE(out.parsed) << width << ": " << text;
-            EXPECT_EQ(out.offset, -1) << width << ": " << text;
-            EXPECT_FALSE(doc.GetContent()) << width << ": " << text;
-        });
+        ForEachWidth(text,
+                     [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc& doc) {
+                         EXPECT_FALSE(out.parsed) << width << ": " << text;
+                         EXPECT_EQ(out.offset, -1) << width << ": " << text;
+                         EXPECT_FALSE(doc.GetContent()) << width << ": " << text;
+                     });
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ struct Shown {
 };
 
 class Capture {
-public:
+  public:
     explicit Capture(bool debugOn) : m_fWasDebug(IsDebugOn()) {
         SetDebugOn(debugOn);
         Log().clear();
@@ -27,10 +27,11 @@ public:
         m_oldSink = SetLogSink([](unsigned int s1, unsigned int s2, const unsigned short* text) {
             Log().push_back({s1, s2, Utf8(text), {}});
         });
-        m_oldBox = SetMessageBoxHook([](const unsigned short* text, const unsigned short* caption, unsigned int type) {
-            Boxes().push_back({type, 0, Utf8(text), Utf8(caption)});
-            return 1;
-        });
+        m_oldBox = SetMessageBoxHook(
+            [](const unsigned short* text, const unsigned short* caption, unsigned int type) {
+                Boxes().push_back({type, 0, Utf8(text), Utf8(caption)});
+                return 1;
+            });
     }
     ~Capture() {
         SetLogSink(m_oldSink);
@@ -49,7 +50,7 @@ public:
         return boxes;
     }
 
-private:
+  private:
     bool m_fWasDebug;
     LogSink m_oldSink;
     MessageBoxHook m_oldBox;

@@ -34,9 +34,9 @@ Counts Count(const CXMLObject& root) {
 
 std::u16string Utf16(const std::string& utf8) {
     std::u16string out(utf8.size() + 1, u'\0');
-    const int n = tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                              reinterpret_cast<unsigned short*>(out.data()),
-                                              static_cast<int>(out.size()));
+    const int n = tqplat::MultiByteToWideChar(
+        tqplat::CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+        reinterpret_cast<unsigned short*>(out.data()), static_cast<int>(out.size()));
     out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
     return out;
 }
@@ -46,18 +46,21 @@ TEST(Corpus, DocumentsParseWhole) {
         const char* name;
         Counts expected;
     } documents[] = {
-        {"Gio-2.0.gir.xml", {50099, 112226}},   {"attrs.xml", {9753, 162196}},
-        {"deep.xml", {10000, 10}},              {"docbook-5.0.rng.xml", {10248, 6608}},
-        {"freedesktop.org.xml", {41997, 42726}}, {"iso_639-3.xml", {7911, 49080}},
-        {"libxml2-api.xml", {16411, 35501}},    {"records.xml", {163460, 87306}},
-        {"text.xml", {40, 80}},                 {"wide.xml", {200001, 0}},
+        {"Gio-2.0.gir.xml", {50099, 112226}},
+        {"attrs.xml", {9753, 162196}},
+        {"deep.xml", {10000, 10}},
+        {"docbook-5.0.rng.xml", {10248, 6608}},
+        {"freedesktop.org.xml", {41997, 42726}},
+        {"iso_639-3.xml", {7911, 49080}},
+        {"libxml2-api.xml", {16411, 35501}},
+        {"records.xml", {163460, 87306}},
+        {"text.xml", {40, 80}},
+        {"wide.xml", {200001, 0}},
     };
     for (const auto& d : documents) {
         const std::string path = std::string(TQXML_CORPUS_DIR) + "/" + d.name;
         CXMLDoc doc;
-        ASSERT_EQ(doc.OpenDocFile(parsertest::U16(path).c_str(), 0,
-                                  CXML_REPORT_SILENT),
-                  0u)
+        ASSERT_EQ(doc.OpenDocFile(parsertest::U16(path).c_str(), 0, CXML_REPORT_SILENT), 0u)
             << d.name;
         std::stringstream text;
         text << std::ifstream(path, std::ios::binary).rdbuf();
@@ -75,9 +78,7 @@ TEST(Corpus, DocumentsParseWhole) {
 TEST(Corpus, MixedContentIsRefused) {
     const std::string path = std::string(TQXML_CORPUS_DIR) + "/libxml2-news.xhtml.xml";
     CXMLDoc doc;
-    EXPECT_EQ(doc.OpenDocFile(parsertest::U16(path).c_str(), 0,
-                              CXML_REPORT_SILENT),
-              13u);
+    EXPECT_EQ(doc.OpenDocFile(parsertest::U16(path).c_str(), 0, CXML_REPORT_SILENT), 13u);
     EXPECT_FALSE(doc.GetContent());
 }
 

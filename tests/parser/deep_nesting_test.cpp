@@ -38,9 +38,11 @@ TEST(DeepNesting, AMillionLevelsParseInEveryWidth) {
     const std::u16string wide = parsertest::U16(text);
     CXMLDoc ansi, utf8, utf16;
     ASSERT_TRUE(ansi.OpenDocText(text.c_str(), CXML_REPORT_SILENT));
-    ASSERT_TRUE(utf8.OpenDocText(reinterpret_cast<const unsigned char*>(text.c_str()), CXML_REPORT_SILENT));
+    ASSERT_TRUE(
+        utf8.OpenDocText(reinterpret_cast<const unsigned char*>(text.c_str()), CXML_REPORT_SILENT));
     ASSERT_TRUE(utf16.OpenDocText(wide.c_str(), CXML_REPORT_SILENT));
-    for (CXMLDoc* doc : {&ansi, &utf8, &utf16}) EXPECT_EQ(ChainDepth(doc->GetContent()), kDepth + 1);
+    for (CXMLDoc* doc : {&ansi, &utf8, &utf16})
+        EXPECT_EQ(ChainDepth(doc->GetContent()), kDepth + 1);
 }
 
 TEST(DeepNesting, AFailureDeepInsideKeepsItsRecord) {

@@ -25,7 +25,8 @@ std::u32string CodePoints(const std::string& utf8) {
         const unsigned char b = static_cast<unsigned char>(utf8[i]);
         const int extra = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
         char32_t cp = extra == 0 ? b : b & (0x3F >> extra);
-        for (int k = 1; k <= extra && i + k < utf8.size(); ++k) cp = (cp << 6) | (utf8[i + k] & 0x3F);
+        for (int k = 1; k <= extra && i + k < utf8.size(); ++k)
+            cp = (cp << 6) | (utf8[i + k] & 0x3F);
         out += cp;
         i += extra + 1;
     }
@@ -47,7 +48,9 @@ std::u16string Utf16(const std::u32string& text) {
     return out;
 }
 
-bool IsSpace(char32_t cp) { return cp == ' ' || cp == '\n' || cp == '\r' || cp == '\t'; }
+bool IsSpace(char32_t cp) {
+    return cp == ' ' || cp == '\n' || cp == '\r' || cp == '\t';
+}
 
 // An element's data as our parser keeps it: white space before a run is
 // skipped, a run of it becomes one space and trailing white space is dropped,
@@ -143,7 +146,9 @@ std::string Contrast(const std::u16string& ours, const std::u16string& theirs) {
 
 std::string QualifiedName(const xmlNode* node) {
     const std::string local = reinterpret_cast<const char*>(node->name);
-    return node->ns && node->ns->prefix ? reinterpret_cast<const char*>(node->ns->prefix) + (":" + local) : local;
+    return node->ns && node->ns->prefix
+               ? reinterpret_cast<const char*>(node->ns->prefix) + (":" + local)
+               : local;
 }
 
 std::vector<const xmlNode*> ElementChildren(const xmlNode* first) {
@@ -165,7 +170,8 @@ std::string NodeDifference(const CXMLObject& ours, const xmlNode* theirs, const 
     if (Ours(ours.GetName()) != Utf16(CodePoints(QualifiedName(theirs))))
         return "name " + Shown(Ours(ours.GetName())) + " vs \"" + QualifiedName(theirs) + "\"";
     const Libxml2View::Attributes& attributes = view.AttributesOf(theirs);
-    if (attributes.size() != TreeAttributeCount(theirs)) return "libxml2's attribute callback and tree disagree";
+    if (attributes.size() != TreeAttributeCount(theirs))
+        return "libxml2's attribute callback and tree disagree";
     unsigned int count = 0;
     const CXMLAttribute* ourAttributes = ours.GetAttributes(count);
     if (count != attributes.size())
@@ -175,12 +181,14 @@ std::string NodeDifference(const CXMLObject& ours, const xmlNode* theirs, const 
         const std::u16string value = Ours(ourAttributes[i].GetValue());
         const std::u32string model = AttributeAsParsed(attributes[i].second);
         if (name != Utf16(CodePoints(attributes[i].first)))
-            return "attribute " + std::to_string(i) + " is " + Shown(name) + " vs \"" + attributes[i].first + "\"";
+            return "attribute " + std::to_string(i) + " is " + Shown(name) + " vs \"" +
+                   attributes[i].first + "\"";
         if (!MatchesAttribute(value, model))
             return "@" + attributes[i].first + " " + Contrast(value, Utf16(model));
     }
     std::u16string data;
-    if (!DataAsParsed(view.PiecesOf(theirs), data)) return "libxml2 holds more than one run of data";
+    if (!DataAsParsed(view.PiecesOf(theirs), data))
+        return "libxml2 holds more than one run of data";
     if (Ours(CXMLObjectTestAccess::Data(ours)) != data)
         return "data " + Contrast(Ours(CXMLObjectTestAccess::Data(ours)), data);
     return "";
@@ -204,9 +212,11 @@ std::string TreeDifference(const CXMLObject& root, const Libxml2View& view) {
         unsigned int count = 0;
         const CXMLObject* children = CXMLObjectTestAccess::Children(level.ours, count);
         if (count != level.theirs.size())
-            return level.path + ": " + std::to_string(count) + " elements vs " + std::to_string(level.theirs.size());
+            return level.path + ": " + std::to_string(count) + " elements vs " +
+                   std::to_string(level.theirs.size());
         for (unsigned int i = 0; i < count; ++i) {
-            const std::string path = level.path + "/" + QualifiedName(level.theirs[i]) + "[" + std::to_string(i) + "]";
+            const std::string path =
+                level.path + "/" + QualifiedName(level.theirs[i]) + "[" + std::to_string(i) + "]";
             const std::string difference = NodeDifference(children[i], level.theirs[i], view);
             if (!difference.empty()) return path + ": " + difference;
             pending.push_back({children[i], ElementChildren(level.theirs[i]->children), path});
@@ -215,12 +225,22 @@ std::string TreeDifference(const CXMLObject& root, const Libxml2View& view) {
     return "";
 }
 
-std::u16string Utf16WithMark(const std::string& utf8) { return u"\xFEFF" + Utf16(CodePoints(utf8)); }
+std::u16string Utf16WithMark(const std::string& utf8) {
+    return u"\xFEFF" + Utf16(CodePoints(utf8));
+}
 
 TEST(Differential, TreesMatchLibxml2) {
     const char* const documents[] = {
-        "Gio-2.0.gir.xml",     "attrs.xml",       "deep.xml",    "docbook-5.0.rng.xml", "freedesktop.org.xml",
-        "iso_639-3.xml",       "libxml2-api.xml", "records.xml", "text.xml",            "wide.xml",
+        "Gio-2.0.gir.xml",
+        "attrs.xml",
+        "deep.xml",
+        "docbook-5.0.rng.xml",
+        "freedesktop.org.xml",
+        "iso_639-3.xml",
+        "libxml2-api.xml",
+        "records.xml",
+        "text.xml",
+        "wide.xml",
     };
     parsertest::TempDir dir;
     for (const char* name : documents) {
@@ -232,13 +252,15 @@ TEST(Differential, TreesMatchLibxml2) {
         // A byte-order mark makes the file read as UTF-8 (without one it is ANSI).
         const std::string marked = dir.Write(name, "\xEF\xBB\xBF" + text.str());
         CXMLDoc doc;
-        EXPECT_EQ(doc.OpenDocFile(reinterpret_cast<const unsigned short*>(parsertest::U16(marked).c_str()), 0,
-                                  CXML_REPORT_SILENT),
+        EXPECT_EQ(doc.OpenDocFile(
+                      reinterpret_cast<const unsigned short*>(parsertest::U16(marked).c_str()), 0,
+                      CXML_REPORT_SILENT),
                   0u)
             << name;
         EXPECT_EQ(TreeDifference(doc.GetContent(), view), "") << name << " from the file as UTF-8";
 
-        EXPECT_TRUE(doc.OpenDocText(static_cast<const void*>(Utf16WithMark(text.str()).c_str()), CXML_REPORT_SILENT))
+        EXPECT_TRUE(doc.OpenDocText(static_cast<const void*>(Utf16WithMark(text.str()).c_str()),
+                                    CXML_REPORT_SILENT))
             << name;
         EXPECT_EQ(TreeDifference(doc.GetContent(), view), "") << name << " from UTF-16 text";
     }

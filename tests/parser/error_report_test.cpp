@@ -30,7 +30,8 @@ std::string BoxReport(const std::string& text) {
 }
 
 std::string Head(unsigned int code, const char* name, const char* context = "(ANSI text)") {
-    return std::string("Context: ") + context + "\r\nError: " + std::to_string(code) + " [" + name + "]\r\n";
+    return std::string("Context: ") + context + "\r\nError: " + std::to_string(code) + " [" + name +
+           "]\r\n";
 }
 
 TEST(ErrorReport, DumpsTheLineWithACaret) {
@@ -43,16 +44,18 @@ TEST(ErrorReport, DumpsTheLineWithACaret) {
     };
     const Case cases[] = {
         {"<a>\n<b>\n</a>", Head(13, "Bad termination tag") + "Line: 2\r\n</a>\r\n^----\r\n"},
-        {"<a>\r\n\r\n  <b></c></a>", Head(13, "Bad termination tag") + "Line: 2\r\n  <b></c></a>\r\n  <b>^----\r\n"},
-        {"<a b='1' b='2'/>", Head(6, "Bad attribute") + "Line: 0\r\n<a b='1' b='2'/>\r\n<a b='1' b^----\r\n"},
+        {"<a>\r\n\r\n  <b></c></a>",
+         Head(13, "Bad termination tag") + "Line: 2\r\n  <b></c></a>\r\n  <b>^----\r\n"},
+        {"<a b='1' b='2'/>",
+         Head(6, "Bad attribute") + "Line: 0\r\n<a b='1' b='2'/>\r\n<a b='1' b^----\r\n"},
         // More than 64 units before the error: "..." and the last 61 of them.
         {"<r>\r\n" + longLine + "y</a></r>",
-         Head(14, "Excessively mixed content") + "Line: 1\r\n..." + longLine.substr(16) + "y</a></r>\r\n..." +
-             longLine.substr(16) + "^----\r\n"},
+         Head(14, "Excessively mixed content") + "Line: 1\r\n..." + longLine.substr(16) +
+             "y</a></r>\r\n..." + longLine.substr(16) + "^----\r\n"},
         // More than 16 units after it: 13 of them and "...".
-        {"<a>x<b/>y" + tail + "</a>",
-         Head(14, "Excessively mixed content") + "Line: 0\r\n<a>x<b/>y" + tail.substr(0, 12) +
-             "...\r\n<a>x<b/>^----\r\n"},
+        {"<a>x<b/>y" + tail + "</a>", Head(14, "Excessively mixed content") +
+                                          "Line: 0\r\n<a>x<b/>y" + tail.substr(0, 12) +
+                                          "...\r\n<a>x<b/>^----\r\n"},
         // An error at the end of the text has no line to show.
         {"<a>", "Context: (ANSI text)\r\nError: 1 [End of file]\r\nOffset: 3"},
         {"<a>x", "Context: (ANSI text)\r\nError: 10 [Bad data terminator]\r\nOffset: 4"},
@@ -64,15 +67,16 @@ TEST(ErrorReport, DumpsTheLineWithACaret) {
 }
 
 TEST(ErrorReport, ModesChooseWhereTheReportGoes) {
-    const std::string expected = Head(13, "Bad termination tag") + "Line: 0\r\n<a></b>\r\n<a>^----\r\n";
+    const std::string expected =
+        Head(13, "Bad termination tag") + "Line: 0\r\n<a></b>\r\n<a>^----\r\n";
     struct Case {
         unsigned int mode;
         bool debugOn;
         std::size_t boxes;
         std::size_t logLines;
     };
-    const Case cases[] = {{0, false, 1, 0}, {0, true, 1, 0}, {1, true, 0, 1}, {1, false, 0, 0}, {2, true, 0, 0},
-                          {7, true, 0, 0}};
+    const Case cases[] = {{0, false, 1, 0}, {0, true, 1, 0}, {1, true, 0, 1},
+                          {1, false, 0, 0}, {2, true, 0, 0}, {7, true, 0, 0}};
     for (const Case& c : cases) {
         Capture capture(c.debugOn);
         CXMLDoc doc;
@@ -102,16 +106,24 @@ TEST(ErrorReport, EveryWidthAndSourceNamesItsContext) {
     // Files are read again for the dump.
     const auto file = [&](const char* name, const std::string& bytes) -> Case {
         const std::string path = dir.Write(name, bytes);
-        return {[path](CXMLDoc& d) { return d.OpenDocFile(U16(path).c_str(), 0, CXML_REPORT_MESSAGEBOX) == 13; }, path};
+        return {[path](CXMLDoc& d) {
+                    return d.OpenDocFile(U16(path).c_str(), 0, CXML_REPORT_MESSAGEBOX) == 13;
+                },
+                path};
     };
     const auto generic = [](const std::string& bytes, const char* context) -> Case {
-        return {[bytes](CXMLDoc& d) { return !d.OpenDocText(static_cast<const void*>(bytes.c_str()), CXML_REPORT_MESSAGEBOX); },
+        return {[bytes](CXMLDoc& d) {
+                    return !d.OpenDocText(static_cast<const void*>(bytes.c_str()),
+                                          CXML_REPORT_MESSAGEBOX);
+                },
                 context};
     };
     const Case cases[] = {
-        {[&](CXMLDoc& d) { return !d.OpenDocText(wide.c_str(), CXML_REPORT_MESSAGEBOX); }, "(UNICODE text)"},
+        {[&](CXMLDoc& d) { return !d.OpenDocText(wide.c_str(), CXML_REPORT_MESSAGEBOX); },
+         "(UNICODE text)"},
         {[&](CXMLDoc& d) {
-             return !d.OpenDocText(reinterpret_cast<const unsigned char*>(utf8.c_str()), CXML_REPORT_MESSAGEBOX);
+             return !d.OpenDocText(reinterpret_cast<const unsigned char*>(utf8.c_str()),
+                                   CXML_REPORT_MESSAGEBOX);
          },
          "(UTF8 text)"},
         generic(text, "(generic pvoid, ANSI)"),
@@ -126,8 +138,8 @@ TEST(ErrorReport, EveryWidthAndSourceNamesItsContext) {
         CXMLDoc doc;
         EXPECT_TRUE(c.fails(doc)) << c.context;
         ASSERT_EQ(Capture::Boxes().size(), 1u) << c.context;
-        EXPECT_EQ(Capture::Boxes()[0].text,
-                  Head(13, "Bad termination tag", c.context.c_str()) + "Line: 2\r\n</a>\r\n^----\r\n");
+        EXPECT_EQ(Capture::Boxes()[0].text, Head(13, "Bad termination tag", c.context.c_str()) +
+                                                "Line: 2\r\n</a>\r\n^----\r\n");
     }
 }
 
@@ -140,15 +152,14 @@ TEST(ErrorReport, ALongContextIsCutToFitTheReport) {
     longPath += path;
     Capture capture(false);
     CXMLDoc doc;
-    EXPECT_EQ(doc.OpenDocFile(U16(longPath).c_str(), 0,
-                              CXML_REPORT_MESSAGEBOX),
-              13u);
+    EXPECT_EQ(doc.OpenDocFile(U16(longPath).c_str(), 0, CXML_REPORT_MESSAGEBOX), 13u);
     ASSERT_EQ(Capture::Boxes().size(), 1u);
     const std::string& report = Capture::Boxes()[0].text;
     EXPECT_LT(report.size(), 2048u);
     EXPECT_EQ(report.substr(0, 13), "Context: /./.");
-    EXPECT_NE(report.find("\r\nError: 13 [Bad termination tag]\r\nLine: 0\r\n<a></b>\r\n<a>^----\r\n"),
-              std::string::npos);
+    EXPECT_NE(
+        report.find("\r\nError: 13 [Bad termination tag]\r\nLine: 0\r\n<a></b>\r\n<a>^----\r\n"),
+        std::string::npos);
 }
 
 }  // namespace

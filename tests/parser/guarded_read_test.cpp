@@ -13,10 +13,11 @@ namespace {
 
 // Two pages, the second unreadable.
 class GuardPage {
-public:
+  public:
     GuardPage() {
         m_page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-        void* p = mmap(nullptr, 2 * m_page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* p =
+            mmap(nullptr, 2 * m_page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         m_base = p == MAP_FAILED ? nullptr : static_cast<char*>(p);
         if (m_base) mprotect(m_base + m_page, m_page, PROT_NONE);
     }
@@ -33,7 +34,7 @@ public:
     const void* Unreadable() const { return m_base + m_page; }
     explicit operator bool() const { return m_base != nullptr; }
 
-private:
+  private:
     std::size_t m_page = 0;
     char* m_base = nullptr;
 };
@@ -47,21 +48,24 @@ TEST(GuardedRead, TextEndingAtAnUnreadablePage) {
     } cases[] = {
         {std::string("<a/>", 5), "<Main>(a)"},
         {std::string("\xFF\xFE<\0a\0/\0>\0\0\0", 12), "<Main>(a)"},
-        {"<a/>", "-"},                               // no terminator before the bad page
-        {"\xFF", "-"},                               // a mark cut by the bad page
-        {"\xEF\xBB", "-"},                           //
+        {"<a/>", "-"},                                // no terminator before the bad page
+        {"\xFF", "-"},                                // a mark cut by the bad page
+        {"\xEF\xBB", "-"},                            //
         {std::string("\xFF\xFE<\0a\0/\0>", 9), "-"},  // a UTF-16 unit cut in half
-        {std::string(5000 % 4096, 'x'), "-"},        // a run of text
+        {std::string(5000 % 4096, 'x'), "-"},         // a run of text
     };
     for (const auto& c : cases) {
         CXMLDoc doc;
         ASSERT_TRUE(doc.OpenDocText("<old/>", CXML_REPORT_SILENT));
-        EXPECT_EQ(doc.OpenDocText(guard.AtEnd(c.bytes), CXML_REPORT_SILENT), std::string(c.tree) != "-") << c.bytes.size();
+        EXPECT_EQ(doc.OpenDocText(guard.AtEnd(c.bytes), CXML_REPORT_SILENT),
+                  std::string(c.tree) != "-")
+            << c.bytes.size();
         EXPECT_EQ(parsertest::Tree(doc.GetContent()), c.tree) << c.bytes.size();
     }
     CXMLDoc doc;
     EXPECT_FALSE(doc.OpenDocText(guard.Unreadable(), CXML_REPORT_SILENT));
-    EXPECT_FALSE(doc.OpenDocText(reinterpret_cast<const void*>(std::uintptr_t{16}), CXML_REPORT_SILENT));
+    EXPECT_FALSE(
+        doc.OpenDocText(reinterpret_cast<const void*>(std::uintptr_t{16}), CXML_REPORT_SILENT));
 }
 
 }  // namespace

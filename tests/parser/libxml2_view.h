@@ -17,13 +17,18 @@
 namespace tqcore::parsertest {
 
 struct TextPiece {
-    enum Kind { Text, Reference, CData, Break };  // Break: a child, comment or instruction between runs
+    enum Kind {
+        Text,
+        Reference,
+        CData,
+        Break
+    };  // Break: a child, comment or instruction between runs
     Kind kind;
     std::string utf8;
 };
 
 class Libxml2View {
-public:
+  public:
     using Attributes = std::vector<std::pair<std::string, std::string>>;
 
     // Parses without network, DTD loading or default attributes; entities
@@ -43,7 +48,8 @@ public:
             sax.processingInstruction = OnInstruction;
             *ctxt->sax = sax;
             ctxt->_private = this;
-            m_doc = xmlCtxtReadFile(ctxt, path.c_str(), nullptr, XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_HUGE);
+            m_doc = xmlCtxtReadFile(ctxt, path.c_str(), nullptr,
+                                    XML_PARSE_NONET | XML_PARSE_NOENT | XML_PARSE_HUGE);
         }
         xmlFreeParserCtxt(ctxt);
     }
@@ -53,20 +59,25 @@ public:
 
     const xmlDoc* Doc() const { return m_doc; }
     const Attributes& AttributesOf(const xmlNode* node) const { return Find(m_attributes, node); }
-    const std::vector<TextPiece>& PiecesOf(const xmlNode* node) const { return Find(m_pieces, node); }
+    const std::vector<TextPiece>& PiecesOf(const xmlNode* node) const {
+        return Find(m_pieces, node);
+    }
 
-private:
+  private:
     template <class V>
     static const V& Find(const std::unordered_map<const xmlNode*, V>& map, const xmlNode* node) {
         static const V none;
         const auto it = map.find(node);
         return it == map.end() ? none : it->second;
     }
-    static Libxml2View& Of(void* ctx) { return *static_cast<Libxml2View*>(static_cast<xmlParserCtxtPtr>(ctx)->_private); }
+    static Libxml2View& Of(void* ctx) {
+        return *static_cast<Libxml2View*>(static_cast<xmlParserCtxtPtr>(ctx)->_private);
+    }
     static const xmlNode* Current(void* ctx) { return static_cast<xmlParserCtxtPtr>(ctx)->node; }
     void AddPiece(void* ctx, TextPiece::Kind kind, const xmlChar* text, int len) {
         if (const xmlNode* node = Current(ctx))
-            m_pieces[node].push_back({kind, std::string(reinterpret_cast<const char*>(text), len > 0 ? len : 0)});
+            m_pieces[node].push_back(
+                {kind, std::string(reinterpret_cast<const char*>(text), len > 0 ? len : 0)});
     }
 
     static void OnStartElement(void* ctx, const xmlChar* name, const xmlChar** atts) {
@@ -74,7 +85,8 @@ private:
         xmlSAX2StartElement(ctx, name, atts);
         Attributes& out = Of(ctx).m_attributes[Current(ctx)];
         for (; atts && atts[0]; atts += 2)
-            out.emplace_back(reinterpret_cast<const char*>(atts[0]), atts[1] ? reinterpret_cast<const char*>(atts[1]) : "");
+            out.emplace_back(reinterpret_cast<const char*>(atts[0]),
+                             atts[1] ? reinterpret_cast<const char*>(atts[1]) : "");
     }
 
     // Plain text is handed over either where it stands in the input buffer or,
@@ -90,7 +102,8 @@ private:
         return p > in->base && p[0] == '#' && p[-1] == '&';
     }
     static void OnCharacters(void* ctx, const xmlChar* ch, int len) {
-        Of(ctx).AddPiece(ctx, FromReference(ctx, ch) ? TextPiece::Reference : TextPiece::Text, ch, len);
+        Of(ctx).AddPiece(ctx, FromReference(ctx, ch) ? TextPiece::Reference : TextPiece::Text, ch,
+                         len);
         xmlSAX2Characters(ctx, ch, len);
     }
     static void OnCData(void* ctx, const xmlChar* value, int len) {

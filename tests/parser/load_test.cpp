@@ -27,10 +27,15 @@ bool Open(CXMLDoc& doc, Entry entry, const std::string& bytes) {
     std::u16string wide(bytes.size() / 2 + 1, u'\0');
     std::memcpy(wide.data(), bytes.data(), bytes.size() & ~std::size_t{1});
     switch (entry) {
-        case Entry::Generic: return doc.OpenDocText(static_cast<const void*>(padded.data()), CXML_REPORT_SILENT);
-        case Entry::Ansi: return doc.OpenDocText(bytes.c_str(), CXML_REPORT_SILENT);
-        case Entry::Utf8: return doc.OpenDocText(reinterpret_cast<const unsigned char*>(bytes.c_str()), CXML_REPORT_SILENT);
-        case Entry::Wide: return doc.OpenDocText(wide.c_str(), CXML_REPORT_SILENT);
+        case Entry::Generic:
+            return doc.OpenDocText(static_cast<const void*>(padded.data()), CXML_REPORT_SILENT);
+        case Entry::Ansi:
+            return doc.OpenDocText(bytes.c_str(), CXML_REPORT_SILENT);
+        case Entry::Utf8:
+            return doc.OpenDocText(reinterpret_cast<const unsigned char*>(bytes.c_str()),
+                                   CXML_REPORT_SILENT);
+        case Entry::Wide:
+            return doc.OpenDocText(wide.c_str(), CXML_REPORT_SILENT);
     }
     return false;
 }
@@ -61,7 +66,8 @@ TEST(Load, EntryPointsDetectTheWidth) {
     for (const Case& c : cases) {
         CXMLDoc doc;
         const bool opened = Open(doc, c.entry, c.bytes);
-        EXPECT_EQ(opened, std::string(c.tree) != "-") << static_cast<int>(c.entry) << ": " << c.bytes;
+        EXPECT_EQ(opened, std::string(c.tree) != "-")
+            << static_cast<int>(c.entry) << ": " << c.bytes;
         EXPECT_EQ(Tree(doc.GetContent()), c.tree) << static_cast<int>(c.entry) << ": " << c.bytes;
     }
 }
@@ -81,7 +87,8 @@ TEST(Load, NullTextFailsAndDropsThePreviousTree) {
 TEST(Load, RootAndFirstElement) {
     CXMLDoc doc;
     EXPECT_FALSE(doc.GetContentElement());
-    ASSERT_TRUE(doc.OpenDocText("<?xml version='1.0'?><!--c--><r><c/></r><s/>", CXML_REPORT_SILENT));
+    ASSERT_TRUE(
+        doc.OpenDocText("<?xml version='1.0'?><!--c--><r><c/></r><s/>", CXML_REPORT_SILENT));
     EXPECT_EQ(doc.GetContent().GetType(), CXML_TYPE_ELEMENT);
     EXPECT_EQ(Tree(doc.GetContentElement()), "r(c)");
 
@@ -111,8 +118,8 @@ TEST(Load, FilesByPath) {
         {"badmark.xml", "\xEF\xBB\x00<a/>", 13, "-"},
         {"shortutf8.xml", "\xEF\xBB\xBF<a/", 13, "-"},
         {"shortutf16.xml", "\xFF\xFE<\0", 13, "-"},
-        {"utf16.xml", "\xFF\xFE" + Utf16Bytes("<?xml version='1.0' encoding='UTF-8'?><a>\xE9</a>"), 0,
-         "<Main>(a{\xC3\xA9})"},
+        {"utf16.xml", "\xFF\xFE" + Utf16Bytes("<?xml version='1.0' encoding='UTF-8'?><a>\xE9</a>"),
+         0, "<Main>(a{\xC3\xA9})"},
         {"odd.xml", "\xFF\xFE" + Utf16Bytes("<a/>") + "x", 0, "<Main>(a)"},
         {"ansi.xml", "<a>\xE9</a>", 0, "<Main>(a{\xC3\xA9})"},
         {"mixed.xml", "<a>x<b/>y</a>", 13, "-"},
@@ -132,14 +139,16 @@ TEST(Load, MissingFileFailsAtOnce) {
     const auto began = std::chrono::steady_clock::now();
     EXPECT_EQ(OpenFile(doc, dir.Missing(), 5000), tqplat::ERROR_FILE_NOT_FOUND);
     EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(1000));
-    EXPECT_NE(doc.OpenDocFile(static_cast<const unsigned short*>(nullptr), 0, CXML_REPORT_SILENT), 0u);
+    EXPECT_NE(doc.OpenDocFile(static_cast<const unsigned short*>(nullptr), 0, CXML_REPORT_SILENT),
+              0u);
 }
 
 TEST(Load, LockedFileIsRetriedUntilTheTimeout) {
     parsertest::TempDir dir;
     const std::string path = dir.Write("locked.xml", "<a/>");
-    void* holder = tqplat::CreateFileW(reinterpret_cast<const unsigned short*>(U16(path).c_str()), tqplat::GENERIC_READ, 0, nullptr, tqplat::OPEN_EXISTING, 0,
-                                       nullptr);
+    void* holder =
+        tqplat::CreateFileW(reinterpret_cast<const unsigned short*>(U16(path).c_str()),
+                            tqplat::GENERIC_READ, 0, nullptr, tqplat::OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, tqplat::INVALID_HANDLE_VALUE);
     CXMLDoc doc;
     const auto began = std::chrono::steady_clock::now();
@@ -160,7 +169,8 @@ TEST(Load, HandlesAreReadFromTheStartAndStayOpen) {
     EXPECT_EQ(Tree(doc.GetContent()), "<Main>(a(b))");
     EXPECT_EQ(::lseek(fd, 0, SEEK_SET), 0);  // still open
     EXPECT_EQ(::close(fd), 0);
-    EXPECT_EQ(doc.OpenDocHandle(tqplat::INVALID_HANDLE_VALUE, CXML_REPORT_SILENT), tqplat::ERROR_INVALID_DATA);
+    EXPECT_EQ(doc.OpenDocHandle(tqplat::INVALID_HANDLE_VALUE, CXML_REPORT_SILENT),
+              tqplat::ERROR_INVALID_DATA);
 }
 
 TEST(Load, TimingLinesWhenDebugIsOn) {
@@ -173,15 +183,18 @@ TEST(Load, TimingLinesWhenDebugIsOn) {
         ASSERT_EQ(OpenFile(doc, path), 0u);
         ASSERT_EQ(log.size(), 2u);
         EXPECT_EQ(log[0].selector1 * 100 + log[0].selector2, 316u);
-        EXPECT_TRUE(std::regex_match(log[0].text, std::regex("\rXMLDoc: Parsing time=[0-9]+\\.[0-9]+ms, 9kB")))
+        EXPECT_TRUE(std::regex_match(log[0].text,
+                                     std::regex("\rXMLDoc: Parsing time=[0-9]+\\.[0-9]+ms, 9kB")))
             << log[0].text;
         EXPECT_EQ(log[1].selector1 * 100 + log[1].selector2, 315u);
         EXPECT_EQ(log[1].text, " " + path + "\r\n");
 
         log.clear();
-        ASSERT_TRUE(doc.OpenDocText(("<a>" + std::string(200 - 7, 'y') + "</a>").c_str(), CXML_REPORT_SILENT));
+        ASSERT_TRUE(doc.OpenDocText(("<a>" + std::string(200 - 7, 'y') + "</a>").c_str(),
+                                    CXML_REPORT_SILENT));
         ASSERT_EQ(log.size(), 1u);
-        EXPECT_TRUE(std::regex_match(log[0].text, std::regex("\rXMLDoc: Parsing time=[0-9]+\\.[0-9]+ms, 200 bytes")))
+        EXPECT_TRUE(std::regex_match(
+            log[0].text, std::regex("\rXMLDoc: Parsing time=[0-9]+\\.[0-9]+ms, 200 bytes")))
             << log[0].text;
     }
     parsertest::Capture quiet(false);

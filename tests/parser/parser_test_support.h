@@ -43,24 +43,35 @@ struct CXMLObjectTestAccess {
         count = 0;
         return node.m_pO ? node.m_pO->m_Elements.GetArray(count) : nullptr;
     }
-    static CPPoolString Data(const CXMLObject& node) { return node.m_pO ? node.m_pO->m_Data : CPPoolString(); }
+    static CPPoolString Data(const CXMLObject& node) {
+        return node.m_pO ? node.m_pO->m_Data : CPPoolString();
+    }
 };
 
 namespace parsertest {
 
-inline std::vector<unsigned short> Wide(const std::u16string& s) { return {s.begin(), s.end()}; }
-inline std::vector<char> Ansi(const std::string& s) { return {s.begin(), s.end()}; }
-inline std::vector<unsigned char> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+inline std::vector<unsigned short> Wide(const std::u16string& s) {
+    return {s.begin(), s.end()};
+}
+inline std::vector<char> Ansi(const std::string& s) {
+    return {s.begin(), s.end()};
+}
+inline std::vector<unsigned char> Bytes(const std::string& s) {
+    return {s.begin(), s.end()};
+}
 // Widens ASCII text.
-inline std::u16string U16(const std::string& s) { return {s.begin(), s.end()}; }
+inline std::u16string U16(const std::string& s) {
+    return {s.begin(), s.end()};
+}
 
 inline std::string Utf8(const unsigned short* text) {
     if (!text) return "(null)";
     std::u16string w(reinterpret_cast<const char16_t*>(text));
     if (w.empty()) return "";
     std::string out(w.size() * 3, '\0');
-    const int n = tqplat::WideCharToMultiByte(tqplat::CP_UTF8, 0, text, static_cast<int>(w.size()), out.data(),
-                                              static_cast<int>(out.size()), nullptr, nullptr);
+    const int n =
+        tqplat::WideCharToMultiByte(tqplat::CP_UTF8, 0, text, static_cast<int>(w.size()),
+                                    out.data(), static_cast<int>(out.size()), nullptr, nullptr);
     out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
     return out;
 }
@@ -73,11 +84,14 @@ inline std::string Tree(const CXMLObject& node) {
     if (const CXMLAttribute* attribs = node.GetAttributes(count); attribs && count) {
         out += '[';
         for (unsigned int i = 0; i < count; ++i)
-            out += (i ? " " : "") + Utf8(attribs[i].GetName()) + "='" + Utf8(attribs[i].GetValue()) + "'";
+            out += (i ? " " : "") + Utf8(attribs[i].GetName()) + "='" +
+                   Utf8(attribs[i].GetValue()) + "'";
         out += ']';
     }
-    if (const CPPoolString data = CXMLObjectTestAccess::Data(node); !data.isnull()) out += "{" + Utf8(data) + "}";
-    if (const CXMLObject* children = CXMLObjectTestAccess::Children(node, count); children && count) {
+    if (const CPPoolString data = CXMLObjectTestAccess::Data(node); !data.isnull())
+        out += "{" + Utf8(data) + "}";
+    if (const CXMLObject* children = CXMLObjectTestAccess::Children(node, count);
+        children && count) {
         out += '(';
         for (unsigned int i = 0; i < count; ++i) out += (i ? " " : "") + Tree(children[i]);
         out += ')';

@@ -10,7 +10,7 @@
 namespace tqcore::parsertest {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         char pattern[] = "/tmp/tqxml-parser-XXXXXX";
         m_path = mkdtemp(pattern) ? pattern : "/tmp";
@@ -25,14 +25,15 @@ public:
     // Writes `bytes` to a file of that name; returns its path.
     std::string Write(const std::string& name, const std::string& bytes) {
         const std::string path = m_path + "/" + name;
-        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         m_files.push_back(path);
         return path;
     }
     // A path in the directory that is not written.
     std::string Missing() const { return m_path + "/missing.xml"; }
 
-private:
+  private:
     std::string m_path;
     std::vector<std::string> m_files;
 };

@@ -18,7 +18,8 @@ TEST(LoadThreads, SeparateDocumentsOnSeparateThreads) {
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([t, &parsed] {
             for (int i = 0; i < 200; ++i) {
-                const std::string text = "<r t='" + std::to_string(t) + "'>" + std::string(100 * (i % 7), 'x') + "</r>";
+                const std::string text =
+                    "<r t='" + std::to_string(t) + "'>" + std::string(100 * (i % 7), 'x') + "</r>";
                 CXMLDoc doc;
                 const std::string expected = "r[t='" + std::to_string(t) + "']";
                 if (doc.OpenDocText(text.c_str(), CXML_REPORT_SILENT) &&
@@ -30,7 +31,6 @@ TEST(LoadThreads, SeparateDocumentsOnSeparateThreads) {
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(parsed.load(), 800);
 }
-
 
 }  // namespace
 }  // namespace tqcore::parsertest

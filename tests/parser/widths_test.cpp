@@ -33,7 +33,8 @@ template <class T>
 std::string Result(std::vector<T> text) {
     CXMLDoc doc;
     const auto out = CXMLDocTestAccess::Parse(doc, std::move(text));
-    return out.parsed ? Tree(doc.GetContent()) : std::to_string(out.code) + "@" + std::to_string(out.offset);
+    return out.parsed ? Tree(doc.GetContent())
+                      : std::to_string(out.code) + "@" + std::to_string(out.offset);
 }
 
 TEST(Widths, NamesAndTextAboveAscii) {
@@ -47,7 +48,8 @@ TEST(Widths, NamesAndTextAboveAscii) {
         // through the ANSI code page.
         {Result(Ansi("<\xE9/>")), "15@1"},
         {Result(Ansi("<a\xE9/>")), "15@2"},
-        {Result(Ansi("<a b='\xE9'>\x80 \xE9</a>")), "<Main>(a[b='\xC3\xA9']{\xE2\x82\xAC \xC3\xA9})"},
+        {Result(Ansi("<a b='\xE9'>\x80 \xE9</a>")),
+         "<Main>(a[b='\xC3\xA9']{\xE2\x82\xAC \xC3\xA9})"},
         // UTF-16 names use the full classes.
         {Result(Wide(u"<\u00E9\u4E2D x\u0300='\u20AC'>\u3007</\u00E9\u4E2D>")),
          "<Main>(\xC3\xA9\xE4\xB8\xAD[x\xCC\x80='\xE2\x82\xAC']{\xE3\x80\x87})"},
@@ -65,7 +67,8 @@ TEST(Widths, ReferencesAreWrittenInTheTextsEncoding) {
     };
     const Case cases[] = {
         {"<a>&#233;</a>", "<Main>(a{\xC3\xA9})", "<Main>(a{\xC3\xA9})"},
-        {"<a>&#8364;&#x20AC;</a>", "<Main>(a{\xE2\x82\xAC\xE2\x82\xAC})", "<Main>(a{\xE2\x82\xAC\xE2\x82\xAC})"},
+        {"<a>&#8364;&#x20AC;</a>", "<Main>(a{\xE2\x82\xAC\xE2\x82\xAC})",
+         "<Main>(a{\xE2\x82\xAC\xE2\x82\xAC})"},
         {"<a b='&#x4E2D;'/>", "<Main>(a[b='?'])", "<Main>(a[b='\xE4\xB8\xAD'])"},
         {"<a>x&#x800;y</a>", "<Main>(a{x?y})", "<Main>(a{x\xE0\xA0\x80y})"},
     };

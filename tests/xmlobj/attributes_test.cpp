@@ -10,7 +10,8 @@ std::u16string Names(const CXMLObject& n) {
     std::u16string all;
     unsigned int count;
     const CXMLAttribute* items = n.GetAttributes(count);
-    for (unsigned int i = 0; i < count; ++i) all += Text(items[i].GetName()) + u"=" + Text(items[i].GetValue()) + u";";
+    for (unsigned int i = 0; i < count; ++i)
+        all += Text(items[i].GetName()) + u"=" + Text(items[i].GetValue()) + u";";
     return all;
 }
 
@@ -42,8 +43,8 @@ TEST(Attributes, AddRefusesDuplicatesSetMovesToTheEnd) {
 
 TEST(Attributes, NameRuleOnThePublicOperations) {
     CXMLObject n = Node(u"n");
-    const std::pair<const char16_t*, bool> cases[] = {{u"ok", true}, {u"1st", false}, {u"", false},
-                                                      {u"a b", false}, {u"x:y", true}};
+    const std::pair<const char16_t*, bool> cases[] = {
+        {u"ok", true}, {u"1st", false}, {u"", false}, {u"a b", false}, {u"x:y", true}};
     for (const auto& [name, valid] : cases) {
         EXPECT_EQ(n.AddAttribute(PS(name), PS(u"v")), valid) << valid;
         EXPECT_EQ(n.SetAttribute(PS(name), PS(u"w")), valid) << valid;

@@ -19,16 +19,36 @@ struct Table {
 
 const std::vector<Table>& Tables() {
     static const std::vector<Table> tables = {
-        {"BaseChar", XMLBaseCharRanges, unsigned(std::size(XMLBaseCharRanges)), 202,
-         {{0, {0x41, 0x5A}}, {1, {0x61, 0x7A}}, {2, {0xC0, 0xD6}}, {3, {0xD8, 0xF6}}, {4, {0xF8, 0xFF}},
-          {5, {0x100, 0x131}}, {201, {0xAC00, 0xD7A3}}}},
-        {"Ideographic", XMLIdeographicRanges, unsigned(std::size(XMLIdeographicRanges)), 3,
+        {"BaseChar",
+         XMLBaseCharRanges,
+         unsigned(std::size(XMLBaseCharRanges)),
+         202,
+         {{0, {0x41, 0x5A}},
+          {1, {0x61, 0x7A}},
+          {2, {0xC0, 0xD6}},
+          {3, {0xD8, 0xF6}},
+          {4, {0xF8, 0xFF}},
+          {5, {0x100, 0x131}},
+          {201, {0xAC00, 0xD7A3}}}},
+        {"Ideographic",
+         XMLIdeographicRanges,
+         unsigned(std::size(XMLIdeographicRanges)),
+         3,
          {{0, {0x3007, 0x3007}}, {1, {0x3021, 0x3029}}, {2, {0x4E00, 0x9FA5}}}},
-        {"Digit", XMLDigitRanges, unsigned(std::size(XMLDigitRanges)), 15,
+        {"Digit",
+         XMLDigitRanges,
+         unsigned(std::size(XMLDigitRanges)),
+         15,
          {{0, {0x30, 0x39}}, {1, {0x660, 0x669}}, {14, {0xF20, 0xF29}}}},
-        {"CombiningChar", XMLCombiningCharRanges, unsigned(std::size(XMLCombiningCharRanges)), 95,
+        {"CombiningChar",
+         XMLCombiningCharRanges,
+         unsigned(std::size(XMLCombiningCharRanges)),
+         95,
          {{0, {0x300, 0x345}}, {94, {0x309A, 0x309A}}}},
-        {"Extender", XMLExtenderRanges, unsigned(std::size(XMLExtenderRanges)), 11,
+        {"Extender",
+         XMLExtenderRanges,
+         unsigned(std::size(XMLExtenderRanges)),
+         11,
          {{0, {0xB7, 0xB7}}, {1, {0x2D0, 0x2D0}}, {10, {0x30FC, 0x30FE}}}},
     };
     return tables;
@@ -52,7 +72,8 @@ bool InTable(const Table& t, unsigned short c) {
     return false;
 }
 
-// The search and every fast path against a linear scan of the full tables (a misordered row fails here).
+// The search and every fast path against a linear scan of the full tables (a misordered row fails
+// here).
 TEST(CharClasses, SearchAndFastPathsMatchTheFullTablesForEveryUnit) {
     const auto& t = Tables();
     for (unsigned int u = 0; u <= 0xFFFF; ++u) {
@@ -70,17 +91,19 @@ TEST(CharClasses, SearchAndFastPathsMatchTheFullTablesForEveryUnit) {
         ASSERT_EQ(IsXMLExtender(c), extender) << u;
         ASSERT_EQ(IsXMLLetter(c), base || ideo) << u;
         ASSERT_EQ(IsXMLNameStartChar(c), base || ideo || c == '_' || c == ':') << u;
-        ASSERT_EQ(IsXMLNameChar(c), base || ideo || digit || combining || extender || c == '.' || c == '-' ||
-                                        c == '_' || c == ':')
+        ASSERT_EQ(IsXMLNameChar(c), base || ideo || digit || combining || extender || c == '.' ||
+                                        c == '-' || c == '_' || c == ':')
             << u;
         const bool space = u == 0x20 || u == 0x0A || u == 0x0D || u == 0x09;
         ASSERT_EQ(IsXMLSpace(c), space) << u;
         ASSERT_EQ(IsXMLNonSpace(c), !space) << u;
         ASSERT_EQ(IsXMLLineBreak(c), u == 0x0A || u == 0x0D) << u;
         ASSERT_EQ(IsXMLTab(c), u == 0x09) << u;
-        ASSERT_EQ(IsXMLHexDigit(c), (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F'))
+        ASSERT_EQ(IsXMLHexDigit(c),
+                  (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F'))
             << u;
-        ASSERT_EQ(IsXMLMarkupChar(c), u == '&' || u == '<' || u == '>' || u == '"' || u == '\'') << u;
+        ASSERT_EQ(IsXMLMarkupChar(c), u == '&' || u == '<' || u == '>' || u == '"' || u == '\'')
+            << u;
     }
 }
 

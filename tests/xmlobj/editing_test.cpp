@@ -8,16 +8,40 @@ namespace {
 
 using Edit = bool (*)(CXMLObject&);
 
-bool AddChild(CXMLObject& n) { return static_cast<bool>(n.Add(Node(u"c"))); }
-bool AddData(CXMLObject& n) { return n.Add(PS(u"d")); }
-bool DeleteElements(CXMLObject& n) { return n.DeleteElements(); }
-bool DeleteData(CXMLObject& n) { return n.DeleteData(); }
-bool DeleteFirst(CXMLObject& n) { return n.Delete(n.item(0u)); }
-bool SetEmptyList(CXMLObject& n) { return n.Set(CXMLObjectList()); }
-bool InsertChild(CXMLObject& n) { return static_cast<bool>(n.Insert(Node(u"i"), 0)); }
-bool DeleteContent(CXMLObject& n) { return n.DeleteContent() && n.IsNamedDefault(); }
-bool SetList(CXMLObject& n) { CXMLObjectList l; l.Add(Node(u"x")); return n.Set(l); }
-bool AddList(CXMLObject& n) { CXMLObjectList l; l.Add(Node(u"x")); return n.Add(l); }
+bool AddChild(CXMLObject& n) {
+    return static_cast<bool>(n.Add(Node(u"c")));
+}
+bool AddData(CXMLObject& n) {
+    return n.Add(PS(u"d"));
+}
+bool DeleteElements(CXMLObject& n) {
+    return n.DeleteElements();
+}
+bool DeleteData(CXMLObject& n) {
+    return n.DeleteData();
+}
+bool DeleteFirst(CXMLObject& n) {
+    return n.Delete(n.item(0u));
+}
+bool SetEmptyList(CXMLObject& n) {
+    return n.Set(CXMLObjectList());
+}
+bool InsertChild(CXMLObject& n) {
+    return static_cast<bool>(n.Insert(Node(u"i"), 0));
+}
+bool DeleteContent(CXMLObject& n) {
+    return n.DeleteContent() && n.IsNamedDefault();
+}
+bool SetList(CXMLObject& n) {
+    CXMLObjectList l;
+    l.Add(Node(u"x"));
+    return n.Set(l);
+}
+bool AddList(CXMLObject& n) {
+    CXMLObjectList l;
+    l.Add(Node(u"x"));
+    return n.Add(l);
+}
 
 TEST(Editing, TypeFollowsTheContent) {
     struct Case {
@@ -28,7 +52,8 @@ TEST(Editing, TypeFollowsTheContent) {
         {"child then data", {{AddChild, 1}, {AddData, 3}, {DeleteElements, 2}, {DeleteData, 0}}},
         {"data then child", {{AddData, 2}, {InsertChild, 3}, {DeleteData, 1}, {DeleteElements, 0}}},
         {"last child deleted", {{AddChild, 1}, {DeleteFirst, 1}, {DeleteElements, 1}}},
-        {"data after last child deleted", {{AddChild, 1}, {AddData, 3}, {DeleteFirst, 3}, {DeleteData, 0}}},
+        {"data after last child deleted",
+         {{AddChild, 1}, {AddData, 3}, {DeleteFirst, 3}, {DeleteData, 0}}},
         {"empty list set", {{AddData, 2}, {SetEmptyList, 0}}},
         {"list set over data", {{AddData, 2}, {SetList, 1}}},
         {"list added to data", {{AddData, 2}, {AddList, 3}}},
@@ -63,14 +88,19 @@ TEST(Editing, DataTextByWidth) {
         CXMLObject m = Node(u"m");
         m.Add(Node(u"c"));
         m.Add(PS(u"d"));
-        EXPECT_EQ(width == 0 ? m.Set("") : width == 1 ? m.Set(W(u"")) : m.Set(PS(u"")), width == 2) << width;
+        EXPECT_EQ(width == 0   ? m.Set("")
+                  : width == 1 ? m.Set(W(u""))
+                               : m.Set(PS(u"")),
+                  width == 2)
+            << width;
         EXPECT_EQ(m.GetType(), CXML_TYPE_EMPTY) << width;
         EXPECT_EQ(m.item(0u), nullptr) << width;
     }
 
     CXMLObject a = Node(u"a"), u = Node(u"u"), w = Node(u"w");
     EXPECT_TRUE(a.Add("caf\xE9 \x80"));
-    EXPECT_TRUE(CXMLObjectTestAccess::addUtf8(u, reinterpret_cast<const unsigned char*>("caf\xC3\xA9")));
+    EXPECT_TRUE(
+        CXMLObjectTestAccess::addUtf8(u, reinterpret_cast<const unsigned char*>("caf\xC3\xA9")));
     EXPECT_TRUE(w.Set(W(u"wide")));
     EXPECT_EQ(Text(a.GetData()), u"caf\u00E9 \u20AC");  // the ANSI code page is Windows-1252
     EXPECT_EQ(Text(u.GetData()), u"caf\u00E9");
@@ -117,7 +147,8 @@ TEST(Editing, CAddSkipsNodesWithoutListBlocks) {
     CXMLObject n = Node(u"n"), dataOnly = Node(u"d"), withAttribute = Node(u"w");
     dataOnly.Add(PS(u"x"));
     withAttribute.AddAttribute(PS(u"a"), PS(u"1"));
-    for (const CXMLObject& skipped : {dataOnly, Node(u"bare"), CXMLObject()}) EXPECT_TRUE(n.CAdd(skipped));
+    for (const CXMLObject& skipped : {dataOnly, Node(u"bare"), CXMLObject()})
+        EXPECT_TRUE(n.CAdd(skipped));
     EXPECT_EQ(n.item(0u), nullptr);
     EXPECT_TRUE(n.CAdd(withAttribute));
     EXPECT_EQ(n.item(0u)->GetName(), withAttribute.GetName());

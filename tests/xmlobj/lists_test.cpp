@@ -28,10 +28,11 @@ TEST(Lists, GrowthSteps) {
     unsigned int added = 0;
     for (const auto& [count, capacity] : attributeSteps) {
         for (; added < count; ++added) ASSERT_TRUE(attributes.Add(PS(u"n"), PS(u"v")));
-        EXPECT_EQ(AllocatedBytes(attributes), capacity * sizeof(CXMLAttribute)) << count << " attributes";
+        EXPECT_EQ(AllocatedBytes(attributes), capacity * sizeof(CXMLAttribute))
+            << count << " attributes";
     }
     const std::pair<unsigned int, unsigned int> childSteps[] = {
-        {1, 1},   {2, 2},   {3, 3},   {4, 4},   {5, 8},   {9, 16}, {17, 24},
+        {1, 1},   {2, 2},   {3, 3},    {4, 4},     {5, 8},     {9, 16},   {17, 24},
         {25, 32}, {33, 40}, {41, 296}, {296, 296}, {297, 552}, {553, 808}};
     CXMLObjectList children;
     added = 0;

@@ -30,13 +30,21 @@ TEST(NullHandle, EveryOperationAnswersWithoutANode) {
         {"AddAttribute", [](CXMLObject& n) { return n.AddAttribute(PS(u"a"), PS(u"1")); }, false},
         {"SetAttribute", [](CXMLObject& n) { return n.SetAttribute(PS(u"a"), PS(u"1")); }, false},
         {"DeleteAttribute", [](CXMLObject& n) { return n.DeleteAttribute(PS(u"a")); }, true},
-        {"deleteAttribute", [](CXMLObject& n) { return CXMLObjectTestAccess::deleteAttribute(n, PS(u"a")); }, true},
+        {"deleteAttribute",
+         [](CXMLObject& n) { return CXMLObjectTestAccess::deleteAttribute(n, PS(u"a")); }, true},
         {"HasAttribute", [](CXMLObject& n) { return n.HasAttribute(PS(u"a")); }, false},
         {"FindAttribute", [](CXMLObject& n) { return n.FindAttribute(PS(u"a")).isnull(); }, true},
         {"GetNAttributes", [](CXMLObject& n) { return n.GetNAttributes() == 0; }, true},
-        {"GetAttributes", [](CXMLObject& n) { unsigned c = 5; return !n.GetAttributes(c) && c == 0; }, true},
-        {"MergeAttributes", [](CXMLObject& n) { return n.MergeAttributes(Node(u"x"), true); }, false},
-        {"addAttribute", [](CXMLObject& n) { return CXMLObjectTestAccess::addAttribute(n, "a", "b"); }, false},
+        {"GetAttributes",
+         [](CXMLObject& n) {
+             unsigned c = 5;
+             return !n.GetAttributes(c) && c == 0;
+         },
+         true},
+        {"MergeAttributes", [](CXMLObject& n) { return n.MergeAttributes(Node(u"x"), true); },
+         false},
+        {"addAttribute",
+         [](CXMLObject& n) { return CXMLObjectTestAccess::addAttribute(n, "a", "b"); }, false},
         {"Add node", [](CXMLObject& n) { return bool(n.Add(Node(u"x"))); }, false},
         {"Insert", [](CXMLObject& n) { return bool(n.Insert(Node(u"x"), 0)); }, false},
         {"CAdd", [](CXMLObject& n) { return n.CAdd(Node(u"x")); }, false},
@@ -46,9 +54,24 @@ TEST(NullHandle, EveryOperationAnswersWithoutANode) {
         {"Set narrow", [](CXMLObject& n) { return n.Set("x"); }, false},
         {"Add mtime", [](CXMLObject& n) { return n.Add(mtime(1.0)); }, false},
         {"DeleteContent", [](CXMLObject& n) { return n.DeleteContent(); }, false},
-        {"Reset", [](CXMLObject& n) { n.Reset(); return bool(n); }, false},
-        {"Free", [](CXMLObject& n) { n.Free(); return bool(n); }, false},
-        {"GetMemUsage", [](CXMLObject& n) { std::uint64_t u = 7, s = 9; n.GetMemUsage(u, s); return u + s == 16; },
+        {"Reset",
+         [](CXMLObject& n) {
+             n.Reset();
+             return bool(n);
+         },
+         false},
+        {"Free",
+         [](CXMLObject& n) {
+             n.Free();
+             return bool(n);
+         },
+         false},
+        {"GetMemUsage",
+         [](CXMLObject& n) {
+             std::uint64_t u = 7, s = 9;
+             n.GetMemUsage(u, s);
+             return u + s == 16;
+         },
          true},
     };
     ReportRecorder recorder;

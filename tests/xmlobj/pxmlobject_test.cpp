@@ -49,7 +49,8 @@ TEST(PXMLObject, ForeignBlocksAreRefused) {
     p = foreign;
     EXPECT_FALSE(p);
     ASSERT_EQ(recorder.reports().size(), 1u);
-    ExpectReport(recorder.reports()[0], "cpMem.IsAssignable(sizeof(CXMLObject),&CPXMLObject::_vtbl)", 190);
+    ExpectReport(recorder.reports()[0],
+                 "cpMem.IsAssignable(sizeof(CXMLObject),&CPXMLObject::_vtbl)", 190);
 
     CPXMLObject source(Node(u"shared"));
     const CPObjectMemory& asMemory = source;

@@ -21,7 +21,9 @@ struct CXMLObjectTestAccess {
     static bool addAttribute(CXMLObject& o, const Text* name, const Text* value) {
         return o.addAttribute(name, value);
     }
-    static bool deleteAttribute(CXMLObject& o, const CPPoolString& name) { return o.deleteAttribute(name); }
+    static bool deleteAttribute(CXMLObject& o, const CPPoolString& name) {
+        return o.deleteAttribute(name);
+    }
     static bool addUtf8(CXMLObject& o, const unsigned char* text) { return o.Add(text); }
     static bool isValidName(const char* name) { return CXMLObject().IsValidName(name); }
     static bool isValidName(const unsigned short* name) { return CXMLObject().IsValidName(name); }
@@ -33,25 +35,36 @@ namespace xmlobj_test {
 
 using namespace tqcore;
 
-inline CPPoolString PS(const char16_t* text) { return CStringPool::GetStringRef(text); }
-inline const unsigned short* W(const char16_t* text) { return reinterpret_cast<const unsigned short*>(text); }
-inline std::u16string Text(const CPPoolString& s) { return s.isnull() ? u"<null>" : std::u16string(s.c16()); }
-inline CXMLObject Node(const char16_t* name) { return CXMLObject(PS(name)); }
+inline CPPoolString PS(const char16_t* text) {
+    return CStringPool::GetStringRef(text);
+}
+inline const unsigned short* W(const char16_t* text) {
+    return reinterpret_cast<const unsigned short*>(text);
+}
+inline std::u16string Text(const CPPoolString& s) {
+    return s.isnull() ? u"<null>" : std::u16string(s.c16());
+}
+inline CXMLObject Node(const char16_t* name) {
+    return CXMLObject(PS(name));
+}
 
 // Records every assumption report while alive.
 class ReportRecorder {
-public:
+  public:
     struct Report {
         std::string expression, title, file, function;
         unsigned int line;
     };
-    ReportRecorder() { m_previous = SetDetailedMessageBoxHook(&Record); s_reports.clear(); }
+    ReportRecorder() {
+        m_previous = SetDetailedMessageBoxHook(&Record);
+        s_reports.clear();
+    }
     ~ReportRecorder() { SetDetailedMessageBoxHook(m_previous); }
     const std::vector<Report>& reports() const { return s_reports; }
 
-private:
-    static bool Record(const char* expression, const char* title, const char* file, unsigned int line,
-                       const char* function) {
+  private:
+    static bool Record(const char* expression, const char* title, const char* file,
+                       unsigned int line, const char* function) {
         s_reports.push_back({expression, title, file, function, line});
         return false;
     }
@@ -71,7 +84,7 @@ inline void ExpectReport(const ReportRecorder::Report& r, const char* expression
 
 // Makes core allocations fail after `allowed` more while alive.
 class AllocationFailure {
-public:
+  public:
     explicit AllocationFailure(std::int64_t allowed) { SetAllocationFailureCountdown(allowed); }
     ~AllocationFailure() { SetAllocationFailureCountdown(-1); }
 };

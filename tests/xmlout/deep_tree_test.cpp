@@ -35,17 +35,19 @@ TEST(DeepTree, MillionLevelsOnAFormattedSink) {
         expected += 2 * std::min<std::uint64_t>(level, CXMLOut::kIndentChars) + (3 + 2) + (4 + 2);
     expected += std::min<std::uint64_t>(kDepth - 1, CXMLOut::kIndentChars) + 8 + 2;
     EXPECT_EQ(sink.written, expected);
-    EXPECT_EQ(sink.longestPiece, CXMLOut::kIndentChars) << "indentation is written in one piece of at most 512";
+    EXPECT_EQ(sink.longestPiece, CXMLOut::kIndentChars)
+        << "indentation is written in one piece of at most 512";
 }
 
 // Counts the log messages and keeps the last one.
 struct LogCounter {
     static inline std::uint64_t count = 0;
     static inline std::u16string last;
-    LogCounter() : previous(SetLogSink([](unsigned int, unsigned int, const unsigned short* text) {
-        ++count;
-        last = U(text);
-    })) {
+    LogCounter()
+        : previous(SetLogSink([](unsigned int, unsigned int, const unsigned short* text) {
+              ++count;
+              last = U(text);
+          })) {
         count = 0;
     }
     ~LogCounter() { SetLogSink(previous); }

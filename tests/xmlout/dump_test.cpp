@@ -44,14 +44,20 @@ TEST(Dump, LinesByNode) {
         unsigned int depth;
         Lines lines;
     } const cases[] = {
-        {"tree", a, 0,
-         {u"<a x=\"1\"> : CXML_TYPE_ELEMENT", u"  <b> : CXML_TYPE_DATA", u"    hi", u"  </b>", u"</a>"}},
+        {"tree",
+         a,
+         0,
+         {u"<a x=\"1\"> : CXML_TYPE_ELEMENT", u"  <b> : CXML_TYPE_DATA", u"    hi", u"  </b>",
+          u"</a>"}},
         {"empty handle", CXMLObject(), 0, {}},
         {"no data", Node(u"e"), 0, {u"<e> : CXML_TYPE_EMPTY", u"</e>"}},
         {"data and children", both, 0, {u"<p> : CXML_TYPE_PROCESS", u"  text", u"</p>"}},
         {"unescaped", raw, 0, {u"<r v=\"a<b&\"c\"\"> : CXML_TYPE_DATA", u"  <&\"'>", u"</r>"}},
         {"starting deeper", Node(u"e"), 2, {u"    <e> : CXML_TYPE_EMPTY", u"    </e>"}},
-        {"very deep", Node(u"deep"), 1000, {widest + u"<deep> : CXML_TYPE_EMPTY", widest + u"</deep>"}},
+        {"very deep",
+         Node(u"deep"),
+         1000,
+         {widest + u"<deep> : CXML_TYPE_EMPTY", widest + u"</deep>"}},
     };
     for (const Case& c : cases) EXPECT_EQ(DumpLines(c.node, c.depth), c.lines) << c.what;
 }

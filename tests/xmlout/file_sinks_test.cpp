@@ -90,8 +90,8 @@ TEST(FileSink, ReopeningDeletesTheEarlierFile) {
 TEST(FileSink, LockedFileIsRetriedUntilTheTimeout) {
     TempDir dir;
     const std::u16string path = Wide(dir.path() + "/locked.xml");
-    void* holder = tqplat::CreateFileW(W(path.c_str()), tqplat::GENERIC_WRITE, 0, nullptr, tqplat::CREATE_ALWAYS,
-                                       0, nullptr);
+    void* holder = tqplat::CreateFileW(W(path.c_str()), tqplat::GENERIC_WRITE, 0, nullptr,
+                                       tqplat::CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(holder, tqplat::INVALID_HANDLE_VALUE);
     struct Case {
         std::uint32_t timeout;
@@ -101,7 +101,9 @@ TEST(FileSink, LockedFileIsRetriedUntilTheTimeout) {
         CXMLFileOut sink;
         const auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(sink.Open(path.c_str(), c.timeout));
-        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        const double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count();
         EXPECT_EQ(tqplat::GetLastError(), tqplat::ERROR_SHARING_VIOLATION);
         EXPECT_GE(ms, c.atLeastMs);
         EXPECT_LT(ms, c.belowMs);

@@ -72,7 +72,8 @@ TEST(MemorySink, FailedWriteKeepsNothingFromAfterTheFailure) {
     EXPECT_FALSE(sink.Write(root));
     // Only text from before the empty handle, if any, was handed over.
     const std::u16string kept = U(static_cast<const unsigned short*>(sink));
-    EXPECT_EQ(std::u16string(u"<r><ok/>").compare(0, kept.size(), kept), 0) << std::string(kept.begin(), kept.end());
+    EXPECT_EQ(std::u16string(u"<r><ok/>").compare(0, kept.size(), kept), 0)
+        << std::string(kept.begin(), kept.end());
     ASSERT_EQ(recorder.reports().size(), 1u);
     EXPECT_EQ(recorder.reports()[0].expression, "m_pO");
     EXPECT_EQ(U(root.GetContent()), u"") << "no partial text as content";
@@ -137,7 +138,8 @@ TEST(BaseSink, EchoesTextToTheLogOnlyWithDebugOn) {
         for (const auto& line : LogCapture::Lines())
             if (line.selector1 == 3 && line.selector2 == 4) echoed += line.text;
         if (!debug) EXPECT_TRUE(LogCapture::Lines().empty());
-        EXPECT_EQ(echoed, debug ? u"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<a x=\"1&lt;2\">\r\n <b>hi</b>\r\n"
+        EXPECT_EQ(echoed, debug ? u"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<a "
+                                  u"x=\"1&lt;2\">\r\n <b>hi</b>\r\n"
                                   u" <c/>\r\n <d>\r\n  <![CDATA[  two]]>\r\n </d>\r\n</a>\r\n"
                                 : u"");
     }

@@ -16,12 +16,21 @@ namespace xmlout_test {
 namespace {
 
 const char* const kDocuments[] = {
-    "Gio-2.0.gir.xml",     "attrs.xml",   "deep.xml",    "docbook-5.0.rng.xml",
-    "freedesktop.org.xml", "iso_639-3.xml", "libxml2-api.xml", "records.xml",
-    "text.xml",            "wide.xml",
+    "Gio-2.0.gir.xml",
+    "attrs.xml",
+    "deep.xml",
+    "docbook-5.0.rng.xml",
+    "freedesktop.org.xml",
+    "iso_639-3.xml",
+    "libxml2-api.xml",
+    "records.xml",
+    "text.xml",
+    "wide.xml",
 };
 
-std::string CorpusPath(const char* name) { return std::string(TQXML_CORPUS_DIR) + "/" + name; }
+std::string CorpusPath(const char* name) {
+    return std::string(TQXML_CORPUS_DIR) + "/" + name;
+}
 
 std::string ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -31,12 +40,12 @@ std::string ReadBytes(const std::string& path) {
 // The document as UTF-16 text behind a byte-order mark.
 std::vector<unsigned short> Utf16Document(const std::string& utf8) {
     std::string body = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? utf8.substr(3) : utf8;
-    const int units = tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, body.data(), static_cast<int>(body.size()),
-                                                  nullptr, 0);
+    const int units = tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, body.data(),
+                                                  static_cast<int>(body.size()), nullptr, 0);
     std::vector<unsigned short> text(static_cast<std::size_t>(units) + 2, 0);
     text[0] = 0xFEFF;
-    tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, body.data(), static_cast<int>(body.size()), text.data() + 1,
-                                units);
+    tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, body.data(), static_cast<int>(body.size()),
+                                text.data() + 1, units);
     return text;
 }
 
@@ -77,15 +86,18 @@ std::string Difference(const CXMLObject& left, const CXMLObject& right) {
         pending.pop_back();
         if (a->GetName() != b->GetName()) return "names differ";
         if (a->GetType() != b->GetType()) return "types differ";
-        if (a->GetData() != b->GetData()) return "data differs: \"" + Narrow(a->GetData()) + "\" vs \"" +
-                                                  Narrow(b->GetData()) + "\" in " + Narrow(a->GetName());
+        if (a->GetData() != b->GetData())
+            return "data differs: \"" + Narrow(a->GetData()) + "\" vs \"" + Narrow(b->GetData()) +
+                   "\" in " + Narrow(a->GetName());
         unsigned int na = 0, nb = 0;
         const CXMLAttribute* aa = a->GetAttributes(na);
         const CXMLAttribute* ab = b->GetAttributes(nb);
         if (na != nb) return "attribute counts differ in " + Narrow(a->GetName());
         for (unsigned int i = 0; i < na; ++i)
-            if (aa[i].GetName() != ab[i].GetName() || AsReadBack(aa[i].GetValue()) != AsReadBack(ab[i].GetValue()))
-                return "attribute " + Narrow(aa[i].GetName()) + " differs in " + Narrow(a->GetName());
+            if (aa[i].GetName() != ab[i].GetName() ||
+                AsReadBack(aa[i].GetValue()) != AsReadBack(ab[i].GetValue()))
+                return "attribute " + Narrow(aa[i].GetName()) + " differs in " +
+                       Narrow(a->GetName());
         const CXMLObject* ca = a->GetElements(na);
         const CXMLObject* cb = b->GetElements(nb);
         if (na != nb) return "child counts differ in " + Narrow(a->GetName());
@@ -101,16 +113,18 @@ TEST_P(RoundTrip, ParseWriteParseGivesTheSameTree) {
     ASSERT_FALSE(bytes.empty()) << GetParam();
     const std::vector<unsigned short> wide = Utf16Document(bytes);
     // Without its byte-order mark, byte text would be read as ANSI.
-    const std::string utf8 = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes : "\xEF\xBB\xBF" + bytes;
+    const std::string utf8 =
+        bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes : "\xEF\xBB\xBF" + bytes;
     TempDir dir;
     const std::u16string written = Wide(dir.path() + "/written.xml");
 
     for (const char* width : {"UTF-8", "UTF-16"}) {
         SCOPED_TRACE(width);
         CXMLDoc first;
-        const bool parsed = std::string(width) == "UTF-8"
-                                ? first.OpenDocText(static_cast<const void*>(utf8.c_str()), CXML_REPORT_SILENT)
-                                : first.OpenDocText(static_cast<const void*>(wide.data()), CXML_REPORT_SILENT);
+        const bool parsed =
+            std::string(width) == "UTF-8"
+                ? first.OpenDocText(static_cast<const void*>(utf8.c_str()), CXML_REPORT_SILENT)
+                : first.OpenDocText(static_cast<const void*>(wide.data()), CXML_REPORT_SILENT);
         ASSERT_TRUE(parsed);
         ASSERT_TRUE(first.GetContent());
 
@@ -127,7 +141,8 @@ TEST_P(RoundTrip, ParseWriteParseGivesTheSameTree) {
 
 INSTANTIATE_TEST_SUITE_P(Corpus, RoundTrip, ::testing::ValuesIn(kDocuments), [](const auto& info) {
     std::string name;
-    for (const char* p = info.param; *p; ++p) name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    for (const char* p = info.param; *p; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
     return name;
 });
 

@@ -12,7 +12,8 @@ TEST(Serialiser, ExampleTreeOnFormattedAndUnformattedSinks) {
     ASSERT_TRUE(formatted.Open());
     ASSERT_TRUE(formatted.Write(tree));
     EXPECT_EQ(formatted.text,
-              u"\xFEFF<a x=\"1&lt;2\">\r\n <b>hi</b>\r\n <c/>\r\n <d>\r\n  <![CDATA[  two]]>\r\n </d>\r\n</a>\r\n");
+              u"\xFEFF<a x=\"1&lt;2\">\r\n <b>hi</b>\r\n <c/>\r\n <d>\r\n  <![CDATA[  two]]>\r\n "
+              u"</d>\r\n</a>\r\n");
     EXPECT_TRUE(formatted.Close(false));
 
     EXPECT_EQ(MemText(tree), u"<a x=\"1&lt;2\"><b>hi</b><c/><d><![CDATA[  two]]></d></a>");
@@ -38,7 +39,8 @@ TEST(Serialiser, EscapesValuesAndKeepsAttributeOrder) {
         {WithAttribute(u"&&"), u"<e v=\"&amp;&amp;\"/>"},
         {WithAttribute(u"plain %ls text"), u"<e v=\"plain %ls text\"/>"},
         {WithAttribute(u"\x00E9\x4E2D>"), u"<e v=\"\x00E9\x4E2D&gt;\"/>"},
-        {WithAttribute(u"a\tb\nc\rd e"), u"<e v=\"a\tb\nc\rd e\"/>"},  // no member of the escape set
+        {WithAttribute(u"a\tb\nc\rd e"),
+         u"<e v=\"a\tb\nc\rd e\"/>"},  // no member of the escape set
         {ordered, u"<name z=\"1\" a=\"2\"/>"},
     };
     for (const Case& c : cases) EXPECT_EQ(MemText(c.node), c.written);
@@ -49,11 +51,10 @@ TEST(Serialiser, CDATARequiredFollowsTheWhiteSpaceAndMarkupRules) {
         const char16_t* text;
         bool cdata;
     } const cases[] = {
-        {u"", false},        {u"a", false},         {u"a b", false},     {u"a b c", false},
-        {u" ", true},        {u"a  b", true},       {u" a", true},       {u"a ", true},
-        {u"a<b", true},      {u"a&b", true},        {u">", true},        {u"'", true},
-        {u"a\"", true},      {u"a\tb", true},       {u"a\nb", true},     {u"a\rb", true},
-        {u"\ta", true},      {u"x\x00A0y", false},  {u"%ls", false},     {u"]]>", true},
+        {u"", false},    {u"a", false},  {u"a b", false},      {u"a b c", false}, {u" ", true},
+        {u"a  b", true}, {u" a", true},  {u"a ", true},        {u"a<b", true},    {u"a&b", true},
+        {u">", true},    {u"'", true},   {u"a\"", true},       {u"a\tb", true},   {u"a\nb", true},
+        {u"a\rb", true}, {u"\ta", true}, {u"x\x00A0y", false}, {u"%ls", false},   {u"]]>", true},
     };
     const CXMLObject any;
     for (const Case& c : cases)

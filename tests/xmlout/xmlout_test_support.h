@@ -26,14 +26,15 @@ using xmlobj_test::ReportRecorder;
 using xmlobj_test::W;
 
 inline std::u16string U(const unsigned short* text) {
-    return text ? std::u16string(reinterpret_cast<const char16_t*>(text)) : std::u16string(u"<null>");
+    return text ? std::u16string(reinterpret_cast<const char16_t*>(text))
+                : std::u16string(u"<null>");
 }
 
 // Keeps every physical write in `text` (or, for outputs too large to keep,
 // only counts them); after `failAfter` characters every further write fails,
 // as a full disk would.
 class StringOut : public CXMLOut {
-public:
+  public:
     explicit StringOut(bool format = true, std::uint64_t failAfter = UINT64_MAX, bool keep = true)
         : CXMLOut(format), m_failAfter(failAfter), m_keep(keep) {}
     ~StringOut() override { Close(true); }
@@ -46,7 +47,7 @@ public:
     int discards = 0;
     int refusedWrites = 0;  // writes that failed
 
-protected:
+  protected:
     bool WritePhys(const unsigned short* p, std::uint64_t count) override {
         if (written + count > m_failAfter) {
             ++refusedWrites;
@@ -66,14 +67,14 @@ protected:
     }
     std::uint64_t GetSizeWritten() override { return text.size() * 2; }
 
-private:
+  private:
     std::uint64_t m_failAfter;
     bool m_keep;
 };
 
 // Every log message while alive, with the debug switch set as asked.
 class LogCapture {
-public:
+  public:
     struct Line {
         unsigned int selector1, selector2;
         std::u16string text;
@@ -103,14 +104,14 @@ public:
         return all;
     }
 
-private:
+  private:
     bool m_wasDebug;
     LogSink m_previous;
 };
 
 // A directory removed with everything in it afterwards.
 class TempDir {
-public:
+  public:
     TempDir() {
         char pattern[] = "/tmp/tqxml-out-XXXXXX";
         const char* made = mkdtemp(pattern);
@@ -123,11 +124,13 @@ public:
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return m_path; }
 
-private:
+  private:
     std::string m_path;
 };
 
-inline std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+inline std::u16string Wide(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
 
 inline bool Exists(const std::string& path) {
     struct stat st;

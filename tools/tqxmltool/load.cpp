@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <iterator>
 #include <iostream>
+#include <iterator>
 #include <vector>
 
 #include "text.h"
@@ -25,15 +25,17 @@ int CaptureReport(const unsigned short* text, const unsigned short*, unsigned in
 }
 
 class ReportCapture {
-public:
+  public:
     ReportCapture() : m_previous(tqcore::SetMessageBoxHook(&CaptureReport)) { g_report = &m_text; }
     ~ReportCapture() {
         tqcore::SetMessageBoxHook(m_previous);
         g_report = nullptr;
     }
-    std::string Text() const { return Utf8(reinterpret_cast<const unsigned short*>(m_text.c_str())); }
+    std::string Text() const {
+        return Utf8(reinterpret_cast<const unsigned short*>(m_text.c_str()));
+    }
 
-private:
+  private:
     std::u16string m_text;
     tqcore::MessageBoxHook m_previous;
 };
@@ -47,7 +49,8 @@ LoadResult Load(const std::string& path, tqcore::CXMLDoc& doc) {
     ReportCapture capture;
     tqcore::CHFLapse lapse(false);
     if (path == "-") {
-        std::vector<char> bytes((std::istreambuf_iterator<char>(std::cin)), std::istreambuf_iterator<char>());
+        std::vector<char> bytes((std::istreambuf_iterator<char>(std::cin)),
+                                std::istreambuf_iterator<char>());
         result.bytes = bytes.size();
         bytes.insert(bytes.end(), 4, '\0');  // terminated in any width
         lapse.Start();
@@ -62,12 +65,22 @@ LoadResult Load(const std::string& path, tqcore::CXMLDoc& doc) {
         unsigned int code = doc.OpenDocFile(wide.c_str(), kLockTimeoutMs, kReportInBox);
         lapse.Stop();
         switch (code) {
-            case 0: result.status = LoadStatus::Parsed; break;
+            case 0:
+                result.status = LoadStatus::Parsed;
+                break;
             case 2:
-            case 3: result.status = LoadStatus::Missing; break;
-            case 32: result.status = LoadStatus::Locked; break;
-            case 13: result.status = LoadStatus::NotXml; break;
-            default: result.status = LoadStatus::Unreadable; break;
+            case 3:
+                result.status = LoadStatus::Missing;
+                break;
+            case 32:
+                result.status = LoadStatus::Locked;
+                break;
+            case 13:
+                result.status = LoadStatus::NotXml;
+                break;
+            default:
+                result.status = LoadStatus::Unreadable;
+                break;
         }
     }
     result.milliseconds = static_cast<double>(lapse);

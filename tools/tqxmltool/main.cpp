@@ -52,26 +52,34 @@ int LoadOrExplain(const std::string& path, tqcore::CXMLDoc& doc, tqxmltool::Load
     result = tqxmltool::Load(path, doc);
     const char* name = path == "-" ? "standard input" : path.c_str();
     switch (result.status) {
-        case LoadStatus::Parsed: return kOk;
-        case LoadStatus::Missing: std::fprintf(stderr, "tqxmltool: %s: no such file\n", name); return kCannotRead;
+        case LoadStatus::Parsed:
+            return kOk;
+        case LoadStatus::Missing:
+            std::fprintf(stderr, "tqxmltool: %s: no such file\n", name);
+            return kCannotRead;
         case LoadStatus::Locked:
             std::fprintf(stderr, "tqxmltool: %s: locked by another program (waited 2 s)\n", name);
             return kLocked;
-        case LoadStatus::Unreadable: std::fprintf(stderr, "tqxmltool: %s: cannot be read\n", name); return kCannotRead;
+        case LoadStatus::Unreadable:
+            std::fprintf(stderr, "tqxmltool: %s: cannot be read\n", name);
+            return kCannotRead;
         case LoadStatus::NotXml:
             if (result.report.empty())
                 std::fprintf(stderr, "tqxmltool: %s: too short or not XML\n", name);
             else
-                std::fprintf(stderr, "tqxmltool: %s: not well-formed XML\n%s\n", name, result.report.c_str());
+                std::fprintf(stderr, "tqxmltool: %s: not well-formed XML\n%s\n", name,
+                             result.report.c_str());
             return kNotXml;
     }
     return kCannotRead;
 }
 
-void PrintStats(const std::string& path, const tqxmltool::LoadResult& load, const tqxmltool::TreeStats& stats,
-                std::size_t distinctStrings) {
-    double mbPerSecond = load.milliseconds > 0 ? static_cast<double>(load.bytes) / 1e3 / load.milliseconds : 0;
-    std::printf("document:         %s (%llu bytes)\n", path == "-" ? "standard input" : path.c_str(),
+void PrintStats(const std::string& path, const tqxmltool::LoadResult& load,
+                const tqxmltool::TreeStats& stats, std::size_t distinctStrings) {
+    double mbPerSecond =
+        load.milliseconds > 0 ? static_cast<double>(load.bytes) / 1e3 / load.milliseconds : 0;
+    std::printf("document:         %s (%llu bytes)\n",
+                path == "-" ? "standard input" : path.c_str(),
                 static_cast<unsigned long long>(load.bytes));
     std::printf("elements:         %llu\n", static_cast<unsigned long long>(stats.elements));
     std::printf("attributes:       %llu\n", static_cast<unsigned long long>(stats.attributes));
@@ -79,7 +87,8 @@ void PrintStats(const std::string& path, const tqxmltool::LoadResult& load, cons
     std::printf("depth:            %llu\n", static_cast<unsigned long long>(stats.maxDepth));
     std::printf("distinct strings: %zu\n", distinctStrings);
     std::printf("memory:           %llu bytes used, %llu bytes spare\n",
-                static_cast<unsigned long long>(stats.memoryUsed), static_cast<unsigned long long>(stats.memorySpare));
+                static_cast<unsigned long long>(stats.memoryUsed),
+                static_cast<unsigned long long>(stats.memorySpare));
     std::printf("parse time:       %.3f ms (%.1f MB/s)\n", load.milliseconds, mbPerSecond);
 }
 
@@ -107,8 +116,8 @@ int Format(const std::string& in, const char* out) {
     tqcore::CXMLDoc doc;
     tqxmltool::LoadResult load;
     if (int code = LoadOrExplain(in, doc, load)) return code;
-    tqxmltool::WriteResult written =
-        out ? tqxmltool::WriteFile(doc.GetContent(), out) : tqxmltool::WriteStdout(doc.GetContent());
+    tqxmltool::WriteResult written = out ? tqxmltool::WriteFile(doc.GetContent(), out)
+                                         : tqxmltool::WriteStdout(doc.GetContent());
     if (!written.ok) {
         std::fprintf(stderr, "tqxmltool: %s: cannot be written\n", out ? out : "standard output");
         return kCannotWrite;

@@ -6,7 +6,8 @@ namespace tqxmltool {
 
 std::u16string Utf16(const std::string& utf8) {
     if (utf8.empty()) return std::u16string();
-    int n = tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    int n = tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, utf8.data(),
+                                        static_cast<int>(utf8.size()), nullptr, 0);
     std::u16string out(static_cast<std::size_t>(n > 0 ? n : 0), u'\0');
     if (n > 0)
         tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
@@ -22,13 +23,13 @@ std::string Utf8(const unsigned short* text, std::size_t count) {
         std::size_t n = count - done < kSlice ? count - done : kSlice;
         // Keep a surrogate pair together.
         if (n < count - done && text[done + n - 1] >= 0xD800 && text[done + n - 1] <= 0xDBFF) --n;
-        int bytes = tqplat::WideCharToMultiByte(tqplat::CP_UTF8, 0, text + done, static_cast<int>(n), nullptr, 0,
-                                                nullptr, nullptr);
+        int bytes = tqplat::WideCharToMultiByte(tqplat::CP_UTF8, 0, text + done,
+                                                static_cast<int>(n), nullptr, 0, nullptr, nullptr);
         std::size_t at = out.size();
         out.resize(at + static_cast<std::size_t>(bytes > 0 ? bytes : 0));
         if (bytes > 0)
-            tqplat::WideCharToMultiByte(tqplat::CP_UTF8, 0, text + done, static_cast<int>(n), &out[at], bytes,
-                                        nullptr, nullptr);
+            tqplat::WideCharToMultiByte(tqplat::CP_UTF8, 0, text + done, static_cast<int>(n),
+                                        &out[at], bytes, nullptr, nullptr);
         done += n;
     }
     return out;

@@ -28,11 +28,13 @@ WriteResult WriteFile(const tqcore::CXMLObject& tree, const std::string& path) {
     tqcore::CHFLapse lapse(true);
     tqcore::CXMLFileOut out(true);
     std::u16string wide = Utf16(path);
-    result.ok = out.Open(wide.c_str(), kLockTimeoutMs) && WriteChildren(out, tree) && out.Close(false);
+    result.ok =
+        out.Open(wide.c_str(), kLockTimeoutMs) && WriteChildren(out, tree) && out.Close(false);
     lapse.Stop();
     result.milliseconds = static_cast<double>(lapse);
     struct stat info {};
-    if (result.ok && stat(path.c_str(), &info) == 0) result.bytes = static_cast<std::uint64_t>(info.st_size);
+    if (result.ok && stat(path.c_str(), &info) == 0)
+        result.bytes = static_cast<std::uint64_t>(info.st_size);
     return result;
 }
 
@@ -58,7 +60,8 @@ WriteResult WriteStdout(const tqcore::CXMLObject& tree) {
         result.bytes = text.size() * 2;
         // Skip the mark and the declaration line: the text below is UTF-8.
         std::size_t start = !text.empty() && text[0] == 0xFEFF ? 1 : 0;
-        if (start < text.size() && text[start] == u'<' && start + 1 < text.size() && text[start + 1] == u'?') {
+        if (start < text.size() && text[start] == u'<' && start + 1 < text.size() &&
+            text[start + 1] == u'?') {
             while (start < text.size() && text[start] != u'\n') ++start;
             ++start;
         }

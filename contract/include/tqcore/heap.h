@@ -13,9 +13,9 @@ namespace tqcore {
 // blocks are handed out at once (0 or 0xFFFFFFFF: no limit). The name is
 // for diagnostics.
 class TQCORE_API CFHeap {
-public:
-    CFHeap(const char* name, std::size_t blockSize, std::uint32_t blocksPerChunk, std::uint32_t initialChunks,
-           std::uint32_t maxBlocks);
+  public:
+    CFHeap(const char* name, std::size_t blockSize, std::uint32_t blocksPerChunk,
+           std::uint32_t initialChunks, std::uint32_t maxBlocks);
     ~CFHeap();
     CFHeap(const CFHeap&) = delete;
     CFHeap& operator=(const CFHeap&) = delete;
@@ -31,7 +31,7 @@ public:
 
     struct Impl;
 
-private:
+  private:
     Impl* m_impl;
 };
 
@@ -43,11 +43,11 @@ TQCORE_API void _ffree(void* block) noexcept;
 // An allocator: the first slot allocates a byte count (null on failure),
 // the second gives such a block back.
 class Inewdelete {
-public:
+  public:
     virtual void* New(std::uint64_t size) = 0;
     virtual void Delete(void* block) = 0;
 
-protected:
+  protected:
     ~Inewdelete() = default;
 };
 

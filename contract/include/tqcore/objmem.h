@@ -17,7 +17,7 @@ struct tagCPOVTABL {
 };
 
 class TQCORE_API CPObjectMemory {
-public:
+  public:
     CPObjectMemory() noexcept : m_p(nullptr) {}
     CPObjectMemory(const CPObjectMemory& o) noexcept : m_p(o.m_p) {
         if (m_p) header()->holders.fetch_add(1, std::memory_order_relaxed);
@@ -58,7 +58,7 @@ public:
     // Number of blocks alive in the process, for leak checks.
     static std::int64_t GetBlockCount() noexcept;
 
-private:
+  private:
     struct Header {
         std::atomic<std::int32_t> holders;
         std::uint32_t capacity;  // bytes that fit where the block lies; 0: no room beyond allocSize
@@ -67,7 +67,9 @@ private:
         const tagCPOVTABL* vtbl;
     };
     static_assert(sizeof(Header) % 8 == 0, "items stay 8-byte aligned");
-    Header* header() const noexcept { return reinterpret_cast<Header*>(static_cast<char*>(m_p) - sizeof(Header)); }
+    Header* header() const noexcept {
+        return reinterpret_cast<Header*>(static_cast<char*>(m_p) - sizeof(Header));
+    }
     static void* newBlock(std::uint64_t allocSize, const tagCPOVTABL* vtbl);
     static void releaseStorage(Header* h) noexcept;
 

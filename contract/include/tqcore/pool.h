@@ -16,18 +16,19 @@ struct PoolEntry {
     std::uint32_t length;            // UTF-16 units without the terminator
     std::uint32_t hash;
     std::uint32_t shard;
-    unsigned short text[1];          // length + 1 units, zero-terminated
+    unsigned short text[1];  // length + 1 units, zero-terminated
 };
 TQCORE_API void ReleaseEntry(PoolEntry* entry) noexcept;  // holder count known to be 1 or less
 TQCORE_API extern PoolEntry g_emptyEntry;
 }  // namespace detail
 
 class TQCORE_API CPPoolString {
-public:
+  public:
     constexpr CPPoolString() noexcept : m_p(nullptr) {}
     // Interns `text`; null text gives a null string, "" the empty string.
     CPPoolString(const unsigned short* text);
-    CPPoolString(const char16_t* text) : CPPoolString(reinterpret_cast<const unsigned short*>(text)) {}
+    CPPoolString(const char16_t* text)
+        : CPPoolString(reinterpret_cast<const unsigned short*>(text)) {}
     CPPoolString(const CPPoolString& o) noexcept : m_p(o.m_p) { addRef(); }
     CPPoolString(CPPoolString&& o) noexcept : m_p(o.m_p) { o.m_p = nullptr; }
     ~CPPoolString() { release(); }
@@ -50,7 +51,9 @@ public:
         return *this;
     }
     CPPoolString& operator=(const unsigned short* text);
-    CPPoolString& operator=(const char16_t* text) { return *this = reinterpret_cast<const unsigned short*>(text); }
+    CPPoolString& operator=(const char16_t* text) {
+        return *this = reinterpret_cast<const unsigned short*>(text);
+    }
 
     // Same text, case-sensitive; a null string equals only a null string.
     bool operator==(const CPPoolString& o) const noexcept { return m_p == o.m_p; }
@@ -66,7 +69,9 @@ public:
     explicit operator bool() const noexcept { return m_p && m_p->length != 0; }
     // The text; null for a null string.
     operator const unsigned short*() const noexcept { return m_p ? m_p->text : nullptr; }
-    const char16_t* c16() const noexcept { return m_p ? reinterpret_cast<const char16_t*>(m_p->text) : nullptr; }
+    const char16_t* c16() const noexcept {
+        return m_p ? reinterpret_cast<const char16_t*>(m_p->text) : nullptr;
+    }
     std::uint32_t hash() const noexcept { return m_p ? m_p->hash : 0; }
     void Free() noexcept {
         release();
@@ -75,7 +80,7 @@ public:
 
     static const CPPoolString pempty;
 
-private:
+  private:
     friend class CStringPool;
     constexpr explicit CPPoolString(detail::PoolEntry* adopted) noexcept : m_p(adopted) {}
     void addRef() const noexcept {
@@ -88,7 +93,8 @@ private:
         // the pool so that a concurrent look-up cannot revive a dying entry.
         std::int32_t r = p->refs.load(std::memory_order_relaxed);
         while (r > 1) {
-            if (p->refs.compare_exchange_weak(r, r - 1, std::memory_order_release, std::memory_order_relaxed))
+            if (p->refs.compare_exchange_weak(r, r - 1, std::memory_order_release,
+                                              std::memory_order_relaxed))
                 return;
         }
         detail::ReleaseEntry(p);
@@ -100,19 +106,19 @@ static_assert(sizeof(CPPoolString) == sizeof(void*), "a pooled string is one poi
 
 // Hands narrow text to the pool: first the converted length, then the text.
 class IStringSubmitter {
-public:
+  public:
     // Length in UTF-16 units without the terminator.
     virtual unsigned int GetLength() = 0;
     // Writes length + 1 units (terminator included) into `buffer`; true when
     // exactly that many were produced.
     virtual bool Submit(unsigned short* buffer) = 0;
 
-protected:
+  protected:
     ~IStringSubmitter() = default;
 };
 
 class TQCORE_API CStringPool {
-public:
+  public:
     // Null text: a null string; empty text: the empty pooled string.
     static CPPoolString GetStringRef(const unsigned short* text);
     static CPPoolString GetStringRef(const char16_t* text) {
@@ -132,7 +138,7 @@ public:
 // with `allowNull` true keeps null strings that are added; one built with
 // false refuses them (Add gives false).
 class TQCORE_API CPPoolStringArray {
-public:
+  public:
     explicit CPPoolStringArray(bool allowNull = false);
     CPPoolStringArray(const CPPoolStringArray&) = default;
     CPPoolStringArray& operator=(const CPPoolStringArray&) = default;
@@ -146,7 +152,7 @@ public:
 
     static const tagCPOVTABL _vtbl;
 
-private:
+  private:
     static void _create(void* storage, std::uint64_t bytes);
     static void _clone(void* target, const void* source, std::uint64_t bytes);
     static void _finalize(void* storage, std::uint64_t bytes);

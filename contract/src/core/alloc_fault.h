@@ -12,7 +12,8 @@ inline bool AllocationAllowed() noexcept {
     std::int64_t left = g_allocationCountdown.load(std::memory_order_relaxed);
     while (left >= 0) {
         if (left == 0) return false;
-        if (g_allocationCountdown.compare_exchange_weak(left, left - 1, std::memory_order_relaxed)) return true;
+        if (g_allocationCountdown.compare_exchange_weak(left, left - 1, std::memory_order_relaxed))
+            return true;
     }
     return true;
 }

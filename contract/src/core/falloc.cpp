@@ -10,7 +10,8 @@ std::atomic<std::int64_t> g_allocationCountdown{-1};
 }
 
 void SetAllocationFailureCountdown(std::int64_t allocations) noexcept {
-    detail::g_allocationCountdown.store(allocations < 0 ? -1 : allocations, std::memory_order_relaxed);
+    detail::g_allocationCountdown.store(allocations < 0 ? -1 : allocations,
+                                        std::memory_order_relaxed);
 }
 
 void* _falloc(std::size_t size) noexcept {
@@ -23,6 +24,8 @@ void* _frealloc(void* block, std::size_t size) noexcept {
     return std::realloc(block, size ? size : 1);
 }
 
-void _ffree(void* block) noexcept { std::free(block); }
+void _ffree(void* block) noexcept {
+    std::free(block);
+}
 
 }  // namespace tqcore

@@ -17,7 +17,7 @@ namespace tqcore {
 
 namespace {
 
-constexpr unsigned kMaxCachedHeaps = 64;  // heaps beyond this use the shared stack only
+constexpr unsigned kMaxCachedHeaps = 64;   // heaps beyond this use the shared stack only
 constexpr std::uint32_t kCarveBatch = 32;  // blocks carved into an empty magazine at once
 constexpr std::uint32_t kMagazineLimit = 64;
 
@@ -130,7 +130,8 @@ struct Registry {
 };
 
 Registry& registry() {
-    static Registry* r = new Registry;  // never destroyed: threads may exit after static destruction
+    static Registry* r =
+        new Registry;  // never destroyed: threads may exit after static destruction
     return *r;
 }
 
@@ -212,8 +213,8 @@ __attribute__((noinline)) void FreeSlow(CFHeap::Impl* impl, FreeBlock* b) noexce
 
 }  // namespace
 
-CFHeap::CFHeap(const char* name, std::size_t blockSize, std::uint32_t blocksPerChunk, std::uint32_t initialChunks,
-               std::uint32_t maxBlocks)
+CFHeap::CFHeap(const char* name, std::size_t blockSize, std::uint32_t blocksPerChunk,
+               std::uint32_t initialChunks, std::uint32_t maxBlocks)
     : m_impl(new Impl) {
     m_impl->name = name ? name : "";
     std::size_t size = blockSize < sizeof(FreeBlock) ? sizeof(FreeBlock) : blockSize;
@@ -288,9 +289,13 @@ void CFHeap::Free(void* block) noexcept {
     FreeSlow(m_impl, b);
 }
 
-std::size_t CFHeap::GetBlockSize() const noexcept { return m_impl->blockSize; }
+std::size_t CFHeap::GetBlockSize() const noexcept {
+    return m_impl->blockSize;
+}
 
-const char* CFHeap::GetName() const noexcept { return m_impl->name.c_str(); }
+const char* CFHeap::GetName() const noexcept {
+    return m_impl->name.c_str();
+}
 
 std::int64_t CFHeap::GetUsedCount() const noexcept {
     std::uint64_t cached = 0;
@@ -298,7 +303,8 @@ std::int64_t CFHeap::GetUsedCount() const noexcept {
     {
         std::lock_guard<std::mutex> g(r.mutex);
         if (m_impl->slot < kMaxCachedHeaps) {
-            for (ThreadCache* t : r.threads) cached += t->magazines[m_impl->slot].count.load(std::memory_order_relaxed);
+            for (ThreadCache* t : r.threads)
+                cached += t->magazines[m_impl->slot].count.load(std::memory_order_relaxed);
         }
     }
     std::lock_guard<detail::SpinLock> g(m_impl->lock);

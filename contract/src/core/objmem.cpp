@@ -27,7 +27,7 @@ constexpr std::uint64_t kMapSlack = 4;
 // built again (the next document of the same shape) does not fault in fresh
 // pages for its large lists.
 class MappingCache {
-public:
+  public:
     void* take(std::uint64_t bytes) noexcept {
         std::lock_guard<detail::SpinLock> g(m_lock);
         for (Kept& k : m_kept) {
@@ -54,8 +54,9 @@ public:
         return false;
     }
 
-private:
-    static constexpr std::uint64_t kMaxKeptBytes = 64ull << 20;  // address space; touched pages are less
+  private:
+    static constexpr std::uint64_t kMaxKeptBytes = 64ull
+                                                   << 20;  // address space; touched pages are less
     struct Kept {
         void* address;
         std::uint64_t bytes;
@@ -94,8 +95,9 @@ void* CPObjectMemory::newBlock(std::uint64_t allocSize, const tagCPOVTABL* vtbl)
         physical = PageRound(total * kMapSlack);
         if (physical - sizeof(Header) > 0xFFFFFFFFu) physical = PageRound(total);
         void* p = g_mappings.take(physical);
-        if (!p) p = mmap(nullptr, static_cast<std::size_t>(physical), PROT_READ | PROT_WRITE,
-                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (!p)
+            p = mmap(nullptr, static_cast<std::size_t>(physical), PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
         if (p == MAP_FAILED) return nullptr;
         h = static_cast<Header*>(p);
     } else {
@@ -118,8 +120,7 @@ void CPObjectMemory::releaseStorage(Header* h) noexcept {
     if (physical > kMapThreshold) {
         std::uint64_t mapped = PageRound(physical);
         if (!g_mappings.keep(h, mapped)) munmap(h, static_cast<std::size_t>(mapped));
-    }
-    else
+    } else
         std::free(h);
     g_blockCount.fetch_sub(1, std::memory_order_relaxed);
 }
@@ -205,6 +206,8 @@ bool CPObjectMemory::IsAssignable(std::uint64_t bytes, const tagCPOVTABL* vtbl) 
     return !m_p || (header()->vtbl == vtbl && header()->size == bytes);
 }
 
-std::int64_t CPObjectMemory::GetBlockCount() noexcept { return g_blockCount.load(std::memory_order_relaxed); }
+std::int64_t CPObjectMemory::GetBlockCount() noexcept {
+    return g_blockCount.load(std::memory_order_relaxed);
+}
 
 }  // namespace tqcore

@@ -1,5 +1,7 @@
 // The string pool: sharded hash tables of counted entries. A look-up locks
 // one shard; a copy or a non-final release of a pooled string locks nothing.
+#include "tqcore/pool.h"
+
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -8,7 +10,6 @@
 #include "alloc_fault.h"
 #include "spinlock.h"
 #include "tqcore/heap.h"
-#include "tqcore/pool.h"
 
 namespace tqcore {
 
@@ -52,7 +53,8 @@ std::uint32_t HashUnits(const unsigned short* text, std::size_t count) noexcept 
 }
 
 // Short names dominate, so compare 4 units at a time inline.
-inline bool SameUnits(const unsigned short* a, const unsigned short* b, std::size_t count) noexcept {
+inline bool SameUnits(const unsigned short* a, const unsigned short* b,
+                      std::size_t count) noexcept {
     std::size_t i = 0;
     for (; i + 4 <= count; i += 4) {
         std::uint64_t x, y;
@@ -68,7 +70,9 @@ inline bool SameUnits(const unsigned short* a, const unsigned short* b, std::siz
 constexpr std::size_t kEntryClasses[] = {32, 48, 64, 96, 128, 192, 256};
 constexpr std::size_t kClassCount = sizeof(kEntryClasses) / sizeof(kEntryClasses[0]);
 
-std::size_t EntryBytes(std::uint32_t length) noexcept { return offsetof(PoolEntry, text) + (length + 1u) * 2u; }
+std::size_t EntryBytes(std::uint32_t length) noexcept {
+    return offsetof(PoolEntry, text) + (length + 1u) * 2u;
+}
 
 unsigned ClassOf(std::size_t bytes) noexcept {
     unsigned c = 0;
@@ -81,7 +85,8 @@ CFHeap* EntryHeaps() {
     static CFHeap* heaps = [] {
         auto* h = static_cast<CFHeap*>(std::malloc(sizeof(CFHeap) * kClassCount));
         for (std::size_t c = 0; c < kClassCount; ++c)
-            new (h + c) CFHeap("_poolstrings", kEntryClasses[c], static_cast<std::uint32_t>(65536 / kEntryClasses[c]), 0, 0);
+            new (h + c) CFHeap("_poolstrings", kEntryClasses[c],
+                               static_cast<std::uint32_t>(65536 / kEntryClasses[c]), 0, 0);
         return h;
     }();
     return heaps;
@@ -117,12 +122,14 @@ struct Shard {
     std::size_t mask = 0;  // slot count - 1
     std::size_t count = 0;
 
-    PoolEntry* find(const unsigned short* text, std::uint32_t length, std::uint32_t hash) const noexcept {
+    PoolEntry* find(const unsigned short* text, std::uint32_t length,
+                    std::uint32_t hash) const noexcept {
         if (!slots) return nullptr;
         for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
             const Slot& s = slots[i];
             if (!s.entry) return nullptr;
-            if (s.hash == hash && s.length == length && SameUnits(s.entry->text, text, length)) return s.entry;
+            if (s.hash == hash && s.length == length && SameUnits(s.entry->text, text, length))
+                return s.entry;
         }
     }
 
@@ -150,7 +157,8 @@ struct Shard {
                       std::uint32_t shard) noexcept {
         // Keep the load at three quarters at most; a failed growth still
         // inserts while a free slot remains.
-        if ((!slots || (count + 1) * 4 > (mask + 1) * 3) && !grow() && (!slots || count + 1 > mask)) return nullptr;
+        if ((!slots || (count + 1) * 4 > (mask + 1) * 3) && !grow() && (!slots || count + 1 > mask))
+            return nullptr;
         PoolEntry* e = AllocEntry(length);
         if (!e) return nullptr;
         new (&e->refs) std::atomic<std::int32_t>(1);
@@ -185,7 +193,9 @@ struct Shard {
 // static objects anywhere may be made and released at any time.
 Shard g_shards[kShards];
 
-inline Shard* shards() noexcept { return g_shards; }
+inline Shard* shards() noexcept {
+    return g_shards;
+}
 
 }  // namespace
 
@@ -273,9 +283,13 @@ std::size_t CStringPool::GetCount() {
     return total;
 }
 
-CPPoolString::CPPoolString(const unsigned short* text) : m_p(nullptr) { *this = CStringPool::GetStringRef(text); }
+CPPoolString::CPPoolString(const unsigned short* text) : m_p(nullptr) {
+    *this = CStringPool::GetStringRef(text);
+}
 
-CPPoolString& CPPoolString::operator=(const unsigned short* text) { return *this = CStringPool::GetStringRef(text); }
+CPPoolString& CPPoolString::operator=(const unsigned short* text) {
+    return *this = CStringPool::GetStringRef(text);
+}
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 namespace tqcore {
 
-const tagCPOVTABL CPPoolStringArray::_vtbl = {&CPPoolStringArray::_create, &CPPoolStringArray::_clone,
-                                              &CPPoolStringArray::_finalize};
+const tagCPOVTABL CPPoolStringArray::_vtbl = {
+    &CPPoolStringArray::_create, &CPPoolStringArray::_clone, &CPPoolStringArray::_finalize};
 
 void CPPoolStringArray::_create(void* storage, std::uint64_t bytes) {
     auto* s = static_cast<CPPoolString*>(storage);
@@ -54,8 +54,12 @@ const CPPoolString* CPPoolStringArray::GetArray(unsigned int& count) const {
     return count ? static_cast<const CPPoolString*>(static_cast<void*>(m_mem)) : nullptr;
 }
 
-void CPPoolStringArray::Free() { m_mem.free(); }
+void CPPoolStringArray::Free() {
+    m_mem.free();
+}
 
-CPPoolStringArray::operator bool() const { return m_mem.GetSize() != 0; }
+CPPoolStringArray::operator bool() const {
+    return m_mem.GetSize() != 0;
+}
 
 }  // namespace tqcore

@@ -53,7 +53,8 @@ std::atomic<LogSink> g_sink{nullptr};
 // Made once and kept for the life of the process: messages may be logged by
 // the destructors of other static objects.
 tqplat::_locale_t numberLocale() {
-    static const tqplat::_locale_t locale = tqplat::_create_locale(tqplat::LOCALE_ALL_CATEGORIES, "English");
+    static const tqplat::_locale_t locale =
+        tqplat::_create_locale(tqplat::LOCALE_ALL_CATEGORIES, "English");
     return locale;
 }
 

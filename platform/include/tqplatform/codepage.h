@@ -17,11 +17,13 @@ constexpr std::uint32_t WC_ERR_INVALID_CHARS = 0x80;
 
 // Returns the number of UTF-16 units written (or needed); 0 on failure, with
 // GetLastError 87 (bad argument), 122 (buffer too small) or 1113 (invalid input).
-TQPLATFORM_API int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags, const char* source,
-                                       int sourceLength, unsigned short* target, int targetLength);
+TQPLATFORM_API int MultiByteToWideChar(std::uint32_t codePage, std::uint32_t flags,
+                                       const char* source, int sourceLength, unsigned short* target,
+                                       int targetLength);
 // Returns the number of bytes written (or needed); 0 on failure as above.
 TQPLATFORM_API int WideCharToMultiByte(std::uint32_t codePage, std::uint32_t flags,
                                        const unsigned short* source, int sourceLength, char* target,
-                                       int targetLength, const char* defaultChar, bool* usedDefaultChar);
+                                       int targetLength, const char* defaultChar,
+                                       bool* usedDefaultChar);
 
 }  // namespace tqplat

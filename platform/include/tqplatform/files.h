@@ -10,8 +10,12 @@ namespace tqplat {
 using HANDLE = void*;
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
 
-inline HANDLE HandleFromFd(int fd) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(fd)); }
-inline int FdFromHandle(HANDLE h) { return static_cast<int>(reinterpret_cast<std::intptr_t>(h)); }
+inline HANDLE HandleFromFd(int fd) {
+    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(fd));
+}
+inline int FdFromHandle(HANDLE h) {
+    return static_cast<int>(reinterpret_cast<std::intptr_t>(h));
+}
 
 // Access rights.
 constexpr std::uint32_t GENERIC_READ = 0x80000000u;
@@ -73,15 +77,15 @@ TQPLATFORM_API std::uint32_t ErrorFromErrno(int err);
 
 // `name` is a UTF-16 path (converted to UTF-8 for the system). Share modes
 // are honoured between handles of this process and across processes.
-TQPLATFORM_API HANDLE CreateFileW(const unsigned short* name, std::uint32_t access, std::uint32_t share,
-                                  void* security, std::uint32_t disposition, std::uint32_t flags,
-                                  HANDLE templateFile);
+TQPLATFORM_API HANDLE CreateFileW(const unsigned short* name, std::uint32_t access,
+                                  std::uint32_t share, void* security, std::uint32_t disposition,
+                                  std::uint32_t flags, HANDLE templateFile);
 TQPLATFORM_API bool ReadFile(HANDLE h, void* buffer, std::uint32_t toRead, std::uint32_t* read,
                              void* overlapped);
 TQPLATFORM_API bool WriteFile(HANDLE h, const void* buffer, std::uint32_t toWrite,
                               std::uint32_t* written, void* overlapped);
-TQPLATFORM_API std::uint32_t SetFilePointer(HANDLE h, std::int32_t distanceLow, std::int32_t* distanceHigh,
-                                            std::uint32_t method);
+TQPLATFORM_API std::uint32_t SetFilePointer(HANDLE h, std::int32_t distanceLow,
+                                            std::int32_t* distanceHigh, std::uint32_t method);
 TQPLATFORM_API std::uint32_t GetFileSize(HANDLE h, std::uint32_t* sizeHigh);
 TQPLATFORM_API bool GetFileSizeEx(HANDLE h, std::int64_t* size);
 TQPLATFORM_API bool SetEndOfFile(HANDLE h);

@@ -13,7 +13,8 @@ TQPLATFORM_API void* LoadLibraryW(const unsigned short* path);
 TQPLATFORM_API bool FreeLibrary(void* module);
 // Full path of the module into `buffer`; the length written without the
 // terminator, `size` when truncated (terminated, error 122), 0 on failure.
-TQPLATFORM_API std::uint32_t GetModuleFileNameW(void* module, unsigned short* buffer, std::uint32_t size);
+TQPLATFORM_API std::uint32_t GetModuleFileNameW(void* module, unsigned short* buffer,
+                                                std::uint32_t size);
 // Base address of the module that holds `address`, or null.
 TQPLATFORM_API void* GetModuleFromAddress(const void* address);
 
@@ -24,14 +25,15 @@ constexpr std::uint32_t MB_OK = 0x0;
 constexpr std::uint32_t MB_ICONERROR = 0x10;
 constexpr int IDOK = 1;
 
-TQPLATFORM_API int MessageBoxW(void* owner, const unsigned short* text, const unsigned short* caption,
-                               std::uint32_t type);
+TQPLATFORM_API int MessageBoxW(void* owner, const unsigned short* text,
+                               const unsigned short* caption, std::uint32_t type);
 
 }  // namespace tqplat
 
 namespace tqcore {
 // Platform message box. Default: caption and text on stderr, returns IDOK (1).
-using MessageBoxHook = int (*)(const unsigned short* text, const unsigned short* caption, unsigned int type);
+using MessageBoxHook = int (*)(const unsigned short* text, const unsigned short* caption,
+                               unsigned int type);
 // Returns the previous hook; null restores the default.
 TQPLATFORM_API MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
 }  // namespace tqcore

@@ -29,19 +29,19 @@ TQPLATFORM_API void _free_locale(_locale_t locale);
 // returned; a longer one fills the buffer (no terminator) and gives -1. A bad
 // format (%n, an unknown conversion, a width or precision above 1000000)
 // gives -1. A null buffer with `count` 0 asks for the length.
-TQPLATFORM_API int _vsnwprintf_l(unsigned short* buffer, std::size_t count, const unsigned short* format,
-                                 _locale_t locale, va_list args);
-TQPLATFORM_API int _snwprintf_l(unsigned short* buffer, std::size_t count, const unsigned short* format,
-                                _locale_t locale, ...);
+TQPLATFORM_API int _vsnwprintf_l(unsigned short* buffer, std::size_t count,
+                                 const unsigned short* format, _locale_t locale, va_list args);
+TQPLATFORM_API int _snwprintf_l(unsigned short* buffer, std::size_t count,
+                                const unsigned short* format, _locale_t locale, ...);
 
 // Returns the number of fields assigned, or -1 (EOF) when the input ends
 // before the first conversion. A partial number keeps the converted prefix
 // ("12abc" reads 12); integers wrap on overflow; %s and %[ do not check the
 // room of their target, as with the runtime's swscanf.
-TQPLATFORM_API int _vswscanf_l(const unsigned short* input, const unsigned short* format, _locale_t locale,
-                               va_list args);
-TQPLATFORM_API int _swscanf_l(const unsigned short* input, const unsigned short* format, _locale_t locale,
-                              ...);
+TQPLATFORM_API int _vswscanf_l(const unsigned short* input, const unsigned short* format,
+                               _locale_t locale, va_list args);
+TQPLATFORM_API int _swscanf_l(const unsigned short* input, const unsigned short* format,
+                              _locale_t locale, ...);
 
 struct lconv_t {
     char* decimal_point;
