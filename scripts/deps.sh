@@ -2,7 +2,7 @@
 # Installs what a fresh Debian machine lacks to build and test tqxml, plus
 # any further packages named as arguments.
 set -euo pipefail
-packages=(cmake g++ clang libclang-rt-14-dev make pkg-config libgtest-dev libbenchmark-dev libxml2-dev "$@")
+packages=(cmake g++ clang clang-format libclang-rt-14-dev make pkg-config git libgtest-dev libbenchmark-dev libxml2-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

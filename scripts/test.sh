@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+bash scripts/check-format.sh
 jobs=$(nproc)
 
 for preset in release asan; do
