@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tqcore/wtext.h"
+
 namespace {
 
 const char16_t kSample[] =
@@ -50,9 +52,8 @@ int main() {
     std::printf("'the' and 'the' share one entry: %s\n",
                 tqcore::CPPoolString(u"the") == held.front() ? "yes" : "no");
     std::printf("%llu look-ups in %.1f ms\n", lookups, static_cast<double>(lapse));
-    tqcore::wPrintf(
-        3, 4, reinterpret_cast<const unsigned short*>(u"pool_demo: %u distinct of %u words\n"),
-        static_cast<unsigned>(distinct), static_cast<unsigned>(held.size()));
+    tqcore::wPrintf(3, 4, tqcore::W(u"pool_demo: %u distinct of %u words\n"),
+                    static_cast<unsigned>(distinct), static_cast<unsigned>(held.size()));
     held.clear();
     std::printf("after release: %zu pooled strings left from this run\n",
                 tqcore::CStringPool::GetCount() - before);

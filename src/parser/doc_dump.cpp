@@ -1,5 +1,6 @@
 #include "tqcore/diag.h"
 #include "tqcore/log.h"
+#include "tqcore/wtext.h"
 #include "tqxml/xmldoc.h"
 #include "tqxml/xmlout.h"
 
@@ -9,8 +10,7 @@ void CXMLDoc::Dump() {
     // The plain sink stores nothing: with debug output on it echoes every
     // piece of text to the log.
     CXMLOut out(true);
-    if (IsDebugOn())
-        wPrintf(3, 4, reinterpret_cast<const unsigned short*>(u"\r\n\n---XML Dump---\r\n"));
+    if (IsDebugOn()) wPrintf(3, 4, W(u"\r\n\n---XML Dump---\r\n"));
     static unsigned short noTarget[] = {0};
     out.Open(noTarget, true);
     bool written = out.Write(m_Content);

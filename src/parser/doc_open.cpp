@@ -8,6 +8,7 @@
 #include "tqcore/diag.h"
 #include "tqcore/fileutil.h"
 #include "tqcore/log.h"
+#include "tqcore/wtext.h"
 #include "tqplatform/files.h"
 #include "tqxml/xmldoc.h"
 
@@ -21,10 +22,6 @@ constexpr std::size_t kMaxTextBytes = 0xFFFFFFFFu - 2;
 constexpr std::uint32_t kMinFileText = 4;
 constexpr std::uint32_t kRetryMs = 10;
 constexpr unsigned int kPathUnits = 260;
-
-const unsigned short* W(const char16_t* text) {
-    return reinterpret_cast<const unsigned short*>(text);
-}
 
 template <class T>
 std::size_t UnitCount(const T* text) {

@@ -4,6 +4,7 @@
 #include "tqcore/diag.h"
 #include "tqcore/log.h"
 #include "tqcore/timing.h"
+#include "tqcore/wtext.h"
 
 namespace tqcore {
 
@@ -15,7 +16,7 @@ CXMLDoc::ParseResult CXMLDoc::parseBuffer() {
     BlockParser<T> parser(*this);
     T* p = parser.SkipWhitespace(static_cast<T*>(m_pBuffer));
     if (*p != T('<')) return ParseResult::NotMarkup;
-    m_Content.setNameType(reinterpret_cast<const unsigned short*>(u"<Main>"), CXML_TYPE_ELEMENT);
+    m_Content.setNameType(W(u"<Main>"), CXML_TYPE_ELEMENT);
     while (*p) {
         p = parser.ProcessBlock(p, m_Content);
         if (!p) return ParseResult::Failed;
@@ -41,14 +42,11 @@ bool CXMLDoc::OpenMem(const unsigned short* context, const void* source, unsigne
     timer.Stop();
     if (IsDebugOn()) {
         if (m_uTextSize > 4096)
-            wPrintf(3, 16,
-                    reinterpret_cast<const unsigned short*>(u"\rXMLDoc: Parsing time=%fms, %ukB"),
-                    static_cast<double>(timer), m_uTextSize / 1024);
+            wPrintf(3, 16, W(u"\rXMLDoc: Parsing time=%fms, %ukB"), static_cast<double>(timer),
+                    m_uTextSize / 1024);
         else
-            wPrintf(
-                3, 16,
-                reinterpret_cast<const unsigned short*>(u"\rXMLDoc: Parsing time=%fms, %u bytes"),
-                static_cast<double>(timer), m_uTextSize);
+            wPrintf(3, 16, W(u"\rXMLDoc: Parsing time=%fms, %u bytes"), static_cast<double>(timer),
+                    m_uTextSize);
     }
     return true;
 }

@@ -6,6 +6,7 @@
 #include "parser/report_text.h"
 #include "tqcore/diag.h"
 #include "tqcore/log.h"
+#include "tqcore/wtext.h"
 #include "tqplatform/files.h"
 #include "tqplatform/system.h"
 #include "tqxml/xmldoc.h"
@@ -21,12 +22,9 @@ constexpr std::size_t kContextUnits = 1024;
 
 void ShowReport(const unsigned short* text, unsigned int report) {
     if (report == CXML_REPORT_MESSAGEBOX)
-        tqplat::MessageBoxW(nullptr, text,
-                            reinterpret_cast<const unsigned short*>(u"XML Parsing Error"),
-                            tqplat::MB_OK);
+        tqplat::MessageBoxW(nullptr, text, W(u"XML Parsing Error"), tqplat::MB_OK);
     else if (report == CXML_REPORT_LOG && IsDebugOn())
-        wPrintf(0, 15, reinterpret_cast<const unsigned short*>(u"\rXML Parsing Error: %s\r\n"),
-                text);
+        wPrintf(0, 15, W(u"\rXML Parsing Error: %s\r\n"), text);
 }
 
 }  // namespace

@@ -1,17 +1,16 @@
 // The texts of the parse error codes.
+#include "tqcore/wtext.h"
 #include "tqxml/xmldoc.h"
 
 namespace tqcore {
 
-#define TQ_W(text) reinterpret_cast<const unsigned short*>(u##text)
 const unsigned short* const CXML_ERROR_TEXTS[CXML_ERROR_COUNT] = {
-    TQ_W("Undefined"),          TQ_W("End of file"),         TQ_W("Open comment"),
-    TQ_W("Open string"),        TQ_W("Open enclosure"),      TQ_W("Invalid tag"),
-    TQ_W("Bad attribute"),      TQ_W("Bad escape"),          TQ_W("External replacement"),
-    TQ_W("Open CDATA section"), TQ_W("Bad data terminator"), TQ_W("Nesting error"),
-    TQ_W("Version != 1.0"),     TQ_W("Bad termination tag"), TQ_W("Excessively mixed content"),
-    TQ_W("Illegal character"),
+    W(u"Undefined"),          W(u"End of file"),         W(u"Open comment"),
+    W(u"Open string"),        W(u"Open enclosure"),      W(u"Invalid tag"),
+    W(u"Bad attribute"),      W(u"Bad escape"),          W(u"External replacement"),
+    W(u"Open CDATA section"), W(u"Bad data terminator"), W(u"Nesting error"),
+    W(u"Version != 1.0"),     W(u"Bad termination tag"), W(u"Excessively mixed content"),
+    W(u"Illegal character"),
 };
-#undef TQ_W
 
 }  // namespace tqcore

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "module/module.h"
+#include "tqcore/wtext.h"
 #include "tqplatform/wformat.h"
 #include "tqxml/xmlnode.h"
 #include "tqxml/xmlsubmit.h"
@@ -48,8 +49,7 @@ bool CXMLObject::Add(const mtime& t) {
     std::uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
     unsigned short text[64];
-    if (tqplat::_snwprintf_l(text, sizeof text / sizeof *text,
-                             reinterpret_cast<const unsigned short*>(u"%I64x(%.4g)"),
+    if (tqplat::_snwprintf_l(text, sizeof text / sizeof *text, W(u"%I64x(%.4g)"),
                              module::EnglishLocale(), bits, value) < 0)
         return false;
     return Add(static_cast<const unsigned short*>(text));

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "tqcore/log.h"
+#include "tqcore/wtext.h"
 #include "tqxml/xmlnode.h"
 #include "xmlobj/subtree_walk.h"
 
@@ -25,10 +26,6 @@ class DumpPrefix {
   private:
     unsigned short m_text[kPrefixChars];
 };
-
-const unsigned short* W(const char16_t* text) {
-    return reinterpret_cast<const unsigned short*>(text);
-}
 
 const unsigned short* OrEmpty(const CPPoolString& s) {
     const unsigned short* p = s;

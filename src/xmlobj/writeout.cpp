@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "tqcore/diag.h"
+#include "tqcore/wtext.h"
 #include "tqplatform/system.h"
 #include "tqxml/xmlnode.h"
 #include "tqxml/xmlout.h"
@@ -52,10 +53,6 @@ constexpr unsigned int kNameAhead = 4;
 
 // Characters gathered before they go to the sink.
 constexpr std::size_t kStageChars = 4096;
-
-const unsigned short* W(const char16_t* text) {
-    return reinterpret_cast<const unsigned short*>(text);
-}
 
 // Finds "]]>" in [p, end); `end` when there is none.
 const unsigned short* FindCDATAEnd(const unsigned short* p, const unsigned short* end) {

@@ -14,8 +14,6 @@
 
 namespace tqcore {
 
-using outtext::W;
-
 namespace {
 
 std::uint64_t TextLength(const unsigned short* text) {

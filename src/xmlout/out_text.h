@@ -1,4 +1,5 @@
 #pragma once
+#include "tqcore/wtext.h"
 // The fixed texts every sink writes.
 namespace tqcore::outtext {
 
@@ -7,9 +8,5 @@ inline constexpr char16_t kDeclaration[] = u"<?xml version=\"1.0\" encoding=\"UT
 inline constexpr unsigned int kDeclarationChars = sizeof(kDeclaration) / sizeof(char16_t) - 1;
 inline constexpr char16_t kLineEnd[] = u"\r\n";
 static_assert(kDeclarationChars == 41, "the declaration is 41 characters with its line end");
-
-inline const unsigned short* W(const char16_t* text) {
-    return reinterpret_cast<const unsigned short*>(text);
-}
 
 }  // namespace tqcore::outtext

@@ -6,12 +6,11 @@
 #include <vector>
 
 #include "tqcore/log.h"
+#include "tqcore/wtext.h"
 
 namespace tqtest {
 
-inline const unsigned short* W(const char16_t* text) {
-    return reinterpret_cast<const unsigned short*>(text);
-}
+using tqcore::W;
 
 inline std::u16string U16(const unsigned short* text) {
     return text ? std::u16string(reinterpret_cast<const char16_t*>(text)) : std::u16string();

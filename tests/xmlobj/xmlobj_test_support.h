@@ -7,6 +7,7 @@
 #include "tqcore/diag.h"
 #include "tqcore/heap.h"
 #include "tqcore/pool.h"
+#include "tqcore/wtext.h"
 #include "tqxml/xmlobj.h"
 
 namespace tqcore {
@@ -37,9 +38,6 @@ using namespace tqcore;
 
 inline CPPoolString PS(const char16_t* text) {
     return CStringPool::GetStringRef(text);
-}
-inline const unsigned short* W(const char16_t* text) {
-    return reinterpret_cast<const unsigned short*>(text);
 }
 inline std::u16string Text(const CPPoolString& s) {
     return s.isnull() ? u"<null>" : std::u16string(s.c16());

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "tqcore/log.h"
+#include "tqcore/wtext.h"
 
 namespace tqcore {
 namespace {
@@ -74,11 +75,9 @@ void SetDebugOn(bool on) {
 int AnalyseException(int signal, const void* faultAddress) {
     const char* name = faultName(signal);
     if (IsDebugOn()) {
-        wPrintf(
-            0, 15,
-            reinterpret_cast<const unsigned short*>(u"\rException: %hs (signal %d) at 0x%I64x\r\n"),
-            name ? name : "unhandled signal", signal,
-            static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(faultAddress)));
+        wPrintf(0, 15, W(u"\rException: %hs (signal %d) at 0x%I64x\r\n"),
+                name ? name : "unhandled signal", signal,
+                static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(faultAddress)));
     }
     return name ? EXCEPTION_EXECUTE_HANDLER : EXCEPTION_CONTINUE_SEARCH;
 }
