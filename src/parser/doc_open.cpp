@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstring>
 
+#include "module/log_and_retry.h"
 #include "parser/guarded_read.h"
 #include "tqcore/diag.h"
 #include "tqcore/fileutil.h"
@@ -20,7 +21,6 @@ constexpr unsigned int kSourceMemory = 1;
 // The text size is kept in 32 bits with room for the closing zero unit.
 constexpr std::size_t kMaxTextBytes = 0xFFFFFFFFu - 2;
 constexpr std::uint32_t kMinFileText = 4;
-constexpr std::uint32_t kRetryMs = 10;
 constexpr unsigned int kPathUnits = 260;
 
 template <class T>
@@ -112,21 +112,17 @@ bool CXMLDoc::OpenDocText(const void* text, unsigned int report) {
 unsigned int CXMLDoc::OpenDocFile(const unsigned short* path, std::uint32_t timeout,
                                   unsigned int report) {
     discard();
-    const std::uint32_t began = tqplat::GetTickCount();
-    void* handle;
-    for (;;) {
-        handle =
-            tqplat::CreateFileW(path, tqplat::GENERIC_READ, tqplat::FILE_SHARE_READ, nullptr,
-                                tqplat::OPEN_EXISTING, tqplat::FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (handle != tqplat::INVALID_HANDLE_VALUE) break;
-        const std::uint32_t error = tqplat::GetLastError();
-        if (error != tqplat::ERROR_SHARING_VIOLATION) return error;
-        if (tqplat::GetTickCount() - began >= timeout) return error;
-        tqplat::Sleep(kRetryMs);
-    }
+    void* handle = tqplat::INVALID_HANDLE_VALUE;
+    if (!module::RetryWhileShared(timeout, [&] {
+            handle = tqplat::CreateFileW(path, tqplat::GENERIC_READ, tqplat::FILE_SHARE_READ,
+                                         nullptr, tqplat::OPEN_EXISTING,
+                                         tqplat::FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+            return handle != tqplat::INVALID_HANDLE_VALUE;
+        }))
+        return tqplat::GetLastError();
     const unsigned int result = OpenHandle(path, handle, report);
     tqplat::CloseHandle(handle);
-    if (IsDebugOn()) wPrintf(3, 15, W(u" %s\r\n"), path);
+    module::Log(module::kLogTimingPath, u" %s\r\n", path);
     return result;
 }
 

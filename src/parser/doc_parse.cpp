@@ -1,5 +1,6 @@
 // Parsing the loaded buffer: the top level, the error hand-over and the
 // timing line.
+#include "module/log_and_retry.h"
 #include "parser/block_parser.h"
 #include "tqcore/diag.h"
 #include "tqcore/log.h"
@@ -40,14 +41,7 @@ bool CXMLDoc::OpenMem(const unsigned short* context, const void* source, unsigne
             break;
     }
     timer.Stop();
-    if (IsDebugOn()) {
-        if (m_uTextSize > 4096)
-            wPrintf(3, 16, W(u"\rXMLDoc: Parsing time=%fms, %ukB"), static_cast<double>(timer),
-                    m_uTextSize / 1024);
-        else
-            wPrintf(3, 16, W(u"\rXMLDoc: Parsing time=%fms, %u bytes"), static_cast<double>(timer),
-                    m_uTextSize);
-    }
+    module::LogTiming(u"XMLDoc: Parsing", static_cast<double>(timer), m_uTextSize);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "module/log_and_retry.h"
 #include "parser/report_text.h"
 #include "tqcore/diag.h"
 #include "tqcore/log.h"
@@ -24,7 +25,8 @@ void ShowReport(const unsigned short* text, unsigned int report) {
     if (report == CXML_REPORT_MESSAGEBOX)
         tqplat::MessageBoxW(nullptr, text, W(u"XML Parsing Error"), tqplat::MB_OK);
     else if (report == CXML_REPORT_LOG && IsDebugOn())
-        wPrintf(0, 15, W(u"\rXML Parsing Error: %s\r\n"), text);
+        wPrintf(module::kLogParseError.first, module::kLogParseError.second,
+                W(u"\rXML Parsing Error: %s\r\n"), text);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "module/log_and_retry.h"
 #include "tqcore/fileutil.h"
 #include "tqplatform/files.h"
 #include "tqxml/xmlout.h"
@@ -50,21 +51,16 @@ CXMLFileOut::~CXMLFileOut() {
 }
 
 bool CXMLFileOut::Open(const unsigned short* path, std::uint32_t timeout) {
-    const std::uint32_t start = tqplat::GetTickCount();
-    for (;;) {
-        if (OpenPhys(const_cast<unsigned short*>(path))) {
-            if (writeDocumentStart(true)) {
-                markOpened();
-                return true;
-            }
-            outreports::IllegalCode("CXMLOut::Open failed", __LINE__, __PRETTY_FUNCTION__);
-            ClosePhys(true);
+    return module::RetryWhileShared(timeout, [&] {
+        if (!OpenPhys(const_cast<unsigned short*>(path))) return false;
+        if (writeDocumentStart(true)) {
+            markOpened();
+            return true;
         }
-        if (tqplat::GetLastError() != tqplat::ERROR_SHARING_VIOLATION ||
-            tqplat::GetTickCount() - start >= timeout)
-            return false;
-        tqplat::Sleep(10);
-    }
+        outreports::IllegalCode("CXMLOut::Open failed", __LINE__, __PRETTY_FUNCTION__);
+        ClosePhys(true);
+        return false;
+    });
 }
 
 bool CXMLFileOut::OpenPhys(void* target) {

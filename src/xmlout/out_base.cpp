@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdarg>
 
+#include "module/log_and_retry.h"
 #include "tqcore/diag.h"
 #include "tqcore/log.h"
 #include "tqcore/timing.h"
@@ -154,15 +155,7 @@ bool CXMLOut::Write(const CXMLObject& tree) {
         return false;
     }
     timer.Stop();
-    if (IsDebugOn()) {
-        const std::uint64_t size = GetSizeWritten();
-        if (size > 4096)
-            wPrintf(3, 16, W(u"\rXMLOut::Write: Write time=%fms, %ukB"), static_cast<double>(timer),
-                    static_cast<std::uint32_t>(size / 1024));
-        else
-            wPrintf(3, 16, W(u"\rXMLOut::Write: Write time=%fms, %u bytes"),
-                    static_cast<double>(timer), static_cast<std::uint32_t>(size));
-    }
+    module::LogTiming(u"XMLOut::Write: Write", static_cast<double>(timer), GetSizeWritten());
     return true;
 }
 
@@ -178,7 +171,7 @@ bool CXMLOut::WritePhys(const unsigned short* text, std::uint64_t count) {
     if (!IsDebugOn()) return true;
     while (count > 0) {
         const int piece = static_cast<int>(std::min<std::uint64_t>(count, kLogChunkChars));
-        wPrintf(3, 4, W(u"%.*s"), piece, text);
+        wPrintf(module::kLogEcho.first, module::kLogEcho.second, W(u"%.*s"), piece, text);
         text += piece;
         count -= static_cast<std::uint64_t>(piece);
     }
