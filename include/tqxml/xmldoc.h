@@ -73,6 +73,33 @@ class TQXML_API CXMLDoc {
     template <class T>
     class BlockParser;  // src/parser/block_parser.h
 
+    // Parse error codes, named for what went wrong; the values index
+    // CXML_ERROR_TEXTS.
+    enum class ParseError : std::uint32_t {
+        Undefined,
+        EndOfFile,
+        OpenComment,
+        OpenString,
+        OpenEnclosure,
+        InvalidTag,
+        BadAttribute,
+        BadEscape,
+        ExternalReplacement,
+        OpenCDataSection,
+        BadDataTerminator,
+        NestingError,
+        VersionNot10,
+        BadTerminationTag,
+        MixedContent,
+        IllegalCharacter,
+    };
+    static_assert(static_cast<unsigned int>(ParseError::IllegalCharacter) + 1 == CXML_ERROR_COUNT,
+                  "one text per code");
+
+    // Where the text of a failed parse can be read again for its report.
+    static constexpr unsigned int kSourceHandle = 0;
+    static constexpr unsigned int kSourceMemory = 1;
+
     // What a parse of the buffer came to.
     enum class ParseResult { NotMarkup, Failed, Parsed };
 
@@ -89,6 +116,9 @@ class TQXML_API CXMLDoc {
                      unsigned int report);
     template <class T>
     ParseResult parseBuffer();
+
+    // Bytes of text buffers kept for later opens, over all threads.
+    static std::uint64_t keptBufferBytes() noexcept;
 
     bool ParsingError(const unsigned short* context, const void* source, unsigned int kind,
                       unsigned int report, unsigned int unit);

@@ -8,10 +8,10 @@
 // leaves the record standing when it succeeds; a failure without a code of
 // its own reports the record that stands.
 #include <initializer_list>
-#include <type_traits>
-#include <vector>
+#include <new>
 
 #include "parser/unit_traits.h"
+#include "tqcore/heap.h"
 #include "tqcore/pool.h"
 #include "tqxml/xmldoc.h"
 
@@ -27,9 +27,9 @@ class CXMLDoc::BlockParser {
         return p;
     }
 
-    T* SetErrorPosition(T* p, unsigned int code) noexcept {
+    T* SetErrorPosition(T* p, ParseError code) noexcept {
         m_doc.m_pErrorPos = p;
-        m_doc.m_uErrorCode = code;
+        m_doc.m_uErrorCode = static_cast<std::uint32_t>(code);
         return nullptr;
     }
 
@@ -37,7 +37,7 @@ class CXMLDoc::BlockParser {
     // goes on (the construct itself for data and CDATA).
     T* Tag_FindEnd(T* p, unsigned int& kind) noexcept {
         kind = CXML_TAG_NONE;
-        if (*p == 0) return SetErrorPosition(p, 1);
+        if (*p == 0) return SetErrorPosition(p, ParseError::EndOfFile);
         if (*p != T('<')) {
             kind = CXML_TAG_DATA;
             return p;
@@ -60,12 +60,12 @@ class CXMLDoc::BlockParser {
             found = CXML_TAG_START;
             s = q;
         } else
-            return SetErrorPosition(q, 15);
+            return SetErrorPosition(q, ParseError::IllegalCharacter);
 
         T* g = findTagClose(s, found == CXML_TAG_DECLARATION);
         if (!g) return nullptr;
         if (found == CXML_TAG_PROCESS) {
-            if (g[-1] != T('?')) return SetErrorPosition(g - 1, 5);
+            if (g[-1] != T('?')) return SetErrorPosition(g - 1, ParseError::InvalidTag);
             g[-1] = 0;
         } else if (g[-1] == T('/')) {
             g[-1] = 0;
@@ -84,7 +84,7 @@ class CXMLDoc::BlockParser {
             const std::uint8_t c = classOf(*q);
             if (c & parser::kNameChar) continue;
             if (*q == 0 || (c & parser::kSpace)) break;
-            return SetErrorPosition(q, 15);
+            return SetErrorPosition(q, ParseError::IllegalCharacter);
         }
         if (*q == 0) {
             attrib = q;
@@ -97,13 +97,13 @@ class CXMLDoc::BlockParser {
 
     bool Tag_GetAttributes(T* q, CXMLObject& node) {
         for (;;) {
-            if (!(classOf(*q) & parser::kNameStart)) return fail(q, 15);
+            if (!(classOf(*q) & parser::kNameStart)) return fail(q, ParseError::IllegalCharacter);
             T* name = q;
             do ++q;
             while (classOf(*q) & parser::kNameChar);
-            if (*q != T('=') && !isSpace(*q)) return fail(q, 15);
+            if (*q != T('=') && !isSpace(*q)) return fail(q, ParseError::IllegalCharacter);
             T* nameEnd = q;
-            SetErrorPosition(nameEnd, 6);
+            SetErrorPosition(nameEnd, ParseError::BadAttribute);
             T* v = SkipWhitespace(q);
             if (*v != T('=')) return false;
             v = SkipWhitespace(v + 1);
@@ -130,13 +130,13 @@ class CXMLDoc::BlockParser {
                 ++r;
                 continue;
             }
-            if (u == 0) return SetErrorPosition(r, 10);
+            if (u == 0) return SetErrorPosition(r, ParseError::BadDataTerminator);
             if (u == T('&')) {
                 r = decodeReference(r, w);
                 if (!r) return nullptr;
                 e = w;
             } else if (u == T('<') && startsWith(r, "<![CDATA[")) {
-                SetErrorPosition(r, 9);
+                SetErrorPosition(r, ParseError::OpenCDataSection);
                 T* s = r + 9;
                 for (; !(s[0] == T(']') && s[1] == T(']') && s[2] == T('>')); ++s) {
                     if (*s == 0) return nullptr;
@@ -176,7 +176,7 @@ class CXMLDoc::BlockParser {
     // comment, a processing instruction or a declaration) into `parent`.
     // Nesting is kept on an explicit stack, so depth costs heap, not stack.
     T* ProcessBlock(T* p, CXMLObject& parent) {
-        std::vector<OpenElement> open;  // elements whose end tag is still to come
+        OpenElements open;
         T* c = p;
         for (;;) {
             unsigned int kind;
@@ -187,18 +187,19 @@ class CXMLDoc::BlockParser {
                 next = openElement(c, g, open);
                 if (!next) return nullptr;
             } else {
-                next = leafBlock(c, kind, g, open.empty() ? parent : open.back().node);
+                next = leafBlock(c, kind, g, open.empty() ? parent : open.top().node);
                 if (!next || open.empty()) return next;
                 next = SkipWhitespace(next);
                 if (*next == 0) return nullptr;
             }
             while (next[0] == T('<') && next[1] == T('/')) {
                 T* g2 = Tag_FindEnd(next, kind);
-                if (kind != CXML_TAG_END) return SetErrorPosition(next, 11);
-                if (!equals(next + 2, open.back().name)) return SetErrorPosition(next, 13);
-                CXMLObject& up = open.size() > 1 ? open[open.size() - 2].node : parent;
-                if (!up.Add(open.back().node)) return SetErrorPosition(next, 14);
-                open.pop_back();
+                if (kind != CXML_TAG_END) return SetErrorPosition(next, ParseError::NestingError);
+                if (!equals(next + 2, open.top().name))
+                    return SetErrorPosition(next, ParseError::BadTerminationTag);
+                if (!open.parentOfTop(parent).Add(open.top().node))
+                    return SetErrorPosition(next, ParseError::MixedContent);
+                open.pop();
                 if (open.empty()) return g2;
                 next = SkipWhitespace(g2);
                 if (*next == 0) return nullptr;
@@ -213,6 +214,50 @@ class CXMLDoc::BlockParser {
     struct OpenElement {
         CXMLObject node;
         const T* name;
+    };
+
+    // Elements whose end tag is still to come, on the heap so that depth
+    // costs no call stack. A push that finds no memory fails.
+    class OpenElements {
+      public:
+        OpenElements() = default;
+        OpenElements(const OpenElements&) = delete;
+        OpenElements& operator=(const OpenElements&) = delete;
+        ~OpenElements() {
+            while (m_size) pop();
+            _ffree(m_items);
+        }
+        bool push(CXMLObject& node, const T* name) noexcept {
+            if (m_size == m_capacity && !grow()) return false;
+            new (m_items + m_size++) OpenElement{std::move(node), name};
+            return true;
+        }
+        void pop() noexcept { m_items[--m_size].~OpenElement(); }
+        bool empty() const noexcept { return m_size == 0; }
+        OpenElement& top() noexcept { return m_items[m_size - 1]; }
+        // Where the top element goes when its end tag closes it.
+        CXMLObject& parentOfTop(CXMLObject& root) noexcept {
+            return m_size > 1 ? m_items[m_size - 2].node : root;
+        }
+
+      private:
+        bool grow() noexcept {
+            const std::size_t capacity = m_capacity ? 2 * m_capacity : 64;
+            auto* items = static_cast<OpenElement*>(_falloc(capacity * sizeof(OpenElement)));
+            if (!items) return false;
+            for (std::size_t i = 0; i < m_size; ++i) {
+                new (items + i) OpenElement(std::move(m_items[i]));
+                m_items[i].~OpenElement();
+            }
+            _ffree(m_items);
+            m_items = items;
+            m_capacity = capacity;
+            return true;
+        }
+
+        OpenElement* m_items = nullptr;
+        std::size_t m_size = 0;
+        std::size_t m_capacity = 0;
     };
 
     static std::uint8_t classOf(T u) noexcept { return parser::ClassOf(Traits::Widen(u)); }
@@ -267,14 +312,14 @@ class CXMLDoc::BlockParser {
         return *a == *b;
     }
 
-    bool fail(T* p, unsigned int code) noexcept {
+    bool fail(T* p, ParseError code) noexcept {
         SetErrorPosition(p, code);
         return false;
     }
 
     // The comment closes at the first "-->" that begins after "<!--".
     T* findCommentEnd(T* p, unsigned int& kind) noexcept {
-        SetErrorPosition(p + 1, 2);
+        SetErrorPosition(p + 1, ParseError::OpenComment);
         if (p[4] == 0) return nullptr;
         T* r = p + 5;  // the second dash of a candidate "-->"
         for (; !(r[0] == T('-') && r[-1] == T('-') && r[1] == T('>')); ++r)
@@ -294,12 +339,12 @@ class CXMLDoc::BlockParser {
             if (c == T('>')) return u;
             if (c == 0) return nullptr;
             if (c == T('"') || c == T('\'')) {
-                SetErrorPosition(u, 3);
+                SetErrorPosition(u, ParseError::OpenString);
                 do {
                     if (*++u == 0) return nullptr;
                 } while (*u != c);
             } else if (c == T('[') && declaration) {
-                SetErrorPosition(u, 4);
+                SetErrorPosition(u, ParseError::OpenEnclosure);
                 for (unsigned depth = 1; depth;) {
                     const T b = *++u;
                     if (b == 0) return nullptr;
@@ -315,9 +360,9 @@ class CXMLDoc::BlockParser {
     // Decodes the reference at `r` (an "&") to `w`; returns the unit after its ";".
     T* decodeReference(T* r, T*& w) noexcept {
         T* c = r + 1;
-        if (*c == 0) return SetErrorPosition(r, 7);
+        if (*c == 0) return SetErrorPosition(r, ParseError::BadEscape);
         while (*c != T(';'))
-            if (*++c == 0) return SetErrorPosition(r, 7);
+            if (*++c == 0) return SetErrorPosition(r, ParseError::BadEscape);
         if (r[1] == T('#')) {
             if (r[2] == T('x'))
                 xtoc(w, r + 3);
@@ -335,7 +380,7 @@ class CXMLDoc::BlockParser {
                 *w++ = T(entity.text);
                 return c + 1;
             }
-        return SetErrorPosition(r, 8);
+        return SetErrorPosition(r, ParseError::ExternalReplacement);
     }
 
     // An "xml" declaration's text must begin version=, one unit, then "1.0".
@@ -345,13 +390,13 @@ class CXMLDoc::BlockParser {
 
     // Start tag at `c` closed at `g`: names the node, reads its attributes and
     // opens it; returns its first content position.
-    T* openElement(T* c, T* g, std::vector<OpenElement>& open) {
+    T* openElement(T* c, T* g, OpenElements& open) {
         CXMLObject node;
         if (!nameNode(c + 1, node)) return nullptr;
         T* content = SkipWhitespace(g);
-        if (*content == 0) return SetErrorPosition(g, 1);
-        SetErrorPosition(c, 11);
-        open.push_back(OpenElement{std::move(node), c + 1});
+        if (*content == 0) return SetErrorPosition(g, ParseError::EndOfFile);
+        SetErrorPosition(c, ParseError::NestingError);
+        if (!open.push(node, c + 1)) return SetErrorPosition(c, ParseError::MixedContent);
         return content;
     }
 
@@ -366,13 +411,13 @@ class CXMLDoc::BlockParser {
                 T* attrib = target;
                 Tag_FindNameAttrib(target, attrib);  // a bad target is just skipped
                 if (isLiteral(target, "xml") && !isVersion10(attrib))
-                    return SetErrorPosition(target, 12);
+                    return SetErrorPosition(target, ParseError::VersionNot10);
                 return g;
             }
             case CXML_TAG_EMPTY: {
                 CXMLObject node;
                 if (!nameNode(c + 1, node)) return nullptr;
-                if (!into.Add(node)) return SetErrorPosition(c, 14);
+                if (!into.Add(node)) return SetErrorPosition(c, ParseError::MixedContent);
                 return g;
             }
             case CXML_TAG_DATA:
@@ -380,7 +425,7 @@ class CXMLDoc::BlockParser {
                 T* t = Data_FindAndFormat(c, T('<'));
                 if (!t) return nullptr;
                 const bool refused = (kind == CXML_TAG_DATA || *c != 0) && !addData(into, c);
-                if (refused) return SetErrorPosition(c, 14);
+                if (refused) return SetErrorPosition(c, ParseError::MixedContent);
                 *t = T('<');
                 return t;
             }
@@ -389,32 +434,44 @@ class CXMLDoc::BlockParser {
         }
     }
 
-    // Splits the tag text at `text` into name and attributes and builds the node.
+    // Splits the tag text at `text` (after its "<") into name and attributes
+    // and builds the node; a node that finds no memory is refused as a child.
     bool nameNode(T* text, CXMLObject& node) {
         T* attrib = text;
         T* nameEnd = Tag_FindNameAttrib(text, attrib);
         if (!nameEnd) return false;
-        if constexpr (std::is_same_v<T, unsigned short>)
-            node.setNameType(
-                CStringPool::GetStringRefn(text, static_cast<unsigned int>(nameEnd - text)),
-                CXML_TYPE_EMPTY);
-        else
-            node.setNameType(text, CXML_TYPE_EMPTY);
+        const CPPoolString name = pool(text, static_cast<std::size_t>(nameEnd - text));
+        if (name.isnull() || !node.setNameType(name, CXML_TYPE_EMPTY))
+            return fail(text - 1, ParseError::MixedContent);
         return *attrib == 0 || Tag_GetAttributes(attrib, node);
     }
 
-    static bool addAttribute(CXMLObject& node, T* name, T* nameEnd, T* value) {
-        if constexpr (std::is_same_v<T, unsigned short>)
-            return node.addAttribute(
-                CStringPool::GetStringRefn(name, static_cast<unsigned int>(nameEnd - name)),
-                CStringPool::GetStringRef(value));
-        else
-            return node.addAttribute(name, value);
+    bool addAttribute(CXMLObject& node, T* name, T* nameEnd, T* value) {
+        const CPPoolString pooledName = pool(name, static_cast<std::size_t>(nameEnd - name));
+        const CPPoolString pooledValue = pool(value, length(value));
+        return !pooledName.isnull() && !pooledValue.isnull() &&
+               node.addAttribute(pooledName, pooledValue);
     }
 
-    static bool addData(CXMLObject& node, T* text) { return node.Add(static_cast<const T*>(text)); }
+    // Empty data is refused, like a second run.
+    bool addData(CXMLObject& node, T* text) {
+        if (*text == 0) return false;
+        const CPPoolString data = pool(text, length(text));
+        return !data.isnull() && node.Add(data);
+    }
+
+    CPPoolString pool(const T* text, std::size_t count) {
+        return Traits::Pool(text, count, m_scratch);
+    }
+    // A decoded "&#0;" ends a piece early, so pieces are measured to their zero.
+    static std::size_t length(const T* text) noexcept {
+        const T* end = text;
+        while (*end) ++end;
+        return static_cast<std::size_t>(end - text);
+    }
 
     CXMLDoc& m_doc;
+    parser::WideScratch m_scratch;
 };
 
 }  // namespace tqcore

@@ -1,7 +1,10 @@
-// CXMLDoc's life cycle: construction, copies, Close and the root accessors.
+// CXMLDoc's life cycle: construction, copies, Close, the root accessors,
+// the buffer and the dump of the tree.
+#include "module/log_and_retry.h"
 #include "parser/text_buffer.h"
 #include "tqplatform/files.h"
 #include "tqxml/xmldoc.h"
+#include "tqxml/xmlout.h"
 
 namespace tqcore {
 
@@ -43,6 +46,17 @@ CXMLObject CXMLDoc::GetContentElement() const noexcept {
     return children && count ? children[0] : CXMLObject();
 }
 
+void CXMLDoc::Dump() {
+    // The plain sink stores nothing: with debug output on it echoes every
+    // piece of text to the log.
+    CXMLOut out(true);
+    module::Log(module::kLogEcho, u"\r\n\n---XML Dump---\r\n");
+    static unsigned short noTarget[] = {0};
+    out.Open(noTarget, true);
+    bool written = out.Write(m_Content);
+    out.Close(!written);
+}
+
 void CXMLDoc::discard() noexcept {
     releaseBuffer();
     m_uTextStart = 0;
@@ -67,6 +81,10 @@ bool CXMLDoc::allocBuffer() noexcept {
     static_cast<unsigned char*>(m_pBuffer)[m_uTextSize] = 0;
     static_cast<unsigned char*>(m_pBuffer)[m_uTextSize + 1] = 0;
     return true;
+}
+
+std::uint64_t CXMLDoc::keptBufferBytes() noexcept {
+    return parser::KeptTextBufferBytes();
 }
 
 }  // namespace tqcore

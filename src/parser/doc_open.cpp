@@ -16,8 +16,6 @@
 namespace tqcore {
 namespace {
 
-constexpr unsigned int kSourceHandle = 0;
-constexpr unsigned int kSourceMemory = 1;
 // The text size is kept in 32 bits with room for the closing zero unit.
 constexpr std::size_t kMaxTextBytes = 0xFFFFFFFFu - 2;
 constexpr std::uint32_t kMinFileText = 4;

@@ -17,7 +17,10 @@ CXMLDoc::ParseResult CXMLDoc::parseBuffer() {
     BlockParser<T> parser(*this);
     T* p = parser.SkipWhitespace(static_cast<T*>(m_pBuffer));
     if (*p != T('<')) return ParseResult::NotMarkup;
-    m_Content.setNameType(W(u"<Main>"), CXML_TYPE_ELEMENT);
+    // No root for want of memory fails with no record, so nothing is reported.
+    const CPPoolString root = CStringPool::GetStringRef(W(u"<Main>"));
+    if (root.isnull() || !m_Content.setNameType(root, CXML_TYPE_ELEMENT))
+        return ParseResult::Failed;
     while (*p) {
         p = parser.ProcessBlock(p, m_Content);
         if (!p) return ParseResult::Failed;

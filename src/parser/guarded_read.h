@@ -7,11 +7,12 @@
 namespace tqcore::parser {
 
 // Walks caller memory from a start address, checking each page before it is
-// touched.
+// touched. Addresses are computed as integers with overflow checks, so any
+// start value is safe, the top of the address space included.
 class GuardedReader {
   public:
     explicit GuardedReader(const void* start) noexcept
-        : m_pStart(static_cast<const unsigned char*>(start)) {}
+        : m_start(reinterpret_cast<std::uintptr_t>(start)) {}
 
     // The byte at `offset`; false when its page cannot be read.
     bool Byte(std::size_t offset, unsigned char& value) noexcept;
@@ -21,15 +22,17 @@ class GuardedReader {
     bool Measure(std::size_t offset, unsigned int unitBytes, std::size_t limit,
                  std::size_t& units) noexcept;
     // Where the last failed check was, for the fault report.
-    const void* FaultAddress() const noexcept { return m_pFault; }
+    const void* FaultAddress() const noexcept { return reinterpret_cast<const void*>(m_fault); }
 
   private:
     // Makes sure [address, address + bytes) has been checked readable.
-    bool ensure(const unsigned char* address, std::size_t bytes) noexcept;
+    bool ensure(std::uintptr_t address, std::size_t bytes) noexcept;
+    // The start plus `offset`, or false when that passes the address space.
+    bool at(std::size_t offset, std::uintptr_t& address) noexcept;
 
-    const unsigned char* m_pStart;
-    const unsigned char* m_pReadableEnd = nullptr;  // checked up to here
-    const unsigned char* m_pFault = nullptr;
+    std::uintptr_t m_start;
+    std::uintptr_t m_readableEnd = 0;  // checked up to here; 0: nothing checked
+    std::uintptr_t m_fault = 0;
 };
 
 }  // namespace tqcore::parser

@@ -1,64 +1,88 @@
 // Page-allocated text buffers with a one-slot cache per thread.
 #include "parser/text_buffer.h"
 
+#include <atomic>
 #include <cstddef>
 
+#include "tqcore/heap.h"
+#include "tqplatform/files.h"
 #include "tqplatform/memory.h"
 
 namespace tqcore::parser {
 namespace {
 
-// Each buffer starts with its capacity; the caller sees what follows.
+// Each buffer starts with its mapping size; the caller sees what follows.
 struct BufferHead {
-    std::size_t capacity;
+    std::size_t mapped;
     std::size_t pad;  // keeps the text 16-byte aligned
 };
 
 constexpr std::size_t kPage = 4096;
 
-// Larger buffers are returned to the system rather than kept.
-constexpr std::size_t kMaxCached = std::size_t{64} << 20;
+// Bigger buffers are returned to the system rather than kept: a thread that
+// once read a large document should not hold its size for the rest of its life.
+constexpr std::size_t kMaxKept = std::size_t{4} << 20;
 
-struct CachedBuffer {
-    BufferHead* head = nullptr;
-    ~CachedBuffer() {
-        if (head) tqplat::VirtualFree(head, 0, tqplat::MEM_RELEASE);
+std::atomic<std::uint64_t> g_keptBytes{0};
+
+void Unmap(BufferHead* head) noexcept {
+    if (head) tqplat::VirtualFree(head, 0, tqplat::MEM_RELEASE);
+}
+
+std::size_t Capacity(const BufferHead* head) noexcept {
+    return head->mapped - sizeof(BufferHead);
+}
+
+// The buffer a thread keeps; its destructor runs at thread exit.
+class KeptBuffer {
+  public:
+    ~KeptBuffer() { Unmap(take()); }
+    BufferHead* take() noexcept {
+        BufferHead* head = m_head;
+        if (head) g_keptBytes.fetch_sub(head->mapped, std::memory_order_relaxed);
+        m_head = nullptr;
+        return head;
     }
+    // Keeps the larger of `head` and the kept buffer; the other is unmapped.
+    void offer(BufferHead* head) noexcept {
+        if (head->mapped > kMaxKept || (m_head && m_head->mapped >= head->mapped)) {
+            Unmap(head);
+            return;
+        }
+        if (m_head) Unmap(take());
+        g_keptBytes.fetch_add(head->mapped, std::memory_order_relaxed);
+        m_head = head;
+    }
+    bool fits(std::size_t size) const noexcept { return m_head && Capacity(m_head) >= size; }
+
+  private:
+    BufferHead* m_head = nullptr;
 };
-thread_local CachedBuffer t_cached;
+thread_local KeptBuffer t_kept;
 
 }  // namespace
 
 void* AcquireTextBuffer(std::uint32_t size) noexcept {
-    BufferHead* head = t_cached.head;
-    if (head && head->capacity >= size) {
-        t_cached.head = nullptr;
-        return head + 1;
+    if (!CountAllocation()) {
+        tqplat::SetLastError(tqplat::ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
     }
-    const std::size_t bytes = sizeof(BufferHead) + std::size_t{size};
-    head = static_cast<BufferHead*>(
+    if (t_kept.fits(size)) return t_kept.take() + 1;
+    // The mapping is whole pages: the rest of the last one is usable too.
+    const std::size_t bytes = (sizeof(BufferHead) + std::size_t{size} + kPage - 1) & ~(kPage - 1);
+    auto* head = static_cast<BufferHead*>(
         tqplat::VirtualAlloc(nullptr, bytes, tqplat::MEM_COMMIT, tqplat::PAGE_READWRITE));
     if (!head) return nullptr;
-    // The mapping is whole pages: the rest of the last one is usable too.
-    head->capacity = ((bytes + kPage - 1) & ~(kPage - 1)) - sizeof(BufferHead);
+    head->mapped = bytes;
     return head + 1;
 }
 
 void ReleaseTextBuffer(void* buffer) noexcept {
-    if (!buffer) return;
-    BufferHead* head = static_cast<BufferHead*>(buffer) - 1;
-    if (head->capacity > kMaxCached) {
-        tqplat::VirtualFree(head, 0, tqplat::MEM_RELEASE);
-        return;
-    }
-    if (t_cached.head) {
-        if (t_cached.head->capacity >= head->capacity) {
-            tqplat::VirtualFree(head, 0, tqplat::MEM_RELEASE);
-            return;
-        }
-        tqplat::VirtualFree(t_cached.head, 0, tqplat::MEM_RELEASE);
-    }
-    t_cached.head = head;
+    if (buffer) t_kept.offer(static_cast<BufferHead*>(buffer) - 1);
+}
+
+std::uint64_t KeptTextBufferBytes() noexcept {
+    return g_keptBytes.load(std::memory_order_relaxed);
 }
 
 }  // namespace tqcore::parser

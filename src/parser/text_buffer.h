@@ -1,14 +1,18 @@
 #pragma once
 // The document's private text buffer. Fresh pages cost a fault each on first
-// touch, so every thread keeps its last released buffer for the next open.
+// touch, so every thread keeps its last released buffer of up to 4 MB for the
+// next open; larger ones go back at once, and the kept one at thread exit.
 #include <cstdint>
 
 namespace tqcore::parser {
 
 // A writable buffer of at least `size` bytes, or null with the reason left in
-// GetLastError.
+// GetLastError. Each call counts as one allocation for the failure seam,
+// whether or not the kept buffer serves it.
 void* AcquireTextBuffer(std::uint32_t size) noexcept;
 // Gives a buffer from AcquireTextBuffer back; null is ignored.
 void ReleaseTextBuffer(void* buffer) noexcept;
+// Bytes kept for later opens, over all threads.
+std::uint64_t KeptTextBufferBytes() noexcept;
 
 }  // namespace tqcore::parser

@@ -1,10 +1,12 @@
 #pragma once
 // What differs between the three text widths the parser reads: how a unit is
-// classified, which code page narrow text is in, and how a character
-// reference is written back into the text.
+// classified, which code page narrow text is in, how a character reference is
+// written back into the text and how a cut-out piece becomes a pooled string.
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 
+#include "tqcore/pool.h"
 #include "tqplatform/codepage.h"
 #include "tqxml/xmlcharclass.h"
 
@@ -49,6 +51,27 @@ inline std::uint8_t ClassOf(unsigned short unit) {
 // the bytes written (0 when the conversion fails).
 int PutNarrowChar(std::uint32_t codePage, char* out, unsigned short value);
 
+// UTF-16 units that narrow pieces are widened into before pooling: one per
+// parse, grown to the longest piece.
+class WideScratch {
+  public:
+    WideScratch() = default;
+    WideScratch(const WideScratch&) = delete;
+    WideScratch& operator=(const WideScratch&) = delete;
+    ~WideScratch();
+    // Room for `units` units, or null when memory ran out.
+    unsigned short* Reserve(std::size_t units) noexcept;
+
+  private:
+    unsigned short* m_units = nullptr;
+    std::size_t m_capacity = 0;
+};
+
+// Pools `count` bytes of text in `codePage`, widened in one pass into room
+// for one unit per byte (no byte makes more); null when memory ran out.
+CPPoolString PoolNarrow(std::uint32_t codePage, const char* text, std::size_t count,
+                        WideScratch& scratch);
+
 template <class T>
 struct UnitTraits;
 
@@ -58,6 +81,9 @@ struct UnitTraits<char> {
     static unsigned Index(char c) { return static_cast<unsigned char>(c); }
     static void PutChar(char*& w, unsigned short value) {
         w += PutNarrowChar(tqplat::CP_ACP, w, value);
+    }
+    static CPPoolString Pool(const char* text, std::size_t count, WideScratch& scratch) {
+        return PoolNarrow(tqplat::CP_ACP, text, count, scratch);
     }
     static constexpr unsigned int kUnitBytes = 1;
 };
@@ -69,6 +95,9 @@ struct UnitTraits<unsigned char> {
     static void PutChar(unsigned char*& w, unsigned short value) {
         w += PutNarrowChar(tqplat::CP_UTF8, reinterpret_cast<char*>(w), value);
     }
+    static CPPoolString Pool(const unsigned char* text, std::size_t count, WideScratch& scratch) {
+        return PoolNarrow(tqplat::CP_UTF8, reinterpret_cast<const char*>(text), count, scratch);
+    }
     static constexpr unsigned int kUnitBytes = 1;
 };
 
@@ -77,6 +106,9 @@ struct UnitTraits<unsigned short> {
     static unsigned short Widen(unsigned short c) { return c; }
     static unsigned Index(unsigned short c) { return c; }
     static void PutChar(unsigned short*& w, unsigned short value) { *w++ = value; }
+    static CPPoolString Pool(const unsigned short* text, std::size_t count, WideScratch&) {
+        return CStringPool::GetStringRefn(text, static_cast<unsigned int>(count));
+    }
     static constexpr unsigned int kUnitBytes = 2;
 };
 

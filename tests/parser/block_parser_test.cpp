@@ -68,67 +68,69 @@ TEST(BlockParser, BuildsTheTreeAndDecodesText) {
         {"<a b='1 > 0'/>", "<Main>(a[b='1 > 0'])"},
     };
     for (const Parsed& c : cases)
-        ForEachWidth(
-            c.text, [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc& doc) {
-                EXPECT_TRUE(out.parsed)
-                    << width << ": " << c.text << " code " << out.code << " at " << out.offset;
-                EXPECT_EQ(Tree(doc.GetContent()), c.tree) << width << ": " << c.text;
-            });
+        ForEachWidth(c.text, [&](const char* width, const CXMLDocTestAccess::Outcome& out,
+                                 CXMLDoc& doc) {
+            EXPECT_TRUE(out.parsed) << width << ": " << c.text << " code "
+                                    << static_cast<unsigned int>(out.code) << " at " << out.offset;
+            EXPECT_EQ(Tree(doc.GetContent()), c.tree) << width << ": " << c.text;
+        });
 }
+
+using ParseError = CXMLDocTestAccess::ParseError;
 
 struct Failure {
     const char* text;
-    unsigned int code;
+    ParseError code;
     std::ptrdiff_t offset;  // units from the start of the text
 };
 
 TEST(BlockParser, RecordsTheErrorAndItsPosition) {
     const Failure cases[] = {
-        {"<a>", 1, 3},
-        {"<a>  \r\n", 1, 3},
-        {"<!--a", 2, 1},
-        {"<!--->", 2, 1},
-        {"<a b='1/>", 3, 5},
-        {"<!DOCTYPE r [ <!ENTITY e 'v'> <r/>", 4, 12},
-        {"<!DOCTYPE r [[]>", 4, 12},
-        {"<?xml version='1.0'>", 5, 18},
-        {"<?x>", 5, 2},
-        {"<a b='1' b='2'/>", 6, 10},
-        {"<a b />", 6, 4},
-        {"<a b=1/>", 6, 4},
-        {"<a><b x='1'/>", 6, 7},
-        {"<a>a & b</a>", 7, 5},
-        {"<a>&#65</a>", 7, 3},
-        {"<a b='&'/>", 7, 6},
-        {"<a>&nbsp;</a>", 8, 3},
-        {"<a>&amp</a>;", 8, 3},
-        {"<a><![CDATA[x</a>", 9, 3},
-        {"<a>x", 10, 4},
-        {"<a/>top", 10, 7},
-        {"<a b='x' c='&#65;'", 3, 11},
-        {"<a><b/>", 11, 0},
-        {"<a></a/>", 11, 3},
-        {"<a></>", 11, 3},
-        {"<a>x</a", 11, 4},
-        {"<?xml encoding='UTF-8' version='1.0'?><a/>", 12, 2},
-        {"<?xml version='2.0'?><a/>", 12, 2},
-        {"<?xml?>", 12, 2},
-        {"<a>x</a >", 13, 4},
-        {"<a></b>", 13, 3},
-        {"<a><b></a></b>", 13, 6},
-        {"<a>x<b/>y</a>", 14, 8},
-        {"<a>x<!--c-->y</a>", 14, 12},
-        {"<a>x<![CDATA[y]]><b/><![CDATA[z]]></a>", 14, 21},
-        {"<a>&#0;</a>", 14, 3},
-        {"<a b/>", 15, 4},
-        {"<a 1b='x'/>", 15, 3},
-        {"<1/>", 15, 1},
-        {"< a/>", 15, 1},
-        {"<a%/>", 15, 2},
-        {"<", 15, 1},
+        {"<a>", ParseError::EndOfFile, 3},
+        {"<a>  \r\n", ParseError::EndOfFile, 3},
+        {"<!--a", ParseError::OpenComment, 1},
+        {"<!--->", ParseError::OpenComment, 1},
+        {"<a b='1/>", ParseError::OpenString, 5},
+        {"<!DOCTYPE r [ <!ENTITY e 'v'> <r/>", ParseError::OpenEnclosure, 12},
+        {"<!DOCTYPE r [[]>", ParseError::OpenEnclosure, 12},
+        {"<?xml version='1.0'>", ParseError::InvalidTag, 18},
+        {"<?x>", ParseError::InvalidTag, 2},
+        {"<a b='1' b='2'/>", ParseError::BadAttribute, 10},
+        {"<a b />", ParseError::BadAttribute, 4},
+        {"<a b=1/>", ParseError::BadAttribute, 4},
+        {"<a><b x='1'/>", ParseError::BadAttribute, 7},
+        {"<a>a & b</a>", ParseError::BadEscape, 5},
+        {"<a>&#65</a>", ParseError::BadEscape, 3},
+        {"<a b='&'/>", ParseError::BadEscape, 6},
+        {"<a>&nbsp;</a>", ParseError::ExternalReplacement, 3},
+        {"<a>&amp</a>;", ParseError::ExternalReplacement, 3},
+        {"<a><![CDATA[x</a>", ParseError::OpenCDataSection, 3},
+        {"<a>x", ParseError::BadDataTerminator, 4},
+        {"<a/>top", ParseError::BadDataTerminator, 7},
+        {"<a b='x' c='&#65;'", ParseError::OpenString, 11},
+        {"<a><b/>", ParseError::NestingError, 0},
+        {"<a></a/>", ParseError::NestingError, 3},
+        {"<a></>", ParseError::NestingError, 3},
+        {"<a>x</a", ParseError::NestingError, 4},
+        {"<?xml encoding='UTF-8' version='1.0'?><a/>", ParseError::VersionNot10, 2},
+        {"<?xml version='2.0'?><a/>", ParseError::VersionNot10, 2},
+        {"<?xml?>", ParseError::VersionNot10, 2},
+        {"<a>x</a >", ParseError::BadTerminationTag, 4},
+        {"<a></b>", ParseError::BadTerminationTag, 3},
+        {"<a><b></a></b>", ParseError::BadTerminationTag, 6},
+        {"<a>x<b/>y</a>", ParseError::MixedContent, 8},
+        {"<a>x<!--c-->y</a>", ParseError::MixedContent, 12},
+        {"<a>x<![CDATA[y]]><b/><![CDATA[z]]></a>", ParseError::MixedContent, 21},
+        {"<a>&#0;</a>", ParseError::MixedContent, 3},
+        {"<a b/>", ParseError::IllegalCharacter, 4},
+        {"<a 1b='x'/>", ParseError::IllegalCharacter, 3},
+        {"<1/>", ParseError::IllegalCharacter, 1},
+        {"< a/>", ParseError::IllegalCharacter, 1},
+        {"<a%/>", ParseError::IllegalCharacter, 2},
+        {"<", ParseError::IllegalCharacter, 1},
         // No record of its own: what stands is reported (nothing here).
-        {"</a>", 0, -1},
-        {"<a/></a>", 0, -1},
+        {"</a>", ParseError::Undefined, -1},
+        {"<a/></a>", ParseError::Undefined, -1},
     };
     for (const Failure& c : cases)
         ForEachWidth(c.text,
@@ -154,7 +156,7 @@ TEST(BlockParser, AnEmptyTagNameIsRefused) {
         });
     ForEachWidth("<a/></>",
                  [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc&) {
-                     EXPECT_EQ(out.code, 14u) << width;
+                     EXPECT_EQ(out.code, ParseError::MixedContent) << width;
                      EXPECT_EQ(out.offset, 4) << width;
                  });
     SetDetailedMessageBoxHook(old);

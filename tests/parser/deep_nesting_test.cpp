@@ -51,11 +51,12 @@ TEST(DeepNesting, AFailureDeepInsideKeepsItsRecord) {
     CXMLDoc doc;
     const auto out = CXMLDocTestAccess::Parse(doc, parsertest::Ansi(text));
     EXPECT_FALSE(out.parsed);
-    EXPECT_EQ(out.code, 6u);  // the last finished child's attribute
+    EXPECT_EQ(out.code,
+              CXMLDocTestAccess::ParseError::BadAttribute);  // the last finished child's attribute
     EXPECT_EQ(out.offset, static_cast<std::ptrdiff_t>(kDepth * 3 + 4));
 
     const auto mismatch = CXMLDocTestAccess::Parse(doc, parsertest::Ansi(Nested(kDepth, "</b>")));
-    EXPECT_EQ(mismatch.code, 13u);
+    EXPECT_EQ(mismatch.code, CXMLDocTestAccess::ParseError::BadTerminationTag);
     EXPECT_EQ(mismatch.offset, static_cast<std::ptrdiff_t>(kDepth * 3));
 }
 

@@ -62,10 +62,13 @@ TEST(GuardedRead, TextEndingAtAnUnreadablePage) {
             << c.bytes.size();
         EXPECT_EQ(parsertest::Tree(doc.GetContent()), c.tree) << c.bytes.size();
     }
-    CXMLDoc doc;
-    EXPECT_FALSE(doc.OpenDocText(guard.Unreadable(), CXML_REPORT_SILENT));
-    EXPECT_FALSE(
-        doc.OpenDocText(reinterpret_cast<const void*>(std::uintptr_t{16}), CXML_REPORT_SILENT));
+    // Addresses near either end of the address space must not overflow.
+    for (const void* bad : {guard.Unreadable(), reinterpret_cast<const void*>(std::uintptr_t{16}),
+                            reinterpret_cast<const void*>(UINTPTR_MAX),
+                            reinterpret_cast<const void*>(UINTPTR_MAX - 4096)}) {
+        CXMLDoc doc;
+        EXPECT_FALSE(doc.OpenDocText(bad, CXML_REPORT_SILENT)) << bad;
+    }
 }
 
 }  // namespace

@@ -7,10 +7,12 @@
 #include <chrono>
 #include <cstring>
 #include <regex>
+#include <thread>
 
 #include "capture.h"
 #include "parser_test_support.h"
 #include "temp_files.h"
+#include "tqcore/heap.h"
 #include "tqplatform/files.h"
 
 namespace tqcore {
@@ -171,6 +173,72 @@ TEST(Load, HandlesAreReadFromTheStartAndStayOpen) {
     EXPECT_EQ(::close(fd), 0);
     EXPECT_EQ(doc.OpenDocHandle(tqplat::INVALID_HANDLE_VALUE, CXML_REPORT_SILENT),
               tqplat::ERROR_INVALID_DATA);
+}
+
+// Each allocation of a parse fails in turn, until the parse gets all it
+// needs: every failure is a clean result with no node left behind. The
+// nesting is deep enough for the open-element stack to grow.
+TEST(Load, EachAllocationOfAParseCanFail) {
+    std::string text = "<r a='1' b=' x  y '>t&amp;u<!--c--><e/>";
+    for (int i = 0; i < 70; ++i) text += "<n" + std::to_string(i % 3) + " k='\xC3\xA9'>";
+    for (int i = 70; i-- > 0;) text += "</n" + std::to_string(i % 3) + ">";
+    text += "</r>";
+    parsertest::TempDir dir;
+    const std::string path = dir.Write("alloc.xml", text);
+    for (Entry entry : {Entry::Ansi, Entry::Utf8, Entry::Wide, Entry::Generic}) {
+        const bool fromFile = entry == Entry::Generic;  // stands for the file entry here
+        const std::string bytes = entry == Entry::Wide ? Utf16Bytes(text) : text;
+        unsigned int code = 0;
+        auto open = [&](CXMLDoc& doc) {
+            return fromFile ? (code = OpenFile(doc, path)) == 0 : Open(doc, entry, bytes);
+        };
+        CXMLDoc whole;
+        ASSERT_TRUE(open(whole));
+        const std::string expected = Tree(whole.GetContent());
+        whole.Close();
+        const std::int64_t bodies = GetXMLObjectBodyCount();
+        for (std::int64_t allowed = 0;; ++allowed) {
+            ASSERT_LT(allowed, 10000) << static_cast<int>(entry);
+            CXMLDoc doc;
+            bool opened = false;
+            SetAllocationFailureCountdown(allowed);
+            EXPECT_NO_THROW(opened = open(doc));
+            SetAllocationFailureCountdown(-1);
+            if (opened) {
+                EXPECT_EQ(Tree(doc.GetContent()), expected);
+                break;
+            }
+            if (fromFile) {
+                EXPECT_TRUE(code == tqplat::ERROR_INVALID_DATA ||
+                            code == tqplat::ERROR_NOT_ENOUGH_MEMORY)
+                    << code;
+            }
+            EXPECT_FALSE(doc.GetContent()) << allowed;
+            EXPECT_EQ(GetXMLObjectBodyCount(), bodies) << allowed;
+        }
+    }
+}
+
+// A thread keeps one buffer of at most 4 MB after its opens, and none after
+// it ends.
+TEST(Load, KeptBuffersAreBoundedAndGoAtThreadExit) {
+    const std::uint64_t before = CXMLDocTestAccess::KeptBufferBytes();
+    std::uint64_t afterSmall = 0, afterHuge = 0, afterLarge = 0;
+    std::thread([&] {
+        auto open = [](std::size_t bytes) {
+            CXMLDoc doc;
+            return doc.OpenDocText(("<a>" + std::string(bytes, 'x') + "</a>").c_str(),
+                                   CXML_REPORT_SILENT);
+        };
+        if (open(10)) afterSmall = CXMLDocTestAccess::KeptBufferBytes();
+        if (open(5u << 20)) afterHuge = CXMLDocTestAccess::KeptBufferBytes();
+        if (open(3u << 20)) afterLarge = CXMLDocTestAccess::KeptBufferBytes();
+    }).join();
+    EXPECT_EQ(afterSmall, before + 4096);
+    EXPECT_EQ(afterHuge, afterSmall);
+    EXPECT_GT(afterLarge, before + (3u << 20));
+    EXPECT_LE(afterLarge, before + (4u << 20));
+    EXPECT_EQ(CXMLDocTestAccess::KeptBufferBytes(), before);
 }
 
 TEST(Load, TimingLinesWhenDebugIsOn) {

@@ -2,6 +2,7 @@
 // Shared helpers of the parser tests: text in every width, a compact text
 // form of trees, and direct parses that expose the error record.
 #include <cstddef>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,10 @@ namespace tqcore {
 // Reaches the document's error record: parses `text` in a caller-owned buffer
 // with the scanner of its unit type.
 struct CXMLDocTestAccess {
+    using ParseError = CXMLDoc::ParseError;
     struct Outcome {
         bool parsed;            // else failed (or not markup)
-        unsigned int code;      // the error record
+        ParseError code;        // the error record
         std::ptrdiff_t offset;  // in units from the buffer start; -1 when none
     };
 
@@ -29,12 +31,17 @@ struct CXMLDocTestAccess {
         doc.m_uTextSize = static_cast<std::uint32_t>((text.size() - 2) * sizeof(T));
         const bool parsed = doc.parseBuffer<T>() == CXMLDoc::ParseResult::Parsed;
         if (!parsed) doc.m_Content.Free();
-        const Outcome out{parsed, doc.m_uErrorCode,
+        const Outcome out{parsed, static_cast<ParseError>(doc.m_uErrorCode),
                           doc.m_pErrorPos ? static_cast<T*>(doc.m_pErrorPos) - text.data() : -1};
         doc.m_pBuffer = nullptr;
         return out;
     }
+    static std::uint64_t KeptBufferBytes() { return CXMLDoc::keptBufferBytes(); }
 };
+
+inline void PrintTo(CXMLDocTestAccess::ParseError code, std::ostream* os) {
+    *os << static_cast<unsigned int>(code);
+}
 
 // Reads a node's children and data whatever its type (the public readers
 // hide both on a node that has the two).

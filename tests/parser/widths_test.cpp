@@ -28,32 +28,37 @@ TEST(Widths, Latin1ClassTableAgreesWithTheCharacterClasses) {
     }
 }
 
-// The tree, or "code@offset" when the parse fails.
+std::string Failed(CXMLDocTestAccess::ParseError code, std::ptrdiff_t offset) {
+    return std::to_string(static_cast<unsigned int>(code)) + "@" + std::to_string(offset);
+}
+
+// The tree, or the failure's "code@offset".
 template <class T>
 std::string Result(std::vector<T> text) {
     CXMLDoc doc;
     const auto out = CXMLDocTestAccess::Parse(doc, std::move(text));
-    return out.parsed ? Tree(doc.GetContent())
-                      : std::to_string(out.code) + "@" + std::to_string(out.offset);
+    return out.parsed ? Tree(doc.GetContent()) : Failed(out.code, out.offset);
 }
 
+constexpr auto kIllegalCharacter = CXMLDocTestAccess::ParseError::IllegalCharacter;
+
 TEST(Widths, NamesAndTextAboveAscii) {
-    const std::pair<std::string, const char*> cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         // UTF-8 names are classified bytewise as Latin-1: C3 is a letter, A9
         // no name character, B7 an extender; values and data take any bytes.
-        {Result(Bytes("<\xC3\xA9/>")), "15@2"},
+        {Result(Bytes("<\xC3\xA9/>")), Failed(kIllegalCharacter, 2)},
         {Result(Bytes("<a\xC3\xB7 b='\xC3\xA9'>\xC3\xA9</a\xC3\xB7>")),
          "<Main>(a\xC3\xB7[b='\xC3\xA9']{\xC3\xA9})"},
         // ANSI name bytes above ASCII are illegal; data and values go
         // through the ANSI code page.
-        {Result(Ansi("<\xE9/>")), "15@1"},
-        {Result(Ansi("<a\xE9/>")), "15@2"},
+        {Result(Ansi("<\xE9/>")), Failed(kIllegalCharacter, 1)},
+        {Result(Ansi("<a\xE9/>")), Failed(kIllegalCharacter, 2)},
         {Result(Ansi("<a b='\xE9'>\x80 \xE9</a>")),
          "<Main>(a[b='\xC3\xA9']{\xE2\x82\xAC \xC3\xA9})"},
         // UTF-16 names use the full classes.
         {Result(Wide(u"<\u00E9\u4E2D x\u0300='\u20AC'>\u3007</\u00E9\u4E2D>")),
          "<Main>(\xC3\xA9\xE4\xB8\xAD[x\xCC\x80='\xE2\x82\xAC']{\xE3\x80\x87})"},
-        {Result(Wide(u"<a\u00D7/>")), "15@2"},
+        {Result(Wide(u"<a\u00D7/>")), Failed(kIllegalCharacter, 2)},
     };
     for (const auto& [result, expected] : cases) EXPECT_EQ(result, expected);
 }

@@ -297,6 +297,10 @@ const char* CFHeap::GetName() const noexcept {
     return m_impl->name.c_str();
 }
 
+bool CountAllocation() noexcept {
+    return detail::AllocationAllowed();
+}
+
 std::int64_t CFHeap::GetUsedCount() const noexcept {
     std::uint64_t cached = 0;
     Registry& r = registry();
