@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <tqplatform/filenames.h>
 #include <tqplatform/files.h>
 #include <unistd.h>
 
@@ -12,8 +13,6 @@
 #include <cstring>
 #include <new>
 #include <thread>
-
-#include "text.h"
 
 namespace tqxmltool {
 
@@ -97,10 +96,19 @@ void ReadStream(const std::string& path, bool fifo, Input& in) {
     close(fd);
 }
 
+void ReadDirectly(const std::string& path, Input& in, std::uint64_t size) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return Fail(in, std::strerror(errno));
+    ReadToEnd(fd, in, size);
+    close(fd);
+}
+
 // Opened as the library opens files, so a program holding the file without
-// sharing it keeps us out until it lets go (or the wait ends).
-void ReadRegularFile(const std::string& path, Input& in) {
-    std::u16string wide = Utf16(path);
+// sharing it keeps us out until it lets go (or the wait ends). A path the
+// library's file functions refuse (longer than Windows allows) is read
+// directly.
+void ReadRegularFile(const std::string& path, Input& in, std::uint64_t size) {
+    const std::u16string wide = tqplat::WideFileName(path);
     const auto* name = reinterpret_cast<const unsigned short*>(wide.c_str());
     const std::uint32_t start = tqplat::GetTickCount();
     tqplat::HANDLE file;
@@ -108,10 +116,13 @@ void ReadRegularFile(const std::string& path, Input& in) {
                                        tqplat::OPEN_EXISTING, tqplat::FILE_FLAG_SEQUENTIAL_SCAN,
                                        nullptr)) == tqplat::INVALID_HANDLE_VALUE) {
         const std::uint32_t error = tqplat::GetLastError();
-        if (error == tqplat::ERROR_FILE_NOT_FOUND || error == tqplat::ERROR_PATH_NOT_FOUND) {
+        if (error == tqplat::ERROR_FILE_NOT_FOUND) {
             in.status = ReadStatus::Missing;
             return;
         }
+        if (error == tqplat::ERROR_PATH_NOT_FOUND || error == tqplat::ERROR_INVALID_NAME ||
+            error == tqplat::ERROR_FILENAME_EXCED_RANGE)
+            return ReadDirectly(path, in, size);
         if (error != tqplat::ERROR_SHARING_VIOLATION) {
             return Fail(in, error == tqplat::ERROR_ACCESS_DENIED
                                 ? std::string("access denied")
@@ -123,9 +134,7 @@ void ReadRegularFile(const std::string& path, Input& in) {
         }
         tqplat::Sleep(10);
     }
-    std::int64_t size = 0;
-    tqplat::GetFileSizeEx(file, &size);
-    ReadToEnd(tqplat::FdFromHandle(file), in, static_cast<std::uint64_t>(size));
+    ReadToEnd(tqplat::FdFromHandle(file), in, size);
     tqplat::CloseHandle(file);
 }
 
@@ -146,7 +155,8 @@ void ReadPath(const std::string& path, Input& in) {
         return;
     }
     if (S_ISDIR(info.st_mode)) return Fail(in, "a directory");
-    if (S_ISREG(info.st_mode)) return ReadRegularFile(path, in);
+    if (S_ISREG(info.st_mode))
+        return ReadRegularFile(path, in, static_cast<std::uint64_t>(info.st_size));
     ReadStream(path, S_ISFIFO(info.st_mode), in);
 }
 
