@@ -85,6 +85,7 @@ TEST(ToolEncoding, UnreadableTextIsRefused) {
     const Refused cases[] = {
         {"unknown encoding", Declared("x-no-such-encoding", "<a/>"), "does not know"},
         {"broken Shift_JIS", Declared("Shift_JIS", "<a>\x81</a>"), "Shift_JIS"},
+        {"Latin-1 declared UTF-8", Declared("UTF-8", "<a>caf\xE9</a>"), "not valid UTF-8"},
         {"NUL inside", std::string("<a/>\0<b/>", 9), "NUL"},
         {"odd UTF-16", std::string("\xFF\xFE<\0a\0/\0>\0!", 11), "UTF-16"},
     };

@@ -86,7 +86,9 @@ bool IsWideEncoding(const std::string& folded) {
            folded.rfind("UCS", 0) == 0;
 }
 
-bool IsValidUtf8(const unsigned char* p, std::size_t n) {
+// The offset of the first byte that is not part of valid UTF-8; `n` when
+// all are.
+std::size_t FirstInvalidUtf8(const unsigned char* p, std::size_t n) {
     for (std::size_t i = 0; i < n;) {
         const unsigned char c = p[i];
         if (c < 0x80) {
@@ -105,18 +107,18 @@ bool IsValidUtf8(const unsigned char* p, std::size_t n) {
             length = 4;
             min = 0x10000;
         } else {
-            return false;
+            return i;
         }
-        if (n - i < length) return false;
+        if (n - i < length) return i;
         std::uint32_t code = c & (0x7F >> length);
         for (std::size_t k = 1; k < length; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) return false;
+            if ((p[i + k] & 0xC0) != 0x80) return i;
             code = (code << 6) | (p[i + k] & 0x3F);
         }
-        if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return i;
         i += length;
     }
-    return true;
+    return n;
 }
 
 // Converts to UTF-16LE with iconv; false with the reason in `result`.
@@ -168,7 +170,13 @@ bool HasZeroUnit(const DecodedText& decoded) {
 }
 
 void Finish(DecodedText& decoded) {
-    if (decoded.form == TextForm::Utf16 && decoded.text.size() % 2 != 0) {
+    const std::size_t invalid = decoded.form == TextForm::Utf8
+                                    ? FirstInvalidUtf8(decoded.text.data(), decoded.text.size())
+                                    : decoded.text.size();
+    if (invalid != decoded.text.size()) {
+        // The library would put U+FFFD in its place and lose the byte.
+        decoded.problem = "not valid UTF-8 at byte " + std::to_string(invalid);
+    } else if (decoded.form == TextForm::Utf16 && decoded.text.size() % 2 != 0) {
         decoded.problem = "ends inside a UTF-16 unit";
     } else if (HasZeroUnit(decoded)) {
         decoded.problem = "holds a NUL character, which XML text never does";
@@ -191,7 +199,7 @@ DecodedText Decode(std::vector<unsigned char>&& bytes) {
         // wrong about itself; the bytes decide then.
         if (!declared.empty() && !IsWideEncoding(Folded(declared)))
             guess = {declared, "declaration"};
-        else if (IsValidUtf8(bytes.data(), bytes.size()))
+        else if (FirstInvalidUtf8(bytes.data(), bytes.size()) == bytes.size())
             guess = {"UTF-8", "valid UTF-8, no mark or declaration"};
         else
             guess = {"Windows-1252", "not valid UTF-8, no mark or declaration"};
