@@ -126,7 +126,7 @@ bool ToUtf16(const std::string& encoding, const std::vector<unsigned char>& in,
              DecodedText& result) {
     iconv_t converter = iconv_open("UTF-16LE", encoding.c_str());
     if (converter == reinterpret_cast<iconv_t>(-1)) {
-        result.problem = "an encoding this tool does not know: " + encoding;
+        result.problem = "an encoding this tool does not know";
         return false;
     }
     std::vector<unsigned char>& out = result.text;

@@ -82,8 +82,8 @@ int LoadOrExplain(const std::string& path, tqcore::CXMLDoc& doc, tqxmltool::Load
                          result.problem.c_str());
             return kCannotRead;
         case LoadStatus::Undecodable:
-            std::fprintf(stderr, "tqxmltool: %s: %s; read as %s (%s)\n", name,
-                         result.problem.c_str(), result.encoding.c_str(), result.evidence.c_str());
+            std::fprintf(stderr, "tqxmltool: %s: read as %s (%s): %s\n", name,
+                         result.encoding.c_str(), result.evidence.c_str(), result.problem.c_str());
             return kNotXml;
         case LoadStatus::NotXml:
             if (result.problem.empty())
