@@ -1,11 +1,49 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: release, ASan+UBSan, ThreadSanitizer
-# for the threaded areas, and a consumer build against the installed package.
+# for the threaded areas, and consumers that take the library as an installed
+# package, with add_subdirectory and with FetchContent.
+# `scripts/test.sh consumer` runs only the consumer part (on the release build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-bash scripts/check-format.sh
 jobs=$(nproc)
+
+consumers() {
+  cmake --preset release >/dev/null
+  cmake --build --preset release -j "$jobs" --target tqxml tqxmltool
+
+  # The installed package, and the installed tool running from its prefix.
+  rm -rf build/install build/consumer-*
+  cmake --install build/release --prefix "$PWD/build/install" >/dev/null
+  cmake -S tests/consumer -B build/consumer-package -DCMAKE_PREFIX_PATH="$PWD/build/install" >/dev/null
+  cmake --build build/consumer-package -j "$jobs"
+  build/consumer-package/consumer
+  PKG_CONFIG_PATH="$PWD/build/install/lib/pkgconfig" pkg-config --exists tqxml
+  env -u LD_LIBRARY_PATH build/install/bin/tqxmltool >/dev/null
+  env -u LD_LIBRARY_PATH build/install/bin/tqxmltool check build/install/share/tqxml/sample.xml >/dev/null
+
+  # The source tree pulled into another project's build.
+  for way in subdirectory fetchcontent; do
+    cmake -S tests/consumer -B "build/consumer-$way" -DTQXML_CONSUME="$way" -DTQXML_SOURCE_DIR="$PWD" >/dev/null
+    cmake --build "build/consumer-$way" -j "$jobs" --target consumer
+    "build/consumer-$way/consumer"
+  done
+
+  # BUILD_TESTING=OFF leaves the tests out of a top-level build too.
+  cmake -S . -B build/consumer-notests -DBUILD_TESTING=OFF >/dev/null
+  if cmake --build build/consumer-notests --target help | grep -q 'tests_'; then
+    echo "BUILD_TESTING=OFF still configured tests" >&2
+    exit 1
+  fi
+  echo "consumer: built and ran as a package, a subdirectory and FetchContent; installed tqxmltool runs"
+}
+
+if [ "${1:-}" = consumer ]; then
+  consumers
+  exit 0
+fi
+
+bash scripts/check-format.sh
 
 for preset in release asan; do
   cmake --preset "$preset" >/dev/null
@@ -18,11 +56,4 @@ cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "$jobs" --target tests_contract tests_xmlobj
 ctest --preset tsan -j "$jobs" -R 'StringPool|FixedHeap|ObjectMemory|CriticalSection|Thread|Hook|HashTable'
 
-# A project outside the tree builds against the installed package.
-rm -rf build/install build/consumer
-cmake --install build/release --prefix "$PWD/build/install" >/dev/null
-cmake -S tests/consumer -B build/consumer -DCMAKE_PREFIX_PATH="$PWD/build/install" >/dev/null
-cmake --build build/consumer -j "$jobs"
-build/consumer/consumer
-PKG_CONFIG_PATH="$PWD/build/install/lib/pkgconfig" pkg-config --exists tqxml
-echo "consumer: built and ran against the installed package"
+consumers

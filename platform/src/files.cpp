@@ -128,6 +128,17 @@ HANDLE CreateFileW(const unsigned short* name, std::uint32_t access, std::uint32
 bool DeleteFileW(const unsigned short* name) {
     std::string path;
     if (!NativePath(name, path)) return false;
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) {
+        SetLastError(PathError(errno, path));
+        return false;
+    }
+    // Files and links only: a directory, a device or a FIFO is not a file
+    // to delete.
+    if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
     if (unlink(path.c_str()) != 0) {
         SetLastError(PathError(errno, path));
         return false;

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "native_path.h"
+#include "tqplatform/filenames.h"
 #include "tqplatform/files.h"
 #include "tqplatform/system.h"
-#include "wide_text.h"
 
 namespace tqplat {
 
@@ -145,8 +145,8 @@ std::uint32_t GetModuleFileNameW(void* module, unsigned short* buffer, std::uint
         SetLastError(ERROR_MOD_NOT_FOUND);
         return 0;
     }
-    const std::vector<unsigned short> wide = WideFromUtf8(path);
-    const std::uint32_t length = static_cast<std::uint32_t>(wide.size() - 1);
+    const std::u16string wide = WideFileName(path);
+    const std::uint32_t length = static_cast<std::uint32_t>(wide.size());
     const std::uint32_t kept = length < size ? length : size - 1;
     std::copy(wide.begin(), wide.begin() + kept, buffer);
     buffer[kept] = 0;

@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "tqplatform/codepage.h"
+#include "tqplatform/filenames.h"
 #include "tqplatform/files.h"
 
 namespace tqplat {
@@ -12,25 +12,14 @@ bool NativePath(const unsigned short* name, std::string& path) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return false;
     }
-    if (name[0] == 0) {
+    std::size_t length = 0;
+    while (length < MAX_PATH && name[length] != 0) ++length;
+    // Never a shortened path, which would name another file.
+    if (length == 0 || length >= MAX_PATH) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return false;
     }
-    // Unpaired surrogates would silently turn into U+FFFD and name another file.
-    const int bytes =
-        WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, name, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) {
-        SetLastError(ERROR_INVALID_NAME);
-        return false;
-    }
-    path.assign(static_cast<std::size_t>(bytes), '\0');
-    if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, name, -1, path.data(), bytes, nullptr,
-                            nullptr) != bytes) {
-        SetLastError(ERROR_INVALID_NAME);
-        return false;
-    }
-    path.pop_back();  // the converted terminator
-    return true;
+    return NativeFileName(name, path);
 }
 
 std::uint32_t MissingPathError(const std::string& path) {

@@ -14,11 +14,4 @@ std::string Utf8FromWide(const unsigned short* text) {
     return result;
 }
 
-std::vector<unsigned short> WideFromUtf8(const std::string& text) {
-    const int units = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::vector<unsigned short> result(units > 0 ? static_cast<std::size_t>(units) : 1, 0);
-    if (units > 0) MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, result.data(), units);
-    return result;
-}
-
 }  // namespace tqplat

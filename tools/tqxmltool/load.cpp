@@ -1,19 +1,12 @@
 #include "load.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
-#include <iostream>
-#include <iterator>
-#include <vector>
-
+#include "encoding.h"
+#include "input.h"
 #include "text.h"
 
 namespace tqxmltool {
 
 namespace {
-
-constexpr std::uint32_t kLockTimeoutMs = 2000;
 
 // The loader shows a parse error in a message box when asked to; the tool
 // takes the box's text instead of showing one.
@@ -42,49 +35,62 @@ class ReportCapture {
 
 constexpr unsigned int kReportInBox = 0;
 
+bool Parse(tqcore::CXMLDoc& doc, const DecodedText& decoded) {
+    const unsigned char* text = decoded.text.data();
+    switch (decoded.form) {
+        case TextForm::Utf16:
+            return doc.OpenDocText(reinterpret_cast<const unsigned short*>(text), kReportInBox);
+        case TextForm::Utf8:
+            return doc.OpenDocText(text, kReportInBox);
+        case TextForm::Ansi:
+            return doc.OpenDocText(reinterpret_cast<const char*>(text), kReportInBox);
+    }
+    return false;
+}
+
+LoadStatus StatusOf(ReadStatus read) {
+    switch (read) {
+        case ReadStatus::Read:
+            return LoadStatus::Parsed;
+        case ReadStatus::Missing:
+            return LoadStatus::Missing;
+        case ReadStatus::Locked:
+            return LoadStatus::Locked;
+        case ReadStatus::Unreadable:
+            break;
+    }
+    return LoadStatus::Unreadable;
+}
+
 }  // namespace
 
 LoadResult Load(const std::string& path, tqcore::CXMLDoc& doc) {
     LoadResult result;
+    Input input = ReadInput(path);
+    result.status = StatusOf(input.status);
+    result.problem = input.problem;
+    if (input.status != ReadStatus::Read) return result;
+    result.bytes = input.bytes.size();
+
+    DecodedText decoded = Decode(std::move(input.bytes));
+    result.encoding = decoded.encoding;
+    result.evidence = decoded.evidence;
+    if (!decoded.ok) {
+        result.status = LoadStatus::Undecodable;
+        result.problem = decoded.problem;
+        return result;
+    }
+
     ReportCapture capture;
     tqcore::CHFLapse lapse(false);
-    if (path == "-") {
-        std::vector<char> bytes((std::istreambuf_iterator<char>(std::cin)),
-                                std::istreambuf_iterator<char>());
-        result.bytes = bytes.size();
-        bytes.insert(bytes.end(), 4, '\0');  // terminated in any width
-        lapse.Start();
-        bool parsed = doc.OpenDocText(static_cast<const void*>(bytes.data()), kReportInBox);
-        lapse.Stop();
-        result.status = parsed ? LoadStatus::Parsed : LoadStatus::NotXml;
-    } else {
-        struct stat info {};
-        if (stat(path.c_str(), &info) == 0) result.bytes = static_cast<std::uint64_t>(info.st_size);
-        std::u16string wide = Utf16(path);
-        lapse.Start();
-        unsigned int code = doc.OpenDocFile(wide.c_str(), kLockTimeoutMs, kReportInBox);
-        lapse.Stop();
-        switch (code) {
-            case 0:
-                result.status = LoadStatus::Parsed;
-                break;
-            case 2:
-            case 3:
-                result.status = LoadStatus::Missing;
-                break;
-            case 32:
-                result.status = LoadStatus::Locked;
-                break;
-            case 13:
-                result.status = LoadStatus::NotXml;
-                break;
-            default:
-                result.status = LoadStatus::Unreadable;
-                break;
-        }
-    }
+    lapse.Start();
+    const bool parsed = Parse(doc, decoded);
+    lapse.Stop();
     result.milliseconds = static_cast<double>(lapse);
-    result.report = capture.Text();
+    if (!parsed) {
+        result.status = LoadStatus::NotXml;
+        result.problem = capture.Text();
+    }
     return result;
 }
 

@@ -1,22 +1,23 @@
 #pragma once
-// Loading the input document, from a file or from standard input.
+// Loading the input document: read whole, decoded, then parsed.
 #include <tqxml/tqxml.h>
 
 #include <string>
 
 namespace tqxmltool {
 
-enum class LoadStatus { Parsed, Missing, Locked, Unreadable, NotXml };
+enum class LoadStatus { Parsed, Missing, Locked, Unreadable, Undecodable, NotXml };
 
 struct LoadResult {
     LoadStatus status = LoadStatus::Unreadable;
-    std::string report;       // the parse-error report, for NotXml
+    std::string problem;      // why it failed: the read, the decoding or the parse report
+    std::string encoding;     // the encoding read, e.g. "Shift_JIS"
+    std::string evidence;     // what decided the encoding
     std::uint64_t bytes = 0;  // size of the input
     double milliseconds = 0;  // parse time
 };
 
-// `path` "-" reads standard input. The width comes from the byte-order
-// mark: UTF-16, UTF-8, or ANSI without one.
+// `path` "-" reads standard input.
 LoadResult Load(const std::string& path, tqcore::CXMLDoc& doc);
 
 }  // namespace tqxmltool

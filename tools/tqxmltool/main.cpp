@@ -1,13 +1,20 @@
 // tqxmltool: parses XML documents, reports on them and writes them indented.
+#include <errno.h>
+#include <fcntl.h>
 #include <tqxml/tqxml.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "load.h"
+#include "output.h"
+#include "serialize.h"
+#include "text.h"
 #include "tree_stats.h"
-#include "write.h"
 
 namespace {
 
@@ -24,33 +31,43 @@ constexpr int kCannotWrite = 5;
 const char kHelp[] =
     "usage: tqxmltool [COMMAND ARGS]\n"
     "\n"
-    "Reads XML in UTF-16, UTF-8 or ANSI (Windows-1252); the byte-order mark\n"
-    "decides, and text without one is read as ANSI. IN may be - for standard input.\n"
+    "Reads XML in any encoding the system knows. The byte-order mark decides\n"
+    "(UTF-8, UTF-16 or UTF-32 in either byte order), else the encoding the XML\n"
+    "declaration names, else UTF-8 when the bytes are valid UTF-8, else ANSI\n"
+    "(Windows-1252). IN may be a file, a pipe or FIFO, a device, or - for\n"
+    "standard input; inputs of 4 GiB or more are refused.\n"
     "\n"
     "  (no command)        parse the bundled sample, print its figures and write it\n"
     "                      indented to standard output\n"
     "  format IN [OUT]     write IN as indented XML: to OUT as UTF-16 with byte-order\n"
     "                      mark and declaration, or without OUT as UTF-8 on standard\n"
-    "                      output (no mark, no declaration)\n"
-    "  stats IN            print the figures of IN: elements, attributes, data nodes,\n"
-    "                      depth, distinct strings, memory used and spare, parse time\n"
-    "  check IN            parse IN; on an error print the parser's report (context,\n"
-    "                      code, text, line, excerpt and caret)\n"
+    "                      output (no mark, no declaration). OUT is replaced only\n"
+    "                      once the whole output is safely written; OUT may be IN\n"
+    "  stats IN            print the figures of IN: encoding, elements, attributes,\n"
+    "                      data nodes, depth, distinct strings, memory used and\n"
+    "                      spare, parse time\n"
+    "  check IN            parse IN and say which encoding it was read in; on an\n"
+    "                      error print the parser's report (context, code, text,\n"
+    "                      line, excerpt and caret)\n"
     "  --help              this text\n"
     "\n"
-    "exit codes: 0 done; 1 the input is not well-formed XML; 2 wrong arguments;\n"
-    "3 the input cannot be read; 4 the input stays locked by another program;\n"
-    "5 the output cannot be written\n";
+    "exit codes: 0 done; 1 the input is not well-formed XML or not in the encoding\n"
+    "it claims; 2 wrong arguments; 3 the input cannot be read; 4 the input stays\n"
+    "locked by another program; 5 the output cannot be written\n";
 
 int Usage(const char* problem) {
     std::fprintf(stderr, "tqxmltool: %s\n\n%s", problem, kHelp);
     return kUsage;
 }
 
+const char* Shown(const std::string& path) {
+    return path == "-" ? "standard input" : path.c_str();
+}
+
 // Parses `path` into `doc`; on failure prints why and gives the exit code.
 int LoadOrExplain(const std::string& path, tqcore::CXMLDoc& doc, tqxmltool::LoadResult& result) {
     result = tqxmltool::Load(path, doc);
-    const char* name = path == "-" ? "standard input" : path.c_str();
+    const char* name = Shown(path);
     switch (result.status) {
         case LoadStatus::Parsed:
             return kOk;
@@ -61,14 +78,19 @@ int LoadOrExplain(const std::string& path, tqcore::CXMLDoc& doc, tqxmltool::Load
             std::fprintf(stderr, "tqxmltool: %s: locked by another program (waited 2 s)\n", name);
             return kLocked;
         case LoadStatus::Unreadable:
-            std::fprintf(stderr, "tqxmltool: %s: cannot be read\n", name);
+            std::fprintf(stderr, "tqxmltool: %s: cannot be read: %s\n", name,
+                         result.problem.c_str());
             return kCannotRead;
+        case LoadStatus::Undecodable:
+            std::fprintf(stderr, "tqxmltool: %s: read as %s (%s): %s\n", name,
+                         result.encoding.c_str(), result.evidence.c_str(), result.problem.c_str());
+            return kNotXml;
         case LoadStatus::NotXml:
-            if (result.report.empty())
+            if (result.problem.empty())
                 std::fprintf(stderr, "tqxmltool: %s: too short or not XML\n", name);
             else
                 std::fprintf(stderr, "tqxmltool: %s: not well-formed XML\n%s\n", name,
-                             result.report.c_str());
+                             result.problem.c_str());
             return kNotXml;
     }
     return kCannotRead;
@@ -78,9 +100,9 @@ void PrintStats(const std::string& path, const tqxmltool::LoadResult& load,
                 const tqxmltool::TreeStats& stats, std::size_t distinctStrings) {
     double mbPerSecond =
         load.milliseconds > 0 ? static_cast<double>(load.bytes) / 1e3 / load.milliseconds : 0;
-    std::printf("document:         %s (%llu bytes)\n",
-                path == "-" ? "standard input" : path.c_str(),
+    std::printf("document:         %s (%llu bytes)\n", Shown(path),
                 static_cast<unsigned long long>(load.bytes));
+    std::printf("encoding:         %s (%s)\n", load.encoding.c_str(), load.evidence.c_str());
     std::printf("elements:         %llu\n", static_cast<unsigned long long>(stats.elements));
     std::printf("attributes:       %llu\n", static_cast<unsigned long long>(stats.attributes));
     std::printf("data nodes:       %llu\n", static_cast<unsigned long long>(stats.dataNodes));
@@ -92,6 +114,19 @@ void PrintStats(const std::string& path, const tqxmltool::LoadResult& load,
     std::printf("parse time:       %.3f ms (%.1f MB/s)\n", load.milliseconds, mbPerSecond);
 }
 
+// Standard output takes UTF-8 without mark and declaration; its writes are
+// checked when it is closed.
+tqxmltool::Serialized PrintTree(const tqcore::CXMLObject& tree) {
+    tqxmltool::Serialized out = tqxmltool::Serialize(tree, false);
+    if (out.ok && out.text.size() > 1) {
+        // Past the byte-order mark.
+        std::string utf8 = tqxmltool::Utf8(
+            reinterpret_cast<const unsigned short*>(out.text.data()) + 1, out.text.size() - 1);
+        std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+    }
+    return out;
+}
+
 int Stats(const std::string& path, bool writeToo) {
     tqcore::CXMLDoc doc;
     tqxmltool::LoadResult load;
@@ -101,14 +136,13 @@ int Stats(const std::string& path, bool writeToo) {
     PrintStats(path, load, tqxmltool::Measure(doc.GetContent()), distinct);
     if (!writeToo) return kOk;
     std::printf("\n");
-    std::fflush(stdout);
-    tqxmltool::WriteResult written = tqxmltool::WriteStdout(doc.GetContent());
+    tqxmltool::Serialized written = PrintTree(doc.GetContent());
     if (!written.ok) {
-        std::fprintf(stderr, "tqxmltool: the output cannot be written\n");
+        std::fprintf(stderr, "tqxmltool: the output cannot be made: not enough memory\n");
         return kCannotWrite;
     }
     std::printf("\nwrite time:       %.3f ms (%llu bytes of UTF-16)\n", written.milliseconds,
-                static_cast<unsigned long long>(written.bytes));
+                static_cast<unsigned long long>(written.text.size() * 2));
     return kOk;
 }
 
@@ -116,10 +150,18 @@ int Format(const std::string& in, const char* out) {
     tqcore::CXMLDoc doc;
     tqxmltool::LoadResult load;
     if (int code = LoadOrExplain(in, doc, load)) return code;
-    tqxmltool::WriteResult written = out ? tqxmltool::WriteFile(doc.GetContent(), out)
-                                         : tqxmltool::WriteStdout(doc.GetContent());
+    if (!out) {
+        if (PrintTree(doc.GetContent()).ok) return kOk;
+        std::fprintf(stderr, "tqxmltool: the output cannot be made: not enough memory\n");
+        return kCannotWrite;
+    }
+    tqxmltool::Serialized text = tqxmltool::Serialize(doc.GetContent(), true);
+    tqxmltool::Written written =
+        text.ok ? tqxmltool::ReplaceFile(out, text.text.data(), text.text.size() * 2)
+                : tqxmltool::Written{false, "not enough memory"};
     if (!written.ok) {
-        std::fprintf(stderr, "tqxmltool: %s: cannot be written\n", out ? out : "standard output");
+        std::fprintf(stderr, "tqxmltool: %s: cannot be written: %s; left as it was\n", out,
+                     written.problem.c_str());
         return kCannotWrite;
     }
     return kOk;
@@ -129,14 +171,26 @@ int Check(const std::string& in) {
     tqcore::CXMLDoc doc;
     tqxmltool::LoadResult load;
     if (int code = LoadOrExplain(in, doc, load)) return code;
-    std::printf("%s: well-formed\n", in == "-" ? "standard input" : in.c_str());
+    std::printf("%s: well-formed, read as %s (%s)\n", Shown(in), load.encoding.c_str(),
+                load.evidence.c_str());
     return kOk;
 }
 
-}  // namespace
+// The sample beside an installed tool, else the one in the source tree.
+std::string SamplePath() {
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self);
+    if (n > 0 && static_cast<std::size_t>(n) < sizeof self) {
+        std::string installed(self, static_cast<std::size_t>(n));
+        installed.erase(installed.rfind('/') + 1);
+        installed += TQXMLTOOL_INSTALLED_SAMPLE;
+        if (access(installed.c_str(), R_OK) == 0) return installed;
+    }
+    return TQXMLTOOL_SAMPLE;
+}
 
-int main(int argc, char** argv) {
-    if (argc == 1) return Stats(TQXMLTOOL_SAMPLE, true);
+int Run(int argc, char** argv) {
+    if (argc == 1) return Stats(SamplePath(), true);
     std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kHelp, stdout);
@@ -151,4 +205,48 @@ int main(int argc, char** argv) {
         return command == "stats" ? Stats(argv[2], false) : Check(argv[2]);
     }
     return Usage(("unknown command '" + command + "'").c_str());
+}
+
+// A closed standard descriptor would be handed to the next file opened, and
+// text meant for standard output would land in the output file. Standard
+// output is put on a read-only /dev/null, so every write to it fails and is
+// reported; the others on /dev/null.
+void OccupyClosedStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+            open("/dev/null", fd == STDERR_FILENO ? O_WRONLY : O_RDONLY);
+}
+
+// Everything written to standard output must have arrived.
+int CloseStandardOutput(int code) {
+    bool failed = std::fflush(stdout) != 0 || std::ferror(stdout);
+    int error = errno;
+    if (std::fclose(stdout) != 0 && !failed) {
+        failed = true;
+        error = errno;
+    }
+    if (!failed) return code;
+    std::fprintf(stderr, "tqxmltool: standard output: cannot be written: %s\n",
+                 std::strerror(error));
+    return code == kOk ? kCannotWrite : code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    OccupyClosedStandardDescriptors();
+    // Failed writes are reported as such, not by the default deaths.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    int code;
+    try {
+        code = Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "tqxmltool: not enough memory\n");
+        code = kCannotRead;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tqxmltool: %s\n", e.what());
+        code = kCannotRead;
+    }
+    return CloseStandardOutput(code);
 }

@@ -4,17 +4,6 @@
 
 namespace tqxmltool {
 
-std::u16string Utf16(const std::string& utf8) {
-    if (utf8.empty()) return std::u16string();
-    int n = tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, utf8.data(),
-                                        static_cast<int>(utf8.size()), nullptr, 0);
-    std::u16string out(static_cast<std::size_t>(n > 0 ? n : 0), u'\0');
-    if (n > 0)
-        tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                    reinterpret_cast<unsigned short*>(&out[0]), n);
-    return out;
-}
-
 std::string Utf8(const unsigned short* text, std::size_t count) {
     std::string out;
     // Converted in slices so that any length fits the int counts.
