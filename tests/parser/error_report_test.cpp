@@ -143,24 +143,5 @@ TEST(ErrorReport, EveryWidthAndSourceNamesItsContext) {
     }
 }
 
-TEST(ErrorReport, ALongContextIsCutToFitTheReport) {
-    parsertest::TempDir dir;
-    const std::string path = dir.Write("long.xml", "<a></b>");
-    // A path of 3000 units: "/." repeated in front of the real one.
-    std::string longPath;
-    while (longPath.size() < 3000) longPath += "/.";
-    longPath += path;
-    Capture capture(false);
-    CXMLDoc doc;
-    EXPECT_EQ(doc.OpenDocFile(U16(longPath).c_str(), 0, CXML_REPORT_MESSAGEBOX), 13u);
-    ASSERT_EQ(Capture::Boxes().size(), 1u);
-    const std::string& report = Capture::Boxes()[0].text;
-    EXPECT_LT(report.size(), 2048u);
-    EXPECT_EQ(report.substr(0, 13), "Context: /./.");
-    EXPECT_NE(
-        report.find("\r\nError: 13 [Bad termination tag]\r\nLine: 0\r\n<a></b>\r\n<a>^----\r\n"),
-        std::string::npos);
-}
-
 }  // namespace
 }  // namespace tqcore

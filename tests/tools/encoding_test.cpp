@@ -62,12 +62,11 @@ TEST(ToolEncoding, LatinTextReadsTheSameInEveryEncoding) {
 }
 
 TEST(ToolEncoding, ShiftJisReadsLikeUtf8) {
-    // <doc title="日本語">こんにちは、世界</doc>: the names stay ASCII, as the
-    // library's UTF-8 reading takes only ASCII letters in names.
+    // <文書 題="日本語">こんにちは、世界</文書>: non-ASCII names too, as XML allows.
     const std::string body =
-        "<doc title=\"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\">"
+        "<\xE6\x96\x87\xE6\x9B\xB8 \xE9\xA1\x8C=\"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\">"
         "\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF\xE3\x80\x81"
-        "\xE4\xB8\x96\xE7\x95\x8C</doc>";
+        "\xE4\xB8\x96\xE7\x95\x8C</\xE6\x96\x87\xE6\x9B\xB8>";
     ExpectSameOutput({
         {"UTF-8", Declared("UTF-8", body), "UTF-8"},
         {"Shift_JIS", Encode(Declared("Shift_JIS", body), "SHIFT_JIS"), "Shift_JIS (declaration)"},

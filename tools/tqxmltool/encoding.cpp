@@ -170,13 +170,7 @@ bool HasZeroUnit(const DecodedText& decoded) {
 }
 
 void Finish(DecodedText& decoded) {
-    const std::size_t invalid = decoded.form == TextForm::Utf8
-                                    ? FirstInvalidUtf8(decoded.text.data(), decoded.text.size())
-                                    : decoded.text.size();
-    if (invalid != decoded.text.size()) {
-        // The library would put U+FFFD in its place and lose the byte.
-        decoded.problem = "not valid UTF-8 at byte " + std::to_string(invalid);
-    } else if (decoded.form == TextForm::Utf16 && decoded.text.size() % 2 != 0) {
+    if (decoded.form == TextForm::Utf16 && decoded.text.size() % 2 != 0) {
         decoded.problem = "ends inside a UTF-16 unit";
     } else if (HasZeroUnit(decoded)) {
         decoded.problem = "holds a NUL character, which XML text never does";
@@ -207,10 +201,10 @@ DecodedText Decode(std::vector<unsigned char>&& bytes) {
     decoded.encoding = guess.encoding;
     decoded.evidence = guess.evidence;
     const std::string folded = Folded(guess.encoding);
-    if (folded == "UTF8" || folded == "WINDOWS1252" || folded == "CP1252" || folded == "UTF16LE") {
-        decoded.form = folded == "UTF8"      ? TextForm::Utf8
-                       : folded == "UTF16LE" ? TextForm::Utf16
-                                             : TextForm::Ansi;
+    // UTF-8 is widened here too: the library's UTF-8 reader takes only ASCII
+    // letters in names, where XML allows any.
+    if (folded == "WINDOWS1252" || folded == "CP1252" || folded == "UTF16LE") {
+        decoded.form = folded == "UTF16LE" ? TextForm::Utf16 : TextForm::Ansi;
         decoded.text = std::move(bytes);
     } else {
         decoded.form = TextForm::Utf16;

@@ -40,8 +40,6 @@ bool Parse(tqcore::CXMLDoc& doc, const DecodedText& decoded) {
     switch (decoded.form) {
         case TextForm::Utf16:
             return doc.OpenDocText(reinterpret_cast<const unsigned short*>(text), kReportInBox);
-        case TextForm::Utf8:
-            return doc.OpenDocText(text, kReportInBox);
         case TextForm::Ansi:
             return doc.OpenDocText(reinterpret_cast<const char*>(text), kReportInBox);
     }
