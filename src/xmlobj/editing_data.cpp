@@ -44,17 +44,6 @@ bool CXMLObject::Add(const unsigned short* text) {
     return Add(CStringPool::GetStringRef(text));
 }
 
-bool CXMLObject::Add(const mtime& t) {
-    const double value = t;
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    unsigned short text[64];
-    if (tqplat::_snwprintf_l(text, sizeof text / sizeof *text, W(u"%I64x(%.4g)"),
-                             module::EnglishLocale(), bits, value) < 0)
-        return false;
-    return Add(static_cast<const unsigned short*>(text));
-}
-
 bool CXMLObject::Set(const CPPoolString& text) {
     if (!m_pO) return false;
     const CPPoolString keep(text);
