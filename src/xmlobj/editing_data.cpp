@@ -1,10 +1,4 @@
 // Data text: adding, setting and deleting it in every text width.
-#include <cstdint>
-#include <cstring>
-
-#include "module/module.h"
-#include "tqcore/wtext.h"
-#include "tqplatform/wformat.h"
 #include "tqxml/xmlnode.h"
 #include "tqxml/xmlsubmit.h"
 #include "xmlobj/reports.h"

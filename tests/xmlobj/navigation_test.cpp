@@ -166,9 +166,6 @@ TEST(TypedLookup, FirstChildOfTheNameDecides) {
     root.AddTag(PS(u"m"), u"42");
     EXPECT_EQ(root.FindElementInt(PS(u"n"), 7), 7);
     EXPECT_EQ(root.FindElementInt(PS(u"m"), 7), 42);
-    EXPECT_EQ(root.FindElementUInt(PS(u"m"), 7), 42u);
-    EXPECT_EQ(root.FindElementLInt(PS(u"m"), 7), 42);
-    EXPECT_EQ(root.FindElementLUInt(PS(u"m"), 7), 42u);
     EXPECT_EQ(root.FindElementHex(PS(u"m"), 7), 0x42u);
     EXPECT_EQ(root.FindElementDouble(PS(u"m"), 7), 42.0);
     EXPECT_EQ(root.FindElementInt(PS(u"missing"), 7), 7);
