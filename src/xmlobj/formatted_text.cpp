@@ -13,18 +13,20 @@ namespace {
 // One formatted text of at most 2047 characters.
 class FormattedText {
   public:
-    // False when the format is bad or the text leaves no room for its
-    // terminator.
-    bool Format(const unsigned short* format, va_list args) noexcept {
+    FormattedText(const unsigned short* format, va_list args) noexcept {
         const int length = tqplat::_vsnwprintf_l(m_text, valueforms::kFormatUnits, format,
                                                  module::EnglishLocale(), args);
-        return length >= 0 && static_cast<unsigned int>(length) < valueforms::kFormatUnits;
+        m_ok = length >= 0 && static_cast<unsigned int>(length) < valueforms::kFormatUnits;
     }
+    // False when the format is bad or the text leaves no room for its
+    // terminator.
+    explicit operator bool() const noexcept { return m_ok; }
     const unsigned short* c_str() const noexcept { return m_text; }
     CPPoolString Pooled() const { return CStringPool::GetStringRef(m_text); }
 
   private:
     unsigned short m_text[valueforms::kFormatUnits];
+    bool m_ok;
 };
 
 bool HoldsData(const CXMLObjectBody& body) noexcept {
@@ -35,22 +37,20 @@ bool HoldsData(const CXMLObjectBody& body) noexcept {
 
 bool CXMLObject::printf(const unsigned short* format, ...) {
     if (!m_pO || !format || HoldsData(*m_pO)) return false;
-    FormattedText text;
     va_list args;
     va_start(args, format);
-    const bool formatted = text.Format(format, args);
+    const FormattedText text(format, args);
     va_end(args);
-    return formatted && Add(text.c_str());
+    return text && Add(text.c_str());
 }
 
 bool CXMLObject::Sprintf(const unsigned short* format, ...) {
     if (!format) return false;
-    FormattedText text;
     va_list args;
     va_start(args, format);
-    const bool formatted = text.Format(format, args);
+    const FormattedText text(format, args);
     va_end(args);
-    if (!formatted || !m_pO) return false;
+    if (!text || !m_pO) return false;
     DeleteData();
     DeleteElements();
     return Add(text.c_str());
@@ -58,44 +58,40 @@ bool CXMLObject::Sprintf(const unsigned short* format, ...) {
 
 bool CXMLObject::printfAttribute(const CPPoolString& name, const unsigned short* format, ...) {
     if (!format || !IsValidName(static_cast<const unsigned short*>(name))) return false;
-    FormattedText text;
     va_list args;
     va_start(args, format);
-    const bool formatted = text.Format(format, args);
+    const FormattedText text(format, args);
     va_end(args);
-    return formatted && addAttribute(name, text.Pooled());
+    return text && addAttribute(name, text.Pooled());
 }
 
 bool CXMLObject::SprintfAttribute(const CPPoolString& name, const unsigned short* format, ...) {
     if (!format) return false;
     const CPPoolString old = FindAttribute(name);  // the arguments may point into it
     if (!DeleteAttribute(name)) return false;
-    FormattedText text;
     va_list args;
     va_start(args, format);
-    const bool formatted = text.Format(format, args);
+    const FormattedText text(format, args);
     va_end(args);
-    return formatted && addAttribute(name, text.Pooled());
+    return text && addAttribute(name, text.Pooled());
 }
 
 xmlret CXMLObject::printfTag(const CPPoolString& name, const unsigned short* format, ...) {
     if (!m_pO || !format || !name || HoldsData(*m_pO)) return xmlret();
-    FormattedText text;
     va_list args;
     va_start(args, format);
-    const bool formatted = text.Format(format, args);
+    const FormattedText text(format, args);
     va_end(args);
-    return formatted ? AddTag(name, text.Pooled()) : xmlret();
+    return text ? AddTag(name, text.Pooled()) : xmlret();
 }
 
 xmlret CXMLObject::SprintfTag(const CPPoolString& name, const unsigned short* format, ...) {
     if (!m_pO || !format || !name) return xmlret();
-    FormattedText text;
     va_list args;
     va_start(args, format);
-    const bool formatted = text.Format(format, args);
+    const FormattedText text(format, args);
     va_end(args);
-    return formatted ? SetTag(name, text.Pooled()) : xmlret();
+    return text ? SetTag(name, text.Pooled()) : xmlret();
 }
 
 }  // namespace tqcore
