@@ -1,5 +1,6 @@
 #include "module/module.h"
 
+#include "tqcore/wtext.h"
 #include "tqxml/xmlnode.h"
 
 namespace tqcore::module {
@@ -26,6 +27,9 @@ class EnglishLocaleHolder {
 // New static objects go in their place in that order.
 struct ModuleObjects {
     CFHeap xmlObjectHeap{"_xmlobjectheap", sizeof(CXMLObjectBody), 4096, 1, 0xFFFFFFFFu};
+    // The packed-object heap "_xmpobjectheap" belongs here.
+    CPPoolString trueString{CStringPool::GetStringRef(W(u"true"))};
+    CPPoolString falseString{CStringPool::GetStringRef(W(u"false"))};
     EnglishLocaleHolder english;
 };
 
@@ -36,6 +40,12 @@ __attribute__((init_priority(200))) ModuleObjects g_objects;
 
 CFHeap& XMLObjectHeap() noexcept {
     return g_objects.xmlObjectHeap;
+}
+const CPPoolString& TrueString() noexcept {
+    return g_objects.trueString;
+}
+const CPPoolString& FalseString() noexcept {
+    return g_objects.falseString;
 }
 tqplat::_locale_t EnglishLocale() noexcept {
     return g_objects.english.get();

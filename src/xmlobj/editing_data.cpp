@@ -1,10 +1,4 @@
 // Data text: adding, setting and deleting it in every text width.
-#include <cstdint>
-#include <cstring>
-
-#include "module/module.h"
-#include "tqcore/wtext.h"
-#include "tqplatform/wformat.h"
 #include "tqxml/xmlnode.h"
 #include "tqxml/xmlsubmit.h"
 #include "xmlobj/reports.h"
@@ -42,17 +36,6 @@ bool CXMLObject::Add(const unsigned char* text) {
 bool CXMLObject::Add(const unsigned short* text) {
     if (!text || !*text || !m_pO) return false;
     return Add(CStringPool::GetStringRef(text));
-}
-
-bool CXMLObject::Add(const mtime& t) {
-    const double value = t;
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    unsigned short text[64];
-    if (tqplat::_snwprintf_l(text, sizeof text / sizeof *text, W(u"%I64x(%.4g)"),
-                             module::EnglishLocale(), bits, value) < 0)
-        return false;
-    return Add(static_cast<const unsigned short*>(text));
 }
 
 bool CXMLObject::Set(const CPPoolString& text) {
