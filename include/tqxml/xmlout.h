@@ -13,6 +13,9 @@
 namespace tqcore {
 
 class CXMLObject;
+namespace detail {
+class OutStage;
+}
 
 // The base sink. Used by itself it stores nothing: with debug output on, it
 // echoes every piece of text to the log (selectors 3 and 4).
@@ -64,7 +67,7 @@ class TQXML_API CXMLOut {
     void closeOnDestruction(bool report);
 
   private:
-    friend class CXMLObject;  // the serialiser uses the text primitives
+    friend class detail::OutStage;  // the serialiser's only way to the text primitives
 
     // The indentation due at the start of a line, on a formatted sink.
     void beginPiece() {

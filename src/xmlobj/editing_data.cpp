@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "module/module.h"
+#include "module/reports.h"
 #include "tqcore/wtext.h"
 #include "tqplatform/wformat.h"
 #include "tqxml/xmlnode.h"
 #include "tqxml/xmlsubmit.h"
-#include "xmlobj/reports.h"
 
 namespace tqcore {
 
@@ -80,7 +80,8 @@ bool CXMLObject::Set(const unsigned short* text) {
 
 bool CXMLObject::DeleteData() {
     if (!m_pO) {
-        reports::Assumption("m_pO", reports::kLineDeleteData, __PRETTY_FUNCTION__);
+        reports::Assumption(reports::kXmlObj, "m_pO", reports::kLineDeleteData,
+                            __PRETTY_FUNCTION__);
         return false;
     }
     if (!m_pO->m_Data) return true;

@@ -1,8 +1,8 @@
 // Handles, the node factory and whole-node queries.
+#include "module/reports.h"
 #include "tqxml/xmlnode.h"
 #include "tqxml/xmlsubmit.h"
 #include "xmlobj/body_release.h"
-#include "xmlobj/reports.h"
 
 namespace tqcore {
 namespace {
@@ -23,7 +23,7 @@ void CXMLObject::_decrement() noexcept {
 
 void CXMLObject::lastRelease(CXMLObjectBody* body, std::int32_t before) noexcept {
     if (before < 1) {
-        reports::Assumption("m_pO->m_lRefCnt >= 1", reports::kLineDecrement,
+        reports::Assumption(reports::kXmlObj, "m_pO->m_lRefCnt >= 1", reports::kLineDecrement,
                             "void tqcore::CXMLObject::_decrement()");
         return;  // the decrement went ahead and did not reach 0
     }
@@ -32,7 +32,8 @@ void CXMLObject::lastRelease(CXMLObjectBody* body, std::int32_t before) noexcept
 
 bool CXMLObject::setNameType(const CPPoolString& name, unsigned int type) {
     if (!name) {
-        reports::Assumption("pName", reports::kLineSetNameType, __PRETTY_FUNCTION__);
+        reports::Assumption(reports::kXmlObj, "pName", reports::kLineSetNameType,
+                            __PRETTY_FUNCTION__);
         Free();
         return false;
     }

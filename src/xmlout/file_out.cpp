@@ -4,11 +4,11 @@
 #include <new>
 
 #include "module/log_and_retry.h"
+#include "module/reports.h"
 #include "tqcore/fileutil.h"
 #include "tqplatform/files.h"
 #include "tqxml/xmlout.h"
 #include "xmlout/handle_buffer.h"
-#include "xmlout/out_reports.h"
 
 namespace tqcore {
 
@@ -57,7 +57,8 @@ bool CXMLFileOut::Open(const unsigned short* path, std::uint32_t timeout) {
             markOpened();
             return true;
         }
-        outreports::IllegalCode("CXMLOut::Open failed", __LINE__, __PRETTY_FUNCTION__);
+        reports::IllegalCode(reports::kXmlOut, "CXMLOut::Open failed", __LINE__,
+                             __PRETTY_FUNCTION__);
         ClosePhys(true);
         return false;
     });

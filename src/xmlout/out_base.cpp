@@ -4,14 +4,13 @@
 #include <cstdarg>
 
 #include "module/log_and_retry.h"
+#include "module/reports.h"
 #include "tqcore/diag.h"
 #include "tqcore/log.h"
 #include "tqcore/timing.h"
 #include "tqplatform/memory.h"
 #include "tqxml/xmlnode.h"
 #include "tqxml/xmlout.h"
-#include "xmlout/out_reports.h"
-#include "xmlout/out_text.h"
 
 namespace tqcore {
 
@@ -22,6 +21,13 @@ std::uint64_t TextLength(const unsigned short* text) {
     while (*end) ++end;
     return static_cast<std::uint64_t>(end - text);
 }
+
+// The fixed texts every sink writes.
+constexpr unsigned short kByteOrderMark[] = {0xFEFF, 0};
+constexpr char16_t kDeclaration[] = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n";
+constexpr unsigned int kDeclarationChars = sizeof(kDeclaration) / sizeof(char16_t) - 1;
+constexpr char16_t kLineEnd[] = u"\r\n";
+static_assert(kDeclarationChars == 41, "the declaration is 41 characters with its line end");
 
 // The log takes one bounded piece at a time.
 constexpr int kLogChunkChars = 65536;
@@ -46,7 +52,7 @@ CXMLOut::~CXMLOut() {
 }
 
 void CXMLOut::closeOnDestruction(bool report) {
-    if (report) outreports::Assumption("!m_fOpened", __LINE__, __PRETTY_FUNCTION__);
+    if (report) reports::Assumption(reports::kXmlOut, "!m_fOpened", __LINE__, __PRETTY_FUNCTION__);
     if (ClosePhys(true)) {
         m_fOpened = 0;
         m_fWritten = 0;
@@ -101,15 +107,14 @@ bool CXMLOut::WriteTo(const unsigned short* from, const unsigned short* to) {
 }
 
 bool CXMLOut::eol() {
-    if (m_fFormat && !WritePhys(W(outtext::kLineEnd), 2)) return false;
+    if (m_fFormat && !WritePhys(W(kLineEnd), 2)) return false;
     m_fLineStart = true;
     return true;
 }
 
 bool CXMLOut::writeDocumentStart(bool declaration) {
-    bool taken = WritePhys(outtext::kByteOrderMark, 1);
-    if (declaration && WritePhys(W(outtext::kDeclaration), outtext::kDeclarationChars))
-        taken = true;
+    bool taken = WritePhys(kByteOrderMark, 1);
+    if (declaration && WritePhys(W(kDeclaration), kDeclarationChars)) taken = true;
     return taken;
 }
 
@@ -124,7 +129,7 @@ bool CXMLOut::Open(void* target, bool declaration) {
         markOpened();
         return true;
     }
-    outreports::IllegalCode("CXMLOut::Open failed", __LINE__, __PRETTY_FUNCTION__);
+    reports::IllegalCode(reports::kXmlOut, "CXMLOut::Open failed", __LINE__, __PRETTY_FUNCTION__);
     ClosePhys(true);
     return false;
 }

@@ -58,7 +58,7 @@ TEST(MemorySink, ReopenDropsTheEarlierTextAndFreeEmptiesIt) {
     EXPECT_EQ(sink.GetSize(), 0u);
 }
 
-TEST(MemorySink, FailedWriteKeepsNothingFromAfterTheFailure) {
+TEST(MemorySink, FailedWriteKeepsTheTextUpToTheFailure) {
     ReportRecorder recorder;
     // A list keeps an empty handle; a node's own adders refuse one.
     CXMLObjectList children;
@@ -70,13 +70,23 @@ TEST(MemorySink, FailedWriteKeepsNothingFromAfterTheFailure) {
     CXMLMemOut sink;
     ASSERT_TRUE(sink.Open());
     EXPECT_FALSE(sink.Write(root));
-    // Only text from before the empty handle, if any, was handed over.
-    const std::u16string kept = U(static_cast<const unsigned short*>(sink));
-    EXPECT_EQ(std::u16string(u"<r><ok/>").compare(0, kept.size(), kept), 0)
-        << std::string(kept.begin(), kept.end());
-    ASSERT_EQ(recorder.reports().size(), 1u);
+    EXPECT_EQ(U(static_cast<const unsigned short*>(sink)), u"<r><ok/>") << "cut off where it stood";
+    EXPECT_EQ(U(root.GetContent()), u"<r><ok/>");
+    ASSERT_EQ(recorder.reports().size(), 2u);
     EXPECT_EQ(recorder.reports()[0].expression, "m_pO");
-    EXPECT_EQ(U(root.GetContent()), u"") << "no partial text as content";
+}
+
+TEST(MemorySink, WritingAfterFreeIsReportedAndTakesNothing) {
+    struct FreedOut : CXMLMemOut {
+        using CXMLMemOut::WritePhys;
+    } sink;
+    ASSERT_TRUE(sink.Open());
+    sink.Free();
+    ReportRecorder recorder;
+    EXPECT_TRUE(sink.WritePhys(W(u"x"), 1));
+    ASSERT_EQ(recorder.reports().size(), 1u);
+    EXPECT_EQ(recorder.reports()[0].expression, "m_pMem != NULL");
+    EXPECT_EQ(sink.GetSize(), 0u);
 }
 
 TEST(SinkReports, WriteAndCloseOnAClosedSink) {
