@@ -129,6 +129,9 @@ namespace detail {
 class OutStage {
   public:
     explicit OutStage(CXMLOut& out) noexcept : m_out(out), m_lineByLine(out.m_fFormat) {}
+    // Whatever is still gathered goes to the sink with the stage, also after
+    // a failed step, so that a stopped walk leaves the text where it stood.
+    ~OutStage() { handOver(); }
     OutStage(const OutStage&) = delete;
     OutStage& operator=(const OutStage&) = delete;
 
@@ -168,12 +171,6 @@ class OutStage {
             pooled(data);
         }
         return endTag(name);
-    }
-    // Gives the sink what is still gathered; also after a failed step, so
-    // that a stopped walk leaves the text where it stood.
-    void handOver() {
-        m_out.WriteTo(m_stage, m_stage + m_staged);
-        m_staged = 0;
     }
 
   private:
@@ -238,6 +235,10 @@ class OutStage {
         pooled(name);
         literal(u">");
         return lineEnd();
+    }
+    void handOver() {
+        m_out.WriteTo(m_stage, m_stage + m_staged);
+        m_staged = 0;
     }
     bool lineEnd() {
         if (m_lineByLine) handOver();
@@ -305,29 +306,24 @@ bool CXMLObject::_writeout(CXMLOut& out) const {
             __builtin_prefetch(
                 static_cast<const unsigned short*>(siblings[kNameAhead].m_pO->m_Name));
     };
-    auto walk = [&] {
-        const Entered first = enter(*this);
-        if (first != Entered::Children) return first == Entered::Done;
-        detail::HeapStack<OpenElement> open;
-        if (!open.push(Opened(*this))) return false;
-        while (!open.empty()) {
-            OpenElement& top = open.top();
-            if (top.next < top.count) {
-                prefetchAhead(top.children + top.next, top.count - top.next);
-                const CXMLObject& child = top.children[top.next++];
-                const Entered step = enter(child);
-                if (step == Entered::Failed) return false;
-                if (step == Entered::Children && !open.push(Opened(child))) return false;
-                continue;
-            }
-            if (!leave(*top.node)) return false;
-            open.pop();
+    const Entered first = enter(*this);
+    if (first != Entered::Children) return first == Entered::Done;
+    detail::HeapStack<OpenElement> open;
+    if (!open.push(Opened(*this))) return false;
+    while (!open.empty()) {
+        OpenElement& top = open.top();
+        if (top.next < top.count) {
+            prefetchAhead(top.children + top.next, top.count - top.next);
+            const CXMLObject& child = top.children[top.next++];
+            const Entered step = enter(child);
+            if (step == Entered::Failed) return false;
+            if (step == Entered::Children && !open.push(Opened(child))) return false;
+            continue;
         }
-        return true;
-    };
-    const bool written = walk();
-    stage.handOver();
-    return written;
+        if (!leave(*top.node)) return false;
+        open.pop();
+    }
+    return true;
 }
 
 bool CXMLObject::Write(CXMLOut& out) const {
