@@ -51,17 +51,8 @@ CXMLFileOut::~CXMLFileOut() {
 }
 
 bool CXMLFileOut::Open(const unsigned short* path, std::uint32_t timeout) {
-    return module::RetryWhileShared(timeout, [&] {
-        if (!OpenPhys(const_cast<unsigned short*>(path))) return false;
-        if (writeDocumentStart(true)) {
-            markOpened();
-            return true;
-        }
-        reports::IllegalCode(reports::kXmlOut, "CXMLOut::Open failed", __LINE__,
-                             __PRETTY_FUNCTION__);
-        ClosePhys(true);
-        return false;
-    });
+    return module::RetryWhileShared(
+        timeout, [&] { return CXMLOut::Open(const_cast<unsigned short*>(path), true); });
 }
 
 bool CXMLFileOut::OpenPhys(void* target) {

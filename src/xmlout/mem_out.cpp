@@ -108,7 +108,8 @@ void CXMLMemOut::Free() noexcept {
 }
 
 // A walk that stopped leaves the text written up to there: the sink is cut
-// off and terminated where it stood, and that text is the content.
+// off and terminated where it stood, and that text is the content. Text that
+// lost a piece to a failed allocation is no content at all.
 CPPoolString CXMLObject::GetContent() const {
     if (IsDefault()) return CPPoolString::pempty;
     CXMLMemOut sink;
@@ -116,7 +117,8 @@ CPPoolString CXMLObject::GetContent() const {
     sink.Write(*this);
     sink.Close(false);  // a failed write has closed the sink already
     const unsigned short* text = sink;
-    return text ? CStringPool::GetStringRef(text) : CPPoolString::pempty;
+    if (!text || sink.WriteFailed()) return CPPoolString::pempty;
+    return CStringPool::GetStringRef(text);
 }
 
 }  // namespace tqcore
