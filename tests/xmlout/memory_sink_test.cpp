@@ -89,6 +89,21 @@ TEST(MemorySink, WritingAfterFreeIsReportedAndTakesNothing) {
     EXPECT_EQ(sink.GetSize(), 0u);
 }
 
+TEST(MemorySink, GrowthThatFailsIsRecordedThoughWriteSucceeds) {
+    const std::u16string text(3000, u'x');
+    const CXMLObject node = DataNode(u"d", text.c_str());
+    CXMLMemOut sink;
+    ASSERT_TRUE(sink.Open());
+    {
+        xmlobj_test::AllocationFailure noMore(0);
+        EXPECT_TRUE(sink.Write(node)) << "the text primitives ignore write results";
+    }
+    EXPECT_TRUE(sink.WriteFailed());
+    ASSERT_TRUE(sink.Close(false));
+    EXPECT_TRUE(sink.WriteFailed());
+    EXPECT_LT(sink.GetLen(), text.size());
+}
+
 TEST(SinkReports, WriteAndCloseOnAClosedSink) {
     ReportRecorder recorder;
     CXMLMemOut sink;
