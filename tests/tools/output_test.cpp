@@ -34,12 +34,8 @@ std::string FileSinkBytes(const std::string& utf8, const std::string& path) {
 }
 
 TEST(ToolOutput, FormatWritesWhatTheFileSinkWrites) {
-    const std::vector<std::string> sources = {
-        Document(),
-        ReadFile(TQXML_CORPUS_DIR "/docbook-5.0.rng.xml"),
-        ReadFile(TQXML_CORPUS_DIR "/iso_639-3.xml"),
-        ReadFile(TQXML_CORPUS_DIR "/deep.xml"),
-    };
+    // The content kinds are the serialiser's own tests; a deep tree is the tool's.
+    const std::vector<std::string> sources = {Document(), ReadFile(TQXML_CORPUS_DIR "/deep.xml")};
     for (const std::string& source : sources) {
         ASSERT_FALSE(source.empty());
         ScratchDir dir;
