@@ -68,12 +68,10 @@ TEST(WidePrintf, Conversions) {
         {F(u"%*d|%*d|", 5, 42, -4, 7), u"   42|7   |"},  // a negative width means left
         {F(u"%p", reinterpret_cast<void*>(0x1234abcdu)), u"000000001234ABCD"},
         {F(u"%.4g %.4g %.4g", 1.5, 0.0, 3.14159265), u"1.5 0 3.142"},
-        {F(u"%.4g %.4g %.4g", 123456.0, -0.0001, 1e100), u"1.235e+05 -0.0001 1e+100"},
         {F(u"%g %g %g", 1e-5, 123456789.0, 100000.0), u"1e-05 1.23457e+08 100000"},
         {F(u"%08.3f %e %E", -3.14159, 12345.678, 0.000123), u"-003.142 1.234568e+04 1.230000E-04"},
         {F(u"%.0f %#.0f %+.1f", 2.5, 2.0, 1.25), u"2 2. +1.2"},
         {F(u"%.17g %Lg", 0.1, 2.5L), u"0.10000000000000001 2.5"},
-        {F(u"%I64x(%.4g)", std::uint64_t{0x3ff8000000000000}, 1.5), u"3ff8000000000000(1.5)"},
         {F(u"%.0f", 1e300).size() == 301 ? u"ok" : u"bad", u"ok"},  // longer than the stack buffer
         {F(u"%f %F %e|%5f|", inf, inf, -inf, inf), u"inf INF -inf|  inf|"},
         {F(u"%f %G %f", quiet, quiet, -std::copysign(quiet, 1.0)), u"nan NAN -nan(ind)"},
