@@ -108,15 +108,6 @@ TEST(Editing, DataTextByWidth) {
     EXPECT_EQ(Text(w.GetData()), u"wide");
 }
 
-TEST(Editing, MediaTimeText) {
-    CXMLObject n = Node(u"n");
-    ASSERT_TRUE(n.Add(mtime(1.5)));
-    EXPECT_EQ(Text(n.GetData()), u"3ff8000000000000(1.5)");
-    CXMLObject m = Node(u"m");
-    ASSERT_TRUE(m.Add(mtime(-1234.5678)));
-    EXPECT_EQ(Text(m.GetData()), u"c0934a456d5cfaad(-1235)");
-}
-
 TEST(Editing, InsertReplaceAndDelete) {
     CXMLObject n = Node(u"n");
     n.Add(Node(u"a"));
