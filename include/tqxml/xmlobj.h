@@ -1,7 +1,9 @@
 #pragma once
 // The node model: nodes, lists, insertion results, pooled node pointers,
-// narrow text submitters and the XML character classes.
+// narrow text submitters, the XML character classes, binary images and
+// packed objects.
 #include "tqxml/xmlcharclass.h"
+#include "tqxml/xmlimage.h"
 #include "tqxml/xmllists.h"
 #include "tqxml/xmlnode.h"
 #include "tqxml/xmlpobject.h"

@@ -1,5 +1,6 @@
 #include "module/module.h"
 
+#include "tqxml/xmlimage.h"
 #include "tqxml/xmlnode.h"
 
 namespace tqcore::module {
@@ -26,6 +27,7 @@ class EnglishLocaleHolder {
 // New static objects go in their place in that order.
 struct ModuleObjects {
     CFHeap xmlObjectHeap{"_xmlobjectheap", sizeof(CXMLObjectBody), 4096, 1, 0xFFFFFFFFu};
+    CFHeap xmpObjectHeap{"_xmpobjectheap", sizeof(CxmpobjectBody), 4096, 1, 0xFFFFFFFFu};
     EnglishLocaleHolder english;
 };
 
@@ -36,6 +38,9 @@ __attribute__((init_priority(200))) ModuleObjects g_objects;
 
 CFHeap& XMLObjectHeap() noexcept {
     return g_objects.xmlObjectHeap;
+}
+CFHeap& XmpObjectHeap() noexcept {
+    return g_objects.xmpObjectHeap;
 }
 tqplat::_locale_t EnglishLocale() noexcept {
     return g_objects.english.get();

@@ -8,6 +8,8 @@ namespace tqcore::module {
 
 // The node body heap "_xmlobjectheap".
 CFHeap& XMLObjectHeap() noexcept;
+// The packed-object body heap "_xmpobjectheap".
+CFHeap& XmpObjectHeap() noexcept;
 // The "English" number locale made by the module entry.
 tqplat::_locale_t EnglishLocale() noexcept;
 
