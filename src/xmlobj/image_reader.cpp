@@ -96,8 +96,12 @@ bool CXMLImageReader::LoadRecords(CXMLObject& root, const unsigned char*& cursor
         if (left < CXMLImageNode::kBytes) return false;
         const CXMLImageNode record = image::DecodeNode(cursor);
         const std::size_t attribBytes = std::size_t{record.uAttribCount} * CXMLImageAttrib::kBytes;
-        if (record.uName >= count || left - CXMLImageNode::kBytes < attribBytes) return false;
-        if (!node.setNameType(table[record.uName].string, CXML_TYPE_EMPTY)) return false;
+        // No node has an empty name: such a record is refused here, before
+        // the node factory would report it as a broken rule.
+        if (record.uName >= count || !table[record.uName].string ||
+            left - CXMLImageNode::kBytes < attribBytes ||
+            !node.setNameType(table[record.uName].string, CXML_TYPE_EMPTY))
+            return false;
         CXMLObjectBody& body = *node.m_pO;
         cursor += CXMLImageNode::kBytes;
         left -= CXMLImageNode::kBytes + attribBytes;
@@ -137,9 +141,13 @@ bool CXMLImageReader::LoadRecords(CXMLObject& root, const unsigned char*& cursor
         }
         --top.remaining;
         --announced;
-        CXMLObjectBody* parent = top.parent;
-        CXMLObject child;
-        if (!readNode(child, children) || !parent->m_Elements.Add(child)) return false;
+        // The child is built in its slot: the list was reserved at its full
+        // size, so the slot stays put, and no handle is copied.
+        CXMLObjectList& siblings = top.parent->m_Elements;
+        if (!siblings.Add(CXMLObject())) return false;
+        unsigned int n = 0;
+        CXMLObject& child = siblings.GetArray(n)[n - 1];
+        if (!readNode(child, children)) return false;
         if (children && !stack.push(ParentFrame{child.m_pO, children})) return false;
     }
     return true;

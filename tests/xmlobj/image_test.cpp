@@ -133,6 +133,9 @@ TEST(ImageLoad, RecordsBecomeNodesWithoutEditingChecks) {
 }
 
 TEST(ImageLoad, MalformedImagesGiveAnEmptyHandle) {
+    Bytes emptyName = Header(1, true);
+    Utf8String(emptyName, "");
+    NodeRecord(emptyName, 0, 0, 0);
     auto image = [](std::uint32_t headerSize, std::uint32_t count, auto records) {
         Bytes out = Header(count, true, headerSize);
         out.resize(headerSize, 0);
@@ -152,6 +155,7 @@ TEST(ImageLoad, MalformedImagesGiveAnEmptyHandle) {
         {"no root record", image(12, 1, [](Bytes&) {})},
         {"root record cut short", image(12, 1, [](Bytes& b) { Append(b, 0, 6); })},
         {"name id out of range", image(12, 2, [](Bytes& b) { NodeRecord(b, 2, 0, 0); })},
+        {"empty name", emptyName},
         {"attribute records missing", image(12, 2, [](Bytes& b) { NodeRecord(b, 0, 1, 0); })},
         {"attribute value id out of range", image(12, 2,
                                                   [](Bytes& b) {
@@ -171,10 +175,12 @@ TEST(ImageLoad, MalformedImagesGiveAnEmptyHandle) {
                                                  NodeRecord(b, 1, 0, 0);
                                              })},
     };
+    const ReportRecorder recorder;  // refused quietly, not as broken rules
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_FALSE(LoadBytes(c.bytes));
     }
+    EXPECT_TRUE(recorder.reports().empty());
 }
 
 // Every cut of a real image fails, both with the size known and without it,
