@@ -1,7 +1,5 @@
-// Packed objects: sharing, independence of unpacked trees, the broken-count
-// report, and handles on several threads.
-#include <thread>
-
+// Packed objects: sharing, independence of unpacked trees and the
+// broken-count report.
 #include "image_test_support.h"
 
 namespace tqcore {
@@ -97,25 +95,6 @@ TEST(Packed, BrokenCountIsReportedAndNothingIsFreed) {
     CxmpobjectTestAccess::Adopt(pack, body);
     pack.Free();
     EXPECT_EQ(recorder.reports().size(), 1u);
-    EXPECT_EQ(GetXmpObjectBodyCount(), bodies);
-}
-
-TEST(Packed, HandlesCopiedAndReleasedOnSeveralThreads) {
-    const std::int64_t bodies = GetXmpObjectBodyCount();
-    {
-        const Cxmpobject shared(Sample());
-        std::vector<std::thread> threads;
-        for (int t = 0; t < 4; ++t)
-            threads.emplace_back([&shared] {
-                for (int i = 0; i < 20000; ++i) {
-                    Cxmpobject copy(shared);
-                    Cxmpobject other;
-                    other = copy;
-                }
-            });
-        for (auto& t : threads) t.join();
-        EXPECT_EQ(Difference(static_cast<CXMLObject>(shared), Sample()), "");
-    }
     EXPECT_EQ(GetXmpObjectBodyCount(), bodies);
 }
 
