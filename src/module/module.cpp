@@ -1,6 +1,7 @@
 #include "module/module.h"
 
 #include "tqcore/wtext.h"
+#include "tqxml/xmlimage.h"
 #include "tqxml/xmlnode.h"
 
 namespace tqcore::module {
@@ -27,7 +28,7 @@ class EnglishLocaleHolder {
 // New static objects go in their place in that order.
 struct ModuleObjects {
     CFHeap xmlObjectHeap{"_xmlobjectheap", sizeof(CXMLObjectBody), 4096, 1, 0xFFFFFFFFu};
-    // The packed-object heap "_xmpobjectheap" belongs here.
+    CFHeap xmpObjectHeap{"_xmpobjectheap", sizeof(CxmpobjectBody), 4096, 1, 0xFFFFFFFFu};
     CPPoolString trueString{CStringPool::GetStringRef(W(u"true"))};
     CPPoolString falseString{CStringPool::GetStringRef(W(u"false"))};
     EnglishLocaleHolder english;
@@ -40,6 +41,9 @@ __attribute__((init_priority(200))) ModuleObjects g_objects;
 
 CFHeap& XMLObjectHeap() noexcept {
     return g_objects.xmlObjectHeap;
+}
+CFHeap& XmpObjectHeap() noexcept {
+    return g_objects.xmpObjectHeap;
 }
 const CPPoolString& TrueString() noexcept {
     return g_objects.trueString;
