@@ -46,6 +46,27 @@ TEST(ToolOutput, FormatWritesWhatTheFileSinkWrites) {
     }
 }
 
+TEST(ToolOutput, PackedImagesUnpackToTheFormattedText) {
+    ScratchDir dir;
+    WriteFile(dir / "in.xml", Document());
+    ASSERT_EQ(RunTool({"format", dir / "in.xml", dir / "formatted.xml"}).exitCode, 0);
+    const std::vector<std::vector<std::string>> packs = {
+        {"pack", dir / "in.xml", dir / "image"},
+        {"pack", dir / "in.xml", dir / "image", "--utf8"},
+    };
+    for (const std::vector<std::string>& pack : packs) {
+        SCOPED_TRACE(pack.size() == 4 ? "UTF-8 strings" : "UTF-16 strings");
+        ASSERT_EQ(RunTool(pack).exitCode, 0);
+        const ToolRun run = RunTool({"unpack", dir / "image", dir / "unpacked.xml"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(ReadFile(dir / "unpacked.xml"), ReadFile(dir / "formatted.xml"));
+    }
+    // XML text is no image.
+    const ToolRun wrong = RunTool({"unpack", dir / "in.xml", dir / "unpacked2.xml"});
+    EXPECT_EQ(wrong.exitCode, 1) << wrong.err;
+    EXPECT_FALSE(Exists(dir / "unpacked2.xml"));
+}
+
 struct FailedFormat {
     const char* name;
     bool outExists;

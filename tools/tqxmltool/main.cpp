@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "input.h"
 #include "load.h"
 #include "output.h"
 #include "serialize.h"
@@ -49,10 +50,14 @@ const char kHelp[] =
     "  check IN            parse IN and say which encoding it was read in; on an\n"
     "                      error print the parser's report (context, code, text,\n"
     "                      line, excerpt and caret)\n"
+    "  pack IN OUT [--utf8]  store IN as a binary image in OUT, with UTF-16 strings\n"
+    "                      (or UTF-8 with --utf8)\n"
+    "  unpack IN OUT       write the binary image IN as indented UTF-16 XML to OUT\n"
     "  --help              this text\n"
     "\n"
     "exit codes: 0 done; 1 the input is not well-formed XML or not in the encoding\n"
-    "it claims; 2 wrong arguments; 3 the input cannot be read; 4 the input stays\n"
+    "it claims, or not a binary image; 2 wrong arguments; 3 the input cannot be read; 4 the input "
+    "stays\n"
     "locked by another program; 5 the output cannot be written\n";
 
 int Usage(const char* problem) {
@@ -64,9 +69,8 @@ const char* Shown(const std::string& path) {
     return path == "-" ? "standard input" : path.c_str();
 }
 
-// Parses `path` into `doc`; on failure prints why and gives the exit code.
-int LoadOrExplain(const std::string& path, tqcore::CXMLDoc& doc, tqxmltool::LoadResult& result) {
-    result = tqxmltool::Load(path, doc);
+// Prints why a load failed and gives the exit code (kOk when it did not).
+int Explain(const std::string& path, const tqxmltool::LoadResult& result) {
     const char* name = Shown(path);
     switch (result.status) {
         case LoadStatus::Parsed:
@@ -96,8 +100,22 @@ int LoadOrExplain(const std::string& path, tqcore::CXMLDoc& doc, tqxmltool::Load
     return kCannotRead;
 }
 
+// Parses `path` into `doc`; on failure prints why and gives the exit code.
+int LoadOrExplain(const std::string& path, tqcore::CXMLDoc& doc, tqxmltool::LoadResult& result) {
+    result = tqxmltool::Load(path, doc);
+    return Explain(path, result);
+}
+
+// The size of the tree's binary image with UTF-16 or UTF-8 strings; 0 when it
+// cannot be made.
+unsigned long long ImageBytes(const tqcore::CXMLObject& tree, bool wide) {
+    tqcore::CPMemory image;
+    return tqcore::CXMLObject::Store(image, tree, wide) ? image.GetSize() : 0;
+}
+
 void PrintStats(const std::string& path, const tqxmltool::LoadResult& load,
-                const tqxmltool::TreeStats& stats, std::size_t distinctStrings) {
+                const tqcore::CXMLObject& tree, std::size_t distinctStrings) {
+    const tqxmltool::TreeStats stats = tqxmltool::Measure(tree);
     double mbPerSecond =
         load.milliseconds > 0 ? static_cast<double>(load.bytes) / 1e3 / load.milliseconds : 0;
     std::printf("document:         %s (%llu bytes)\n", Shown(path),
@@ -111,6 +129,8 @@ void PrintStats(const std::string& path, const tqxmltool::LoadResult& load,
     std::printf("memory:           %llu bytes used, %llu bytes spare\n",
                 static_cast<unsigned long long>(stats.memoryUsed),
                 static_cast<unsigned long long>(stats.memorySpare));
+    std::printf("binary image:     %llu bytes with UTF-16 strings, %llu with UTF-8\n",
+                ImageBytes(tree, true), ImageBytes(tree, false));
     std::printf("parse time:       %.3f ms (%.1f MB/s)\n", load.milliseconds, mbPerSecond);
 }
 
@@ -133,7 +153,7 @@ int Stats(const std::string& path, bool writeToo) {
     std::size_t stringsBefore = tqcore::CStringPool::GetCount();
     if (int code = LoadOrExplain(path, doc, load)) return code;
     std::size_t distinct = tqcore::CStringPool::GetCount() - stringsBefore;
-    PrintStats(path, load, tqxmltool::Measure(doc.GetContent()), distinct);
+    PrintStats(path, load, doc.GetContent(), distinct);
     if (!writeToo) return kOk;
     std::printf("\n");
     tqxmltool::Serialized written = PrintTree(doc.GetContent());
@@ -146,25 +166,73 @@ int Stats(const std::string& path, bool writeToo) {
     return kOk;
 }
 
+// Puts `size` bytes in place as OUT, or says why not.
+int Replace(const char* out, const void* data, std::size_t size, bool made) {
+    const tqxmltool::Written written = made ? tqxmltool::ReplaceFile(out, data, size)
+                                            : tqxmltool::Written{false, "not enough memory"};
+    if (written.ok) return kOk;
+    std::fprintf(stderr, "tqxmltool: %s: cannot be written: %s; left as it was\n", out,
+                 written.problem.c_str());
+    return kCannotWrite;
+}
+
+// `root` holds the top-level nodes, as a parsed document's root does.
+int WriteIndented(const tqcore::CXMLObject& root, const char* out) {
+    if (!out) {
+        if (PrintTree(root).ok) return kOk;
+        std::fprintf(stderr, "tqxmltool: the output cannot be made: not enough memory\n");
+        return kCannotWrite;
+    }
+    const tqxmltool::Serialized text = tqxmltool::Serialize(root, true);
+    return Replace(out, text.text.data(), text.text.size() * 2, text.ok);
+}
+
 int Format(const std::string& in, const char* out) {
     tqcore::CXMLDoc doc;
     tqxmltool::LoadResult load;
     if (int code = LoadOrExplain(in, doc, load)) return code;
-    if (!out) {
-        if (PrintTree(doc.GetContent()).ok) return kOk;
-        std::fprintf(stderr, "tqxmltool: the output cannot be made: not enough memory\n");
-        return kCannotWrite;
+    return WriteIndented(doc.GetContent(), out);
+}
+
+// The image holds the document's root, so an unpacked image writes like the
+// parsed document.
+int Pack(const std::string& in, const char* out, bool utf8) {
+    tqcore::CXMLDoc doc;
+    tqxmltool::LoadResult load;
+    if (int code = LoadOrExplain(in, doc, load)) return code;
+    tqcore::CPMemory image;
+    const bool made = tqcore::CXMLObject::Store(image, doc.GetContent(), !utf8);
+    return Replace(out, image, made ? static_cast<std::size_t>(image.GetSize()) : 0, made);
+}
+
+int Unpack(const std::string& in, const char* out) {
+    tqxmltool::Input input = tqxmltool::ReadInput(in);
+    if (input.status != tqxmltool::ReadStatus::Read) {
+        tqxmltool::LoadResult failed;
+        failed.status = input.status == tqxmltool::ReadStatus::Missing  ? LoadStatus::Missing
+                        : input.status == tqxmltool::ReadStatus::Locked ? LoadStatus::Locked
+                                                                        : LoadStatus::Unreadable;
+        failed.problem = input.problem;
+        return Explain(in, failed);
     }
-    tqxmltool::Serialized text = tqxmltool::Serialize(doc.GetContent(), true);
-    tqxmltool::Written written =
-        text.ok ? tqxmltool::ReplaceFile(out, text.text.data(), text.text.size() * 2)
-                : tqxmltool::Written{false, "not enough memory"};
-    if (!written.ok) {
-        std::fprintf(stderr, "tqxmltool: %s: cannot be written: %s; left as it was\n", out,
-                     written.problem.c_str());
-        return kCannotWrite;
+    tqcore::CPMemory image;
+    tqcore::CXMLObject root;
+    if (!input.bytes.empty() && image.Alloc(input.bytes.size())) {
+        std::memcpy(image, input.bytes.data(), input.bytes.size());
+        root = tqcore::CXMLObject::Load(image);
     }
-    return kOk;
+    if (!root) {
+        std::fprintf(stderr, "tqxmltool: %s: not a binary image of a tree\n", Shown(in));
+        return kNotXml;
+    }
+    // An image of a single element gets a document root around it.
+    const tqcore::CPPoolString documentName = tqcore::CStringPool::GetStringRef(u"<Main>");
+    if (!root.IsName(documentName)) {
+        tqcore::CXMLObject document(documentName);
+        if (!document.Add(root)) return Replace(out, nullptr, 0, false);
+        root = document;
+    }
+    return WriteIndented(root, out);
 }
 
 int Check(const std::string& in) {
@@ -199,6 +267,15 @@ int Run(int argc, char** argv) {
     if (command == "format") {
         if (argc < 3 || argc > 4) return Usage("format takes IN and an optional OUT");
         return Format(argv[2], argc == 4 ? argv[3] : nullptr);
+    }
+    if (command == "pack") {
+        const bool utf8 = argc == 5 && std::strcmp(argv[4], "--utf8") == 0;
+        if (argc != 4 && !utf8) return Usage("pack takes IN, OUT and an optional --utf8");
+        return Pack(argv[2], argv[3], utf8);
+    }
+    if (command == "unpack") {
+        if (argc != 4) return Usage("unpack takes IN and OUT");
+        return Unpack(argv[2], argv[3]);
     }
     if (command == "stats" || command == "check") {
         if (argc != 3) return Usage((command + " takes one IN").c_str());
