@@ -5,10 +5,14 @@
 
 namespace tqcore::reports {
 
-void Assumption(const char* expression, unsigned int line, const char* function) noexcept {
-    if (DetailedMessageBox(expression, "Runtime assumption failed", "xmlobj", line, function) &&
-        tqplat::IsDebuggerPresent())
+void Report(const char* title, const char* source, const char* text, unsigned int line,
+            const char* function) noexcept {
+    if (DetailedMessageBox(text, title, source, line, function) && tqplat::IsDebuggerPresent())
         tqplat::DebugBreak();
+}
+
+void Assumption(const char* expression, unsigned int line, const char* function) noexcept {
+    Report(kTitleAssumption, "xmlobj", expression, line, function);
 }
 
 }  // namespace tqcore::reports

@@ -9,8 +9,16 @@ constexpr unsigned int kLineDelete = 1879;
 constexpr unsigned int kLineDeleteElements = 1899;
 constexpr unsigned int kLineDeleteData = 1921;
 
-// "Runtime assumption failed" from source "xmlobj"; breaks into an attached
-// debugger when the report asks for it. Execution always goes on.
+inline constexpr const char* kTitleAssumption = "Runtime assumption failed";
+inline constexpr const char* kTitleExclusion = "Runtime exclusion failed";
+inline constexpr const char* kTitleIllegalCode = "Illegal code point reached";
+
+// Shows `text` under `title` for the source area `source`; breaks into an
+// attached debugger when the report asks for it. Execution always goes on.
+void Report(const char* title, const char* source, const char* text, unsigned int line,
+            const char* function) noexcept;
+
+// "Runtime assumption failed" from source "xmlobj".
 void Assumption(const char* expression, unsigned int line, const char* function) noexcept;
 
 }  // namespace tqcore::reports
