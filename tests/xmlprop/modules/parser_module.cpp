@@ -1,4 +1,4 @@
-// Seventeen distinct cache parsers that live in this module. Each appends its
+// Forty distinct cache parsers that live in this module. Each appends its
 // number to dwDataParam in base 100, so a header shows who ran in which order.
 #include <utility>
 
@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr unsigned int kParsers = 17;
+constexpr unsigned int kParsers = 40;
 
 template <unsigned int N>
 void NumberedParser(tqcore::tagXMLPROPERTY& header, const tqcore::CXMLObject&) {
