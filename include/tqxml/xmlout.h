@@ -13,6 +13,9 @@
 namespace tqcore {
 
 class CXMLObject;
+namespace detail {
+class OutStage;
+}
 
 // The base sink. Used by itself it stores nothing: with debug output on, it
 // echoes every piece of text to the log (selectors 3 and 4).
@@ -32,6 +35,11 @@ class TQXML_API CXMLOut {
     // No effect on an unformatted sink; levels above 512 print 512 spaces.
     void Indent() noexcept;
     void Unindent() noexcept;
+    // True when an open, write, flush or close of the physical output failed
+    // since the last successful open, also where the result itself ignores
+    // it (the text primitives, the flush of Close(false)): the output may
+    // then lack text that the sink was given. A failed open sets it too.
+    bool WriteFailed() const noexcept { return m_fWriteFailed; }
 
   protected:
     friend class CXMLDoc;  // its dump writes through a plain sink
@@ -54,17 +62,25 @@ class TQXML_API CXMLOut {
     // Bytes of output so far.
     virtual std::uint64_t GetSizeWritten();
 
-    // Writes the byte-order mark and, if asked, the declaration; true when
-    // at least one of them was taken.
-    bool writeDocumentStart(bool declaration);
-    // Marks the sink open after a successful start.
-    void markOpened() noexcept;
     bool isOpened() const noexcept { return m_fOpened != 0; }
     // Closes after the owner's destructor found the sink still open.
     void closeOnDestruction(bool report);
 
   private:
-    friend class CXMLObject;  // the serialiser uses the text primitives
+    friend class detail::OutStage;  // the serialiser's only way to the text primitives
+
+    // Writes the byte-order mark and, if asked, the declaration; true when
+    // at least one of them was taken.
+    bool writeDocumentStart(bool declaration);
+    // The physical operations with their failures recorded.
+    bool openOutput(void* target);
+    bool writeOutput(const unsigned short* text, std::uint64_t count);
+    bool flushOutput();
+    bool closeOutput(bool discard);
+    bool noteResult(bool ok) noexcept {
+        if (!ok) m_fWriteFailed = true;
+        return ok;
+    }
 
     // The indentation due at the start of a line, on a formatted sink.
     void beginPiece() {
@@ -78,6 +94,7 @@ class TQXML_API CXMLOut {
     std::uint32_t m_uIndent : 30;
     std::uint32_t m_fOpened : 1;
     std::uint32_t m_fWritten : 1;
+    bool m_fWriteFailed;
 };
 
 // Writes into a file named by a path, which it creates and owns.

@@ -1,7 +1,7 @@
 // Child elements: adding, inserting, replacing, setting and deleting, with
 // the node type kept current.
+#include "module/reports.h"
 #include "tqxml/xmlnode.h"
-#include "xmlobj/reports.h"
 
 namespace tqcore {
 
@@ -74,7 +74,7 @@ bool CXMLObject::Set(const CXMLObjectList& list) {
 
 bool CXMLObject::Delete(const CXMLObject* child) {
     if (!m_pO) {
-        reports::Assumption("m_pO", reports::kLineDelete, __PRETTY_FUNCTION__);
+        reports::Assumption(reports::kXmlObj, "m_pO", reports::kLineDelete, __PRETTY_FUNCTION__);
         return false;
     }
     unsigned int n;
@@ -86,7 +86,8 @@ bool CXMLObject::Delete(const CXMLObject* child) {
 
 bool CXMLObject::DeleteElements() {
     if (!m_pO) {
-        reports::Assumption("m_pO", reports::kLineDeleteElements, __PRETTY_FUNCTION__);
+        reports::Assumption(reports::kXmlObj, "m_pO", reports::kLineDeleteElements,
+                            __PRETTY_FUNCTION__);
         return false;
     }
     unsigned int n;

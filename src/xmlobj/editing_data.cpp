@@ -1,7 +1,7 @@
 // Data text: adding, setting and deleting it in every text width.
+#include "module/reports.h"
 #include "tqxml/xmlnode.h"
 #include "tqxml/xmlsubmit.h"
-#include "xmlobj/reports.h"
 
 namespace tqcore {
 
@@ -63,7 +63,8 @@ bool CXMLObject::Set(const unsigned short* text) {
 
 bool CXMLObject::DeleteData() {
     if (!m_pO) {
-        reports::Assumption("m_pO", reports::kLineDeleteData, __PRETTY_FUNCTION__);
+        reports::Assumption(reports::kXmlObj, "m_pO", reports::kLineDeleteData,
+                            __PRETTY_FUNCTION__);
         return false;
     }
     if (!m_pO->m_Data) return true;

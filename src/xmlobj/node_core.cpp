@@ -1,17 +1,108 @@
-// Handles, the node factory and whole-node queries.
+// The node core: body lifetime, the node factory with its narrow-text
+// converters, and the operations and queries on a whole node.
+#include <cstring>
+#include <new>
+
+#include "module/module.h"
+#include "module/reports.h"
+#include "tqcore/wtext.h"
+#include "tqplatform/codepage.h"
 #include "tqxml/xmlnode.h"
 #include "tqxml/xmlsubmit.h"
-#include "xmlobj/body_release.h"
-#include "xmlobj/reports.h"
+#include "xmlobj/subtree_walk.h"
 
 namespace tqcore {
 namespace {
+
+// Bodies waiting for destruction, linked through the storage of their data
+// string, which is destroyed before a body is queued.
+struct PendingBodies {
+    bool busy = false;
+    CXMLObjectBody* head = nullptr;
+};
+// Initial-exec: the library is linked, not loaded late, and the state is tiny.
+__attribute__((tls_model("initial-exec"))) thread_local PendingBodies t_pending;
+
+static_assert(sizeof(CPPoolString) >= sizeof(CXMLObjectBody*), "the link fits in the data slot");
+
+void SetLink(CXMLObjectBody* body, CXMLObjectBody* next) noexcept {
+    std::memcpy(static_cast<void*>(&body->m_Data), &next, sizeof next);
+}
+
+CXMLObjectBody* GetLink(CXMLObjectBody* body) noexcept {
+    CXMLObjectBody* next;
+    std::memcpy(&next, static_cast<const void*>(&body->m_Data), sizeof next);
+    return next;
+}
+
+// Everything after the data, in member order: elements, attributes, name.
+void DestroyRest(CXMLObjectBody* body) noexcept {
+    body->m_Elements.~CXMLObjectList();
+    body->m_Attribs.~CXMLAttribList();
+    body->m_Name.~CPPoolString();
+    body->m_lRefCnt.~atomic();
+    module::XMLObjectHeap().Free(body);
+}
+
+// Destroys a body whose count reached 0 and gives its block back to the
+// heap. Bodies freed while another release runs on this thread are queued
+// and destroyed by the outer release, so a deep tree costs no stack.
+void ReleaseBody(CXMLObjectBody* body) noexcept {
+    body->m_Data.~CPPoolString();
+    PendingBodies& pending = t_pending;
+    if (pending.busy) {
+        SetLink(body, pending.head);
+        pending.head = body;
+        return;
+    }
+    pending.busy = true;
+    for (;;) {
+        DestroyRest(body);  // may queue the children it releases
+        body = pending.head;
+        if (!body) break;
+        pending.head = GetLink(body);
+    }
+    pending.busy = false;
+}
+
+// A new body from the node heap, or null when the heap is exhausted.
+CXMLObjectBody* NewBody(const CPPoolString& name, unsigned int type) noexcept {
+    void* block = module::XMLObjectHeap().Alloc();
+    return block ? new (block) CXMLObjectBody(name, type) : nullptr;
+}
 
 bool HoldsNothing(const CXMLObjectBody& body) noexcept {
     return !body.m_Elements.HasBlock() && !body.m_Attribs.HasBlock() && !body.m_Data;
 }
 
 }  // namespace
+
+const unsigned short* const CXML_TYPE_NAMES[4] = {
+    W(u"CXML_TYPE_EMPTY"),
+    W(u"CXML_TYPE_ELEMENT"),
+    W(u"CXML_TYPE_DATA"),
+    W(u"CXML_TYPE_PROCESS"),
+};
+
+// Narrow text becomes UTF-16 through the code page it is written in.
+CCodePageStringSubmitter::CCodePageStringSubmitter(const char* source, unsigned int codePage)
+    : m_pSource(source), m_uCodePage(codePage), m_uLength(0) {
+    if (!source) return;
+    int units = tqplat::MultiByteToWideChar(codePage, 0, source, -1, nullptr, 0);
+    if (units > 0) m_uLength = static_cast<unsigned int>(units - 1);
+}
+
+bool CCodePageStringSubmitter::Submit(unsigned short* buffer) {
+    if (!m_pSource || !buffer) return false;
+    int wanted = static_cast<int>(m_uLength + 1);
+    return tqplat::MultiByteToWideChar(m_uCodePage, 0, m_pSource, -1, buffer, wanted) == wanted;
+}
+
+CAnsiStringSubmitter::CAnsiStringSubmitter(const char* source)
+    : CCodePageStringSubmitter(source, tqplat::CP_ACP) {}
+
+CUtf8StringSubmitter::CUtf8StringSubmitter(const unsigned char* source)
+    : CCodePageStringSubmitter(reinterpret_cast<const char*>(source), tqplat::CP_UTF8) {}
 
 CXMLObject::CXMLObject(const CPPoolString& name) : m_pO(nullptr) {
     setNameType(name, CXML_TYPE_EMPTY);
@@ -23,21 +114,22 @@ void CXMLObject::_decrement() noexcept {
 
 void CXMLObject::lastRelease(CXMLObjectBody* body, std::int32_t before) noexcept {
     if (before < 1) {
-        reports::Assumption("m_pO->m_lRefCnt >= 1", reports::kLineDecrement,
+        reports::Assumption(reports::kXmlObj, "m_pO->m_lRefCnt >= 1", reports::kLineDecrement,
                             "void tqcore::CXMLObject::_decrement()");
         return;  // the decrement went ahead and did not reach 0
     }
-    detail::ReleaseBody(body);
+    ReleaseBody(body);
 }
 
 bool CXMLObject::setNameType(const CPPoolString& name, unsigned int type) {
     if (!name) {
-        reports::Assumption("pName", reports::kLineSetNameType, __PRETTY_FUNCTION__);
+        reports::Assumption(reports::kXmlObj, "pName", reports::kLineSetNameType,
+                            __PRETTY_FUNCTION__);
         Free();
         return false;
     }
     // The new body is made before the old one goes: `name` may live in it.
-    CXMLObjectBody* body = detail::NewBody(name, type);
+    CXMLObjectBody* body = NewBody(name, type);
     Free();
     m_pO = body;
     return body != nullptr;
@@ -97,6 +189,73 @@ bool CXMLObject::IsName(const CPPoolString& name) const noexcept {
 
 bool CXMLObject::IsData(const CPPoolString& text) const noexcept {
     return m_pO && text == m_pO->m_Data;
+}
+
+std::int64_t GetXMLObjectBodyCount() noexcept {
+    return module::XMLObjectHeap().GetUsedCount();
+}
+
+bool CXMLObject::Realloc() {
+    if (!m_pO) return true;
+    bool result = true;
+    const bool walked = detail::WalkSubtree(
+        *this,
+        [&](CXMLObject& node) {
+            CXMLObjectBody* old = node.m_pO;
+            if (old->m_lRefCnt.load(std::memory_order_acquire) > 1) {
+                CXMLObjectBody* copy = NewBody(old->m_Name, old->m_uType);
+                if (!copy) {
+                    if (&node == this) result = false;
+                    return false;
+                }
+                copy->m_Attribs = old->m_Attribs;
+                copy->m_Elements = old->m_Elements;
+                copy->m_Data = old->m_Data;
+                node.m_pO = copy;
+                release(old);
+            }
+            const bool ok = node.m_pO->m_Elements.makeBlockPrivate();
+            if (!ok && &node == this) result = false;
+            return ok;
+        },
+        [&](CXMLObject& node) {
+            const bool ok = node.m_pO->m_Attribs.m_mem.clone();
+            if (&node == this) result = ok;
+        });
+    return walked && result;
+}
+
+bool CXMLObject::Compact() {
+    if (!m_pO) return true;
+    bool result = true;
+    const bool walked = detail::WalkSubtree(
+        *this,
+        [&](CXMLObject& node) {
+            const bool ok = node.m_pO->m_Elements.shrinkBlock();
+            if (!ok && &node == this) result = false;
+            return ok;
+        },
+        [&](CXMLObject& node) {
+            const bool ok = node.m_pO->m_Attribs.Compact();
+            if (&node == this) result = ok;
+        });
+    return walked && result;
+}
+
+void CXMLObject::GetMemUsage(std::uint64_t& used, std::uint64_t& spare) const {
+    if (!m_pO) return;
+    // The walk only reads; it takes a mutable root to share one walker.
+    detail::WalkSubtree(
+        const_cast<CXMLObject&>(*this),
+        [&](CXMLObject&) {
+            used += sizeof(CXMLObjectBody);
+            return true;
+        },
+        [&](CXMLObject& node) {
+            const CPObjectMemory& children = node.m_pO->m_Elements.m_mem;
+            spare += children.GetAllocSize() - children.GetSize();
+            node.m_pO->m_Attribs.GetMemUsage(used, spare);
+        });
 }
 
 }  // namespace tqcore

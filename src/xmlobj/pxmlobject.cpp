@@ -1,8 +1,8 @@
 // The pooled node pointer: one shared slot holding one handle.
 #include <new>
 
+#include "module/reports.h"
 #include "tqxml/xmlpobject.h"
-#include "xmlobj/reports.h"
 
 namespace tqcore {
 
@@ -29,7 +29,8 @@ CPXMLObject& CPXMLObject::operator=(const CPObjectMemory& m) noexcept {
     if (m.IsAssignable(sizeof(CXMLObject), &_vtbl)) {
         CPObjectMemory::operator=(m);
     } else {
-        reports::Assumption("cpMem.IsAssignable(sizeof(CXMLObject),&CPXMLObject::_vtbl)",
+        reports::Assumption(reports::kXmlObj,
+                            "cpMem.IsAssignable(sizeof(CXMLObject),&CPXMLObject::_vtbl)",
                             reports::kLinePXMLObjectAssign, __PRETTY_FUNCTION__);
         free();
     }

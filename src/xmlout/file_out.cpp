@@ -4,11 +4,11 @@
 #include <new>
 
 #include "module/log_and_retry.h"
+#include "module/reports.h"
 #include "tqcore/fileutil.h"
 #include "tqplatform/files.h"
 #include "tqxml/xmlout.h"
 #include "xmlout/handle_buffer.h"
-#include "xmlout/out_reports.h"
 
 namespace tqcore {
 
@@ -51,16 +51,8 @@ CXMLFileOut::~CXMLFileOut() {
 }
 
 bool CXMLFileOut::Open(const unsigned short* path, std::uint32_t timeout) {
-    return module::RetryWhileShared(timeout, [&] {
-        if (!OpenPhys(const_cast<unsigned short*>(path))) return false;
-        if (writeDocumentStart(true)) {
-            markOpened();
-            return true;
-        }
-        outreports::IllegalCode("CXMLOut::Open failed", __LINE__, __PRETTY_FUNCTION__);
-        ClosePhys(true);
-        return false;
-    });
+    return module::RetryWhileShared(
+        timeout, [&] { return CXMLOut::Open(const_cast<unsigned short*>(path), true); });
 }
 
 bool CXMLFileOut::OpenPhys(void* target) {

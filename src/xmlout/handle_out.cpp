@@ -1,9 +1,9 @@
 // The handle sink: a caller's file handle, buffered; it is never closed, and
 // discarding empties the file.
+#include "module/reports.h"
 #include "tqplatform/files.h"
 #include "tqxml/xmlout.h"
 #include "xmlout/handle_buffer.h"
-#include "xmlout/out_reports.h"
 
 namespace tqcore {
 

@@ -1,9 +1,11 @@
-// The memory sink: unformatted text in a block that grows in 4096-byte steps.
+// The memory sink: unformatted text in a block that grows in 4096-byte steps,
+// and the XML text of a node made with it.
 #include <cstring>
 
+#include "module/reports.h"
 #include "tqcore/heap.h"
+#include "tqxml/xmlnode.h"
 #include "tqxml/xmlout.h"
-#include "xmlout/out_reports.h"
 
 namespace tqcore {
 
@@ -35,8 +37,9 @@ bool CXMLMemOut::OpenPhys(void*) {
 }
 
 bool CXMLMemOut::WritePhys(const unsigned short* text, std::uint64_t count) {
-    if (!TQXMLOUT_CHECK(m_pMem != nullptr, "m_pMem != NULL")) return false;
+    TQXMLOUT_CHECK(m_pMem != nullptr, "m_pMem != NULL");
     TQXMLOUT_CHECK(m_sSize % sizeof(unsigned short) == 0, "(m_sSize % sizeof(wchar_t)) == 0");
+    // Without a block (after Free) the allocation size is 0: nothing to write into.
     if (count == 0 || text[0] == 0 || m_sAllocSize == 0) return true;
     const std::uint64_t bytes = count * sizeof(unsigned short);
     const std::uint64_t needed = m_sSize + bytes;
@@ -102,6 +105,20 @@ void CXMLMemOut::Free() noexcept {
     m_pMem = nullptr;
     m_sSize = 0;
     m_sAllocSize = 0;
+}
+
+// A walk that stopped leaves the text written up to there: the sink is cut
+// off and terminated where it stood, and that text is the content. Text that
+// lost a piece to a failed allocation is no content at all.
+CPPoolString CXMLObject::GetContent() const {
+    if (IsDefault()) return CPPoolString::pempty;
+    CXMLMemOut sink;
+    if (!sink.Open()) return CPPoolString::pempty;
+    sink.Write(*this);
+    sink.Close(false);  // a failed write has closed the sink already
+    const unsigned short* text = sink;
+    // Whatever Write returned: a stopped walk leaves the text up to the stop.
+    return text ? CStringPool::GetStringRef(text) : CPPoolString::pempty;
 }
 
 }  // namespace tqcore

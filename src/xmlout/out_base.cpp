@@ -4,14 +4,13 @@
 #include <cstdarg>
 
 #include "module/log_and_retry.h"
+#include "module/reports.h"
 #include "tqcore/diag.h"
 #include "tqcore/log.h"
 #include "tqcore/timing.h"
 #include "tqplatform/memory.h"
 #include "tqxml/xmlnode.h"
 #include "tqxml/xmlout.h"
-#include "xmlout/out_reports.h"
-#include "xmlout/out_text.h"
 
 namespace tqcore {
 
@@ -22,6 +21,13 @@ std::uint64_t TextLength(const unsigned short* text) {
     while (*end) ++end;
     return static_cast<std::uint64_t>(end - text);
 }
+
+// The fixed texts every sink writes.
+constexpr unsigned short kByteOrderMark[] = {0xFEFF, 0};
+constexpr char16_t kDeclaration[] = u"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n";
+constexpr unsigned int kDeclarationChars = sizeof(kDeclaration) / sizeof(char16_t) - 1;
+constexpr char16_t kLineEnd[] = u"\r\n";
+static_assert(kDeclarationChars == 41, "the declaration is 41 characters with its line end");
 
 // The log takes one bounded piece at a time.
 constexpr int kLogChunkChars = 65536;
@@ -35,7 +41,8 @@ CXMLOut::CXMLOut(bool format)
       m_fFormat(format),
       m_uIndent(0),
       m_fOpened(0),
-      m_fWritten(0) {
+      m_fWritten(0),
+      m_fWriteFailed(false) {
     if (m_pIndentBuf)
         std::fill(m_pIndentBuf, m_pIndentBuf + kIndentChars, static_cast<unsigned short>(' '));
 }
@@ -46,8 +53,8 @@ CXMLOut::~CXMLOut() {
 }
 
 void CXMLOut::closeOnDestruction(bool report) {
-    if (report) outreports::Assumption("!m_fOpened", __LINE__, __PRETTY_FUNCTION__);
-    if (ClosePhys(true)) {
+    if (report) reports::Assumption(reports::kXmlOut, "!m_fOpened", __LINE__, __PRETTY_FUNCTION__);
+    if (closeOutput(true)) {
         m_fOpened = 0;
         m_fWritten = 0;
     }
@@ -64,7 +71,7 @@ void CXMLOut::Unindent() noexcept {
 
 void CXMLOut::writeIndent() {
     if (m_fFormat && m_uIndent != 0 && m_pIndentBuf)
-        WritePhys(m_pIndentBuf, std::min<std::uint32_t>(m_uIndent, kIndentChars));
+        writeOutput(m_pIndentBuf, std::min<std::uint32_t>(m_uIndent, kIndentChars));
     m_fLineStart = false;
 }
 
@@ -77,10 +84,10 @@ bool CXMLOut::Write(const unsigned short* format, ...) {
     const unsigned short* p = format;
     while (*p) {
         if (p[0] == '%' && p[1] == 'l' && p[2] == 's') {
-            if (p != run) WritePhys(run, static_cast<std::uint64_t>(p - run));
+            if (p != run) writeOutput(run, static_cast<std::uint64_t>(p - run));
             if (const unsigned short* arg = va_arg(args, const unsigned short*)) {
                 const std::uint64_t n = TextLength(arg);
-                if (n) WritePhys(arg, n);
+                if (n) writeOutput(arg, n);
             }
             p += 3;
             run = p;
@@ -89,50 +96,63 @@ bool CXMLOut::Write(const unsigned short* format, ...) {
         }
     }
     va_end(args);
-    if (p != run) WritePhys(run, static_cast<std::uint64_t>(p - run));
+    if (p != run) writeOutput(run, static_cast<std::uint64_t>(p - run));
     return true;
 }
 
 bool CXMLOut::WriteTo(const unsigned short* from, const unsigned short* to) {
     if (!from || to <= from) return true;
     beginPiece();
-    WritePhys(from, static_cast<std::uint64_t>(to - from));
+    writeOutput(from, static_cast<std::uint64_t>(to - from));
     return true;
 }
 
 bool CXMLOut::eol() {
-    if (m_fFormat && !WritePhys(W(outtext::kLineEnd), 2)) return false;
+    if (m_fFormat && !writeOutput(W(kLineEnd), 2)) return false;
     m_fLineStart = true;
     return true;
 }
 
 bool CXMLOut::writeDocumentStart(bool declaration) {
-    bool taken = WritePhys(outtext::kByteOrderMark, 1);
-    if (declaration && WritePhys(W(outtext::kDeclaration), outtext::kDeclarationChars))
-        taken = true;
+    bool taken = writeOutput(kByteOrderMark, 1);
+    if (declaration && writeOutput(W(kDeclaration), kDeclarationChars)) taken = true;
     return taken;
 }
 
-void CXMLOut::markOpened() noexcept {
-    m_fOpened = 1;
-    m_fWritten = 0;
+bool CXMLOut::openOutput(void* target) {
+    // A new output starts without failures.
+    m_fWriteFailed = false;
+    return noteResult(OpenPhys(target));
+}
+
+bool CXMLOut::writeOutput(const unsigned short* text, std::uint64_t count) {
+    return noteResult(WritePhys(text, count));
+}
+
+bool CXMLOut::flushOutput() {
+    return noteResult(FlushPhys());
+}
+
+bool CXMLOut::closeOutput(bool discard) {
+    return noteResult(ClosePhys(discard));
 }
 
 bool CXMLOut::Open(void* target, bool declaration) {
-    if (!OpenPhys(target)) return false;
+    if (!openOutput(target)) return false;
     if (writeDocumentStart(declaration)) {
-        markOpened();
+        m_fOpened = 1;
+        m_fWritten = 0;
         return true;
     }
-    outreports::IllegalCode("CXMLOut::Open failed", __LINE__, __PRETTY_FUNCTION__);
-    ClosePhys(true);
+    reports::IllegalCode(reports::kXmlOut, "CXMLOut::Open failed", __LINE__, __PRETTY_FUNCTION__);
+    closeOutput(true);
     return false;
 }
 
 bool CXMLOut::Close(bool discard) {
     if (!m_fOpened) return false;
-    if (!discard) FlushPhys();
-    const bool closed = ClosePhys(discard);
+    if (!discard) flushOutput();
+    const bool closed = closeOutput(discard);
     if (closed) {
         m_fOpened = 0;
         m_fWritten = 0;
@@ -148,7 +168,7 @@ bool CXMLOut::Write(const CXMLObject& tree) {
     CHFLapse timer(false);
     timer.Start();
     if (!tree._writeout(*this)) {
-        if (ClosePhys(true)) {
+        if (closeOutput(true)) {
             m_fOpened = 0;
             m_fWritten = 0;
         }

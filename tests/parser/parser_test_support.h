@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/xmlobj_access.h"
 #include "tqplatform/codepage.h"
 #include "tqxml/xmldoc.h"
 #include "tqxml/xmlobj.h"
@@ -42,18 +43,6 @@ struct CXMLDocTestAccess {
 inline void PrintTo(CXMLDocTestAccess::ParseError code, std::ostream* os) {
     *os << static_cast<unsigned int>(code);
 }
-
-// Reads a node's children and data whatever its type (the public readers
-// hide both on a node that has the two).
-struct CXMLObjectTestAccess {
-    static const CXMLObject* Children(const CXMLObject& node, unsigned int& count) {
-        count = 0;
-        return node.m_pO ? node.m_pO->m_Elements.GetArray(count) : nullptr;
-    }
-    static CPPoolString Data(const CXMLObject& node) {
-        return node.m_pO ? node.m_pO->m_Data : CPPoolString();
-    }
-};
 
 namespace parsertest {
 

@@ -4,33 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "support/xmlobj_access.h"
 #include "tqcore/diag.h"
 #include "tqcore/heap.h"
 #include "tqcore/pool.h"
 #include "tqcore/wtext.h"
 #include "tqxml/xmlobj.h"
-
-namespace tqcore {
-
-// Reaches the private adders that the parser uses.
-struct CXMLObjectTestAccess {
-    template <class Text>
-    static bool setNameType(CXMLObject& o, const Text* name, unsigned int type) {
-        return o.setNameType(name, type);
-    }
-    template <class Text>
-    static bool addAttribute(CXMLObject& o, const Text* name, const Text* value) {
-        return o.addAttribute(name, value);
-    }
-    static bool deleteAttribute(CXMLObject& o, const CPPoolString& name) {
-        return o.deleteAttribute(name);
-    }
-    static bool addUtf8(CXMLObject& o, const unsigned char* text) { return o.Add(text); }
-    static bool isValidName(const char* name) { return CXMLObject().IsValidName(name); }
-    static bool isValidName(const unsigned short* name) { return CXMLObject().IsValidName(name); }
-};
-
-}  // namespace tqcore
 
 namespace xmlobj_test {
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 
 #include "tqplatform/files.h"
 #include "xmlout_test_support.h"
@@ -127,6 +128,7 @@ TEST(FileSink, UnusablePathsFailAtOnce) {
         CXMLFileOut sink;
         EXPECT_FALSE(sink.Open(path.c_str(), 1000)) << std::string(path.begin(), path.end());
         EXPECT_FALSE(sink.Write(Node(u"x")));
+        EXPECT_TRUE(sink.WriteFailed());
     }
 }
 
@@ -180,6 +182,50 @@ TEST(HandleSink, RefusesAnInvalidHandleAndFailsOnAFullDevice) {
     EXPECT_FALSE(sink.Write(LargeTree()));
     EXPECT_NE(fcntl(fd, F_GETFD), -1);
     close(fd);
+}
+
+// A small tree waits in the buffer until Close(false), whose flush result is
+// ignored: only the write-failure record tells that the output is lost.
+TEST(SinkWriteFailed, RecordsFailuresTheResultsIgnore) {
+    TempDir dir;
+    const std::string file = dir.path() + "/file.xml";
+    close(open(file.c_str(), O_WRONLY | O_CREAT, 0644));
+    const int readOnly = open(file.c_str(), O_RDONLY);
+    ASSERT_GE(readOnly, 0);
+    const int closed = dup(readOnly);
+    close(closed);
+    struct Sinks {
+        CXMLFileOut file;
+        CXMLHandleOut handle;
+    };
+    auto onFile = [](const std::u16string& path) {
+        return [path](Sinks& s) { return s.file.Open(path.c_str(), 0) ? &s.file : nullptr; };
+    };
+    auto onHandle = [](int fd) {
+        return [fd](Sinks& s) {
+            return s.handle.Open(tqplat::HandleFromFd(fd)) ? &s.handle : nullptr;
+        };
+    };
+    const struct {
+        const char* name;
+        std::function<CXMLOut*(Sinks&)> open;
+        bool failed;
+    } cases[] = {
+        {"good file", onFile(Wide(file)), false},
+        {"full device", onFile(u"/dev/full"), true},
+        {"read-only handle", onHandle(readOnly), true},
+        {"closed handle", onHandle(closed), true},
+    };
+    for (const auto& c : cases) {
+        Sinks sinks;
+        CXMLOut* sink = c.open(sinks);
+        ASSERT_NE(sink, nullptr) << c.name;
+        EXPECT_FALSE(sink->WriteFailed()) << c.name << ": the start is still in the buffer";
+        EXPECT_TRUE(sink->Write(ExampleTree())) << c.name;
+        EXPECT_TRUE(sink->Close(false)) << c.name;
+        EXPECT_EQ(sink->WriteFailed(), c.failed) << c.name;
+    }
+    close(readOnly);
 }
 
 }  // namespace

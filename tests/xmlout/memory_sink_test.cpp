@@ -58,7 +58,7 @@ TEST(MemorySink, ReopenDropsTheEarlierTextAndFreeEmptiesIt) {
     EXPECT_EQ(sink.GetSize(), 0u);
 }
 
-TEST(MemorySink, FailedWriteKeepsNothingFromAfterTheFailure) {
+TEST(MemorySink, FailedWriteKeepsTheTextUpToTheFailure) {
     ReportRecorder recorder;
     // A list keeps an empty handle; a node's own adders refuse one.
     CXMLObjectList children;
@@ -70,13 +70,38 @@ TEST(MemorySink, FailedWriteKeepsNothingFromAfterTheFailure) {
     CXMLMemOut sink;
     ASSERT_TRUE(sink.Open());
     EXPECT_FALSE(sink.Write(root));
-    // Only text from before the empty handle, if any, was handed over.
-    const std::u16string kept = U(static_cast<const unsigned short*>(sink));
-    EXPECT_EQ(std::u16string(u"<r><ok/>").compare(0, kept.size(), kept), 0)
-        << std::string(kept.begin(), kept.end());
-    ASSERT_EQ(recorder.reports().size(), 1u);
+    EXPECT_EQ(U(static_cast<const unsigned short*>(sink)), u"<r><ok/>") << "cut off where it stood";
+    EXPECT_EQ(U(root.GetContent()), u"<r><ok/>");
+    ASSERT_EQ(recorder.reports().size(), 2u);
     EXPECT_EQ(recorder.reports()[0].expression, "m_pO");
-    EXPECT_EQ(U(root.GetContent()), u"") << "no partial text as content";
+}
+
+TEST(MemorySink, WritingAfterFreeIsReportedAndTakesNothing) {
+    struct FreedOut : CXMLMemOut {
+        using CXMLMemOut::WritePhys;
+    } sink;
+    ASSERT_TRUE(sink.Open());
+    sink.Free();
+    ReportRecorder recorder;
+    EXPECT_TRUE(sink.WritePhys(W(u"x"), 1));
+    ASSERT_EQ(recorder.reports().size(), 1u);
+    EXPECT_EQ(recorder.reports()[0].expression, "m_pMem != NULL");
+    EXPECT_EQ(sink.GetSize(), 0u);
+}
+
+TEST(MemorySink, GrowthThatFailsIsRecordedThoughWriteSucceeds) {
+    const std::u16string text(3000, u'x');
+    const CXMLObject node = DataNode(u"d", text.c_str());
+    CXMLMemOut sink;
+    ASSERT_TRUE(sink.Open());
+    {
+        xmlobj_test::AllocationFailure noMore(0);
+        EXPECT_TRUE(sink.Write(node)) << "the text primitives ignore write results";
+    }
+    EXPECT_TRUE(sink.WriteFailed());
+    ASSERT_TRUE(sink.Close(false));
+    EXPECT_TRUE(sink.WriteFailed());
+    EXPECT_LT(sink.GetLen(), text.size());
 }
 
 TEST(SinkReports, WriteAndCloseOnAClosedSink) {
@@ -137,7 +162,9 @@ TEST(BaseSink, EchoesTextToTheLogOnlyWithDebugOn) {
         std::u16string echoed;
         for (const auto& line : LogCapture::Lines())
             if (line.selector1 == 3 && line.selector2 == 4) echoed += line.text;
-        if (!debug) EXPECT_TRUE(LogCapture::Lines().empty());
+        if (!debug) {
+            EXPECT_TRUE(LogCapture::Lines().empty());
+        }
         EXPECT_EQ(echoed, debug ? u"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<a "
                                   u"x=\"1&lt;2\">\r\n <b>hi</b>\r\n"
                                   u" <c/>\r\n <d>\r\n  <![CDATA[  two]]>\r\n </d>\r\n</a>\r\n"

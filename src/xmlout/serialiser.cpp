@@ -1,0 +1,336 @@
+// The serialiser: the node walk hands each tag, attribute and data text to a
+// staging object that protects it and passes it to the sink's text
+// primitives. The walk keeps an explicit stack, so no tree is too deep.
+#include <algorithm>
+#include <cstddef>
+
+#include "module/reports.h"
+#include "tqcore/wtext.h"
+#include "tqplatform/system.h"
+#include "tqxml/xmlnode.h"
+#include "tqxml/xmlout.h"
+#include "xmlobj/subtree_walk.h"
+
+namespace tqcore {
+
+namespace {
+
+// What the serialiser needs to know of a character, by table: it is asked
+// for every character of every text written.
+enum : unsigned char {
+    kPlain = 0,
+    kSpace = 1,   // the space character
+    kBreak = 2,   // TAB, LF or CR: white space that never survives as data
+    kMarkup = 3,  // one of & < > " '
+};
+
+// Every character that is not plain lies below 0x40.
+constexpr unsigned int kClassTableSize = 0x40;
+
+struct ClassTable {
+    unsigned char cls[kClassTableSize];
+    constexpr ClassTable() : cls{} {
+        cls[' '] = kSpace;
+        cls['\t'] = cls['\n'] = cls['\r'] = kBreak;
+        cls['&'] = cls['<'] = cls['>'] = cls['"'] = cls['\''] = kMarkup;
+    }
+};
+constexpr ClassTable kClasses;
+
+unsigned char Classify(unsigned short c) {
+    return c < kClassTableSize ? kClasses.cls[c] : static_cast<unsigned char>(kPlain);
+}
+
+// Whether data text must go into CDATA to survive a reader that trims and
+// collapses white space in data.
+bool NeedsCDATA(const unsigned short* text) noexcept {
+    if (!text || !*text) return false;
+    unsigned char previous = Classify(*text);
+    if (previous != kPlain) return true;
+    for (const unsigned short* p = text + 1; *p; ++p) {
+        const unsigned char cls = Classify(*p);
+        if (cls == kPlain) {
+            previous = cls;
+            continue;
+        }
+        // A lone space between other characters is the only markup-free
+        // white space that reads back unchanged.
+        if (cls != kSpace || previous == kSpace) return true;
+        previous = cls;
+    }
+    return previous == kSpace;
+}
+
+// The entity of a markup character in an attribute value. TAB, LF and CR are
+// not escaped: they are written as they are.
+struct Entity {
+    const char16_t* text;
+    unsigned int chars;
+};
+
+Entity EntityFor(unsigned short c) {
+    switch (c) {
+        case '"':
+            return {u"&quot;", 6};
+        case '&':
+            return {u"&amp;", 5};
+        case '\'':
+            return {u"&apos;", 6};
+        case '<':
+            return {u"&lt;", 4};
+        default:
+            return {u"&gt;", 4};
+    }
+}
+
+// Finds "]]>" in [p, end); `end` when there is none.
+const unsigned short* FindCDATAEnd(const unsigned short* p, const unsigned short* end) {
+    for (; end - p >= 3; ++p)
+        if (p[0] == ']' && p[1] == ']' && p[2] == '>') return p;
+    return end;
+}
+
+constexpr const char* kWriteoutSignature =
+    "bool tqcore::CXMLObject::_writeout(tqcore::CXMLOut&) const";
+
+// How far ahead among siblings bodies and names are fetched (measured on
+// the corpus: nearer leaves the walk waiting for memory).
+constexpr unsigned int kBodyAhead = 8;
+constexpr unsigned int kNameAhead = 4;
+
+// An element being written and its children; the open elements, outermost
+// first, are a heap stack, so that depth costs no call stack.
+struct OpenElement {
+    const CXMLObject* node;
+    const CXMLObject* children;
+    unsigned int count;
+    unsigned int next;
+};
+
+OpenElement Opened(const CXMLObject& node) noexcept {
+    OpenElement frame{&node, nullptr, 0, 0};
+    frame.children = node.GetElements(frame.count);
+    return frame;
+}
+
+bool IsDocumentRoot(const CPPoolString& name) {
+    return static_cast<const unsigned short*>(name)[0] == '<';
+}
+
+}  // namespace
+
+namespace detail {
+
+// Small pieces are gathered into whole lines (or, on an unformatted sink,
+// into blocks) before they go to the sink: a sink call per tag, name and
+// value would cost more than the text itself. A line is handed over before
+// its line end, while the level is still the one it started at. The steps
+// returning bool fail only when a line end could not be written.
+class OutStage {
+  public:
+    explicit OutStage(CXMLOut& out) noexcept : m_out(out), m_lineByLine(out.m_fFormat) {}
+    // Whatever is still gathered goes to the sink with the stage, also after
+    // a failed step, so that a stopped walk leaves the text where it stood.
+    ~OutStage() { handOver(); }
+    OutStage(const OutStage&) = delete;
+    OutStage& operator=(const OutStage&) = delete;
+
+    // "<name", to be followed by the attributes and one of the closing steps.
+    void startTag(const CPPoolString& name) {
+        literal(u"<");
+        pooled(name);
+    }
+    void attribute(const CPPoolString& name, const CPPoolString& value) {
+        literal(u" ");
+        pooled(name);
+        literal(u"=\"");
+        escaped(value);
+        literal(u"\"");
+    }
+    bool emptyTagEnd() {
+        literal(u"/>");
+        return lineEnd();
+    }
+    // Closes the start tag of an element; its children follow one level in.
+    bool openChildren() {
+        literal(u">");
+        if (!lineEnd()) return false;
+        m_out.Indent();
+        return true;
+    }
+    bool closeChildren(const CPPoolString& name) {
+        m_out.Unindent();
+        return endTag(name);
+    }
+    // Closes the start tag, writes the data raw or as CDATA and the end tag.
+    bool dataContent(const CPPoolString& name, const CPPoolString& data) {
+        literal(u">");
+        if (NeedsCDATA(data)) {
+            if (!cdata(data)) return false;
+        } else {
+            pooled(data);
+        }
+        return endTag(name);
+    }
+
+  private:
+    // Characters gathered before they go to the sink.
+    static constexpr std::size_t kStageChars = 4096;
+
+    void piece(const unsigned short* from, const unsigned short* to) {
+        const auto n = static_cast<std::size_t>(to - from);
+        if (n > kStageChars - m_staged) {
+            handOver();
+            if (n > kStageChars) {
+                m_out.WriteTo(from, to);
+                return;
+            }
+        }
+        std::copy(from, to, m_stage + m_staged);
+        m_staged += n;
+    }
+    template <std::size_t N>
+    void literal(const char16_t (&text)[N]) {
+        piece(W(text), W(text) + (N - 1));
+    }
+    void pooled(const CPPoolString& s) {
+        const unsigned short* p = s;
+        piece(p, p + s.len());
+    }
+    void escaped(const CPPoolString& value) {
+        const unsigned short* p = value;
+        if (!p) return;
+        const unsigned short* run = p;
+        const unsigned short* end = p + value.len();
+        for (; p != end; ++p) {
+            if (Classify(*p) != kMarkup) continue;
+            piece(run, p);
+            const Entity entity = EntityFor(*p);
+            piece(W(entity.text), W(entity.text) + entity.chars);
+            run = p + 1;
+        }
+        piece(run, end);
+    }
+    // On a line of its own, one level in; "]]>" inside the text splits it
+    // into sections so that it reads back unchanged.
+    bool cdata(const CPPoolString& text) {
+        if (!lineEnd()) return false;
+        m_out.Indent();
+        const unsigned short* rest = text;
+        const unsigned short* end = rest + text.len();
+        for (const unsigned short* at; (at = FindCDATAEnd(rest, end)) != end; rest = at + 2) {
+            literal(u"<![CDATA[");
+            piece(rest, at + 2);
+            literal(u"]]>");
+        }
+        literal(u"<![CDATA[");
+        piece(rest, end);
+        literal(u"]]>");
+        if (!lineEnd()) return false;
+        m_out.Unindent();
+        return true;
+    }
+    bool endTag(const CPPoolString& name) {
+        literal(u"</");
+        pooled(name);
+        literal(u">");
+        return lineEnd();
+    }
+    void handOver() {
+        m_out.WriteTo(m_stage, m_stage + m_staged);
+        m_staged = 0;
+    }
+    bool lineEnd() {
+        if (m_lineByLine) handOver();
+        return m_out.eol();
+    }
+
+    CXMLOut& m_out;
+    const bool m_lineByLine;
+    std::size_t m_staged = 0;
+    unsigned short m_stage[kStageChars];
+};
+
+}  // namespace detail
+
+bool CXMLObject::CDATARequired(const unsigned short* text) const noexcept {
+    return NeedsCDATA(text);
+}
+
+// Type 3 (data and children): the children are not listed for it, so it is
+// written as a data node. Its start tag is closed once, its data follows and
+// its end tag ends the line; it reads back as a data node with that text.
+bool CXMLObject::_writeout(CXMLOut& out) const {
+    detail::OutStage stage(out);
+    enum class Entered { Failed, Done, Children };
+    // Writes what precedes a node's children, or the whole node when it has none.
+    auto enter = [&stage](const CXMLObject& node) {
+        const CXMLObjectBody* body = node.m_pO;
+        if (!body) {
+            reports::Assumption(reports::kXmlObj, "m_pO", __LINE__, kWriteoutSignature);
+            return Entered::Failed;
+        }
+        const CPPoolString& name = body->m_Name;
+        if (!name) return Entered::Failed;
+        if (IsDocumentRoot(name)) return Entered::Children;
+        stage.startTag(name);
+        unsigned int count = 0;
+        const CXMLAttribute* attribs =
+            body->m_Attribs.HasBlock() ? body->m_Attribs.GetArray(count) : nullptr;
+        for (unsigned int i = 0; i < count; ++i)
+            stage.attribute(attribs[i].m_Name, attribs[i].m_Value);
+        bool written;
+        switch (body->m_uType) {
+            case CXML_TYPE_ELEMENT:
+                return stage.openChildren() ? Entered::Children : Entered::Failed;
+            case CXML_TYPE_DATA:
+            case CXML_TYPE_PROCESS:
+                written = stage.dataContent(name, body->m_Data);
+                break;
+            default:
+                written = stage.emptyTagEnd();
+        }
+        return written ? Entered::Done : Entered::Failed;
+    };
+    // Writes what follows a node's children.
+    auto leave = [&stage](const CXMLObject& node) {
+        const CPPoolString& name = node.m_pO->m_Name;
+        return IsDocumentRoot(name) || stage.closeChildren(name);
+    };
+    // Bodies and their names lie apart in memory: while one sibling is
+    // written, the bodies a few ahead are fetched, and the names of those
+    // whose bodies should have arrived by now.
+    auto prefetchAhead = [](const CXMLObject* siblings, unsigned int left) {
+        if (left > kBodyAhead) __builtin_prefetch(siblings[kBodyAhead].m_pO);
+        if (left > kNameAhead && siblings[kNameAhead].m_pO)
+            __builtin_prefetch(
+                static_cast<const unsigned short*>(siblings[kNameAhead].m_pO->m_Name));
+    };
+    const Entered first = enter(*this);
+    if (first != Entered::Children) return first == Entered::Done;
+    detail::HeapStack<OpenElement> open;
+    if (!open.push(Opened(*this))) return false;
+    while (!open.empty()) {
+        OpenElement& top = open.top();
+        if (top.next < top.count) {
+            prefetchAhead(top.children + top.next, top.count - top.next);
+            const CXMLObject& child = top.children[top.next++];
+            const Entered step = enter(child);
+            if (step == Entered::Failed) return false;
+            if (step == Entered::Children && !open.push(Opened(child))) return false;
+            continue;
+        }
+        if (!leave(*top.node)) return false;
+        open.pop();
+    }
+    return true;
+}
+
+bool CXMLObject::Write(CXMLOut& out) const {
+    if (tqplat::IsDebuggerPresent())
+        reports::IllegalCode(reports::kXmlObj, "CXMLObject::Write is obsolete", __LINE__,
+                             "bool tqcore::CXMLObject::Write(tqcore::CXMLOut&) const");
+    return out.Write(*this);
+}
+
+}  // namespace tqcore
