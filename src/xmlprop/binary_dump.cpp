@@ -4,13 +4,11 @@
 
 #include "module/module.h"
 #include "tqcore/wtext.h"
-#include "tqplatform/memory.h"
 #include "tqxml/xmlprop.h"
+#include "xmlobj/value_forms.h"
 
 namespace tqcore {
 namespace {
-
-constexpr char16_t kDigits[] = u"0123456789ABCDEF";
 
 // The value of a hexadecimal digit of either case, or -1.
 int DigitValue(unsigned short c) noexcept {
@@ -41,17 +39,10 @@ bool CXMLPropHandler::GetXMLContent(CPProperty& prop, CXMLObject& node) noexcept
                          static_cast<std::uint32_t>(bytes));
     // The size attribute holds 32 bits; a larger payload has no XML form.
     if (bytes > 0xFFFFFFFFu || !CountAllocation()) return false;
-    void* heap = tqplat::GetProcessHeap();
-    auto* text = static_cast<unsigned short*>(tqplat::HeapAlloc(heap, 0, 4 * bytes + 2));
-    if (!text) return false;
-    const auto* payload = static_cast<const unsigned char*>(static_cast<void*>(prop));
-    for (std::uint64_t i = 0; i < bytes; ++i) {
-        text[2 * i] = kDigits[payload[i] & 0x0F];
-        text[2 * i + 1] = kDigits[payload[i] >> 4];
-    }
-    text[2 * bytes] = 0;
-    node.Add(text);
-    tqplat::HeapFree(heap, 0, text);
+    const valueforms::ByteText text(static_cast<const unsigned char*>(static_cast<void*>(prop)),
+                                    static_cast<unsigned int>(bytes));
+    if (!text.c_str()) return false;
+    node.Add(text.c_str());
     return true;
 }
 
