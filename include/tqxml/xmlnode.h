@@ -389,6 +389,32 @@ class TQXML_API CXMLObject {
     CXMLObject* FindFirstElement(const unsigned short* path, CXMLObject** parent = nullptr);
     // ---- End of typed values, searches and paths ---------------------------
 
+    // ---- Binary images (xmlimage.h) ----
+    // The tqcore and image types are named with their class keys so that
+    // this block needs no includes of its own.
+    // `wide` picks UTF-16 strings, else UTF-8. The image block from `alloc`
+    // belongs to the caller.
+    static bool Store(class Inewdelete& alloc, const CXMLObject& tree, bool wide);
+    // On failure `mem` is freed.
+    static bool Store(class CPMemory& mem, const CXMLObject& tree, bool wide);
+    // Creates missing directories; a partly written file is deleted.
+    static bool Store(const unsigned short* path, std::uint32_t timeout, const CXMLObject& tree,
+                      bool wide);
+    // Without a size the image is bounded by its own structure, read through
+    // page checks, so unreadable memory gives an empty handle, not a fault.
+    static CXMLObject Load(const void* image);
+    static CXMLObject Load(class CPMemory& mem);
+    static CXMLObject Load(const unsigned short* path, std::uint32_t timeout);
+    // Builds this node from the records at `cursor` and advances it. Trusts
+    // the records and `table` to come from this library's writer; the sized
+    // readers sit under Load and the packed objects.
+    bool LoadObject32(void*& cursor, struct tagSTRINGID* table);
+    // The image code reads and builds bodies directly, without the editing
+    // checks.
+    friend class CXMLImageReader;
+    friend class CXMLImageWriter;
+    // ---- end of binary images ----
+
   protected:
     friend class CXMLOut;
     // Writes the subtree through the sink's text primitives; false at the

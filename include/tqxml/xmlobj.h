@@ -1,8 +1,10 @@
 #pragma once
 // The node model: nodes, lists, insertion results, pooled node pointers,
-// narrow text submitters, flag maps and the XML character classes.
+// narrow text submitters, flag maps, the XML character classes, binary images
+// and packed objects.
 #include "tqxml/xmlcharclass.h"
 #include "tqxml/xmlflagmap.h"
+#include "tqxml/xmlimage.h"
 #include "tqxml/xmllists.h"
 #include "tqxml/xmlnode.h"
 #include "tqxml/xmlpobject.h"

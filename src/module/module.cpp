@@ -2,6 +2,7 @@
 
 #include "tqcore/timing.h"
 #include "tqcore/wtext.h"
+#include "tqxml/xmlimage.h"
 #include "tqxml/xmlnode.h"
 #include "xmlprop/cache_parser_list.h"
 #include "xmlprop/handler_table.h"
@@ -30,7 +31,7 @@ class EnglishLocaleHolder {
 // New static objects go in their place in that order.
 struct ModuleObjects {
     CFHeap xmlObjectHeap{"_xmlobjectheap", sizeof(CXMLObjectBody), 4096, 1, 0xFFFFFFFFu};
-    // The packed-object heap "_xmpobjectheap" belongs here.
+    CFHeap xmpObjectHeap{"_xmpobjectheap", sizeof(CxmpobjectBody), 4096, 1, 0xFFFFFFFFu};
     CPPoolString trueString{CStringPool::GetStringRef(W(u"true"))};
     CPPoolString falseString{CStringPool::GetStringRef(W(u"false"))};
     CFHeap xmlRegHeap{"XMLReg", sizeof(tagXMLPROPHANDLERENTRY), 8, 0, 0};
@@ -50,6 +51,9 @@ __attribute__((init_priority(200))) ModuleObjects g_objects;
 
 CFHeap& XMLObjectHeap() noexcept {
     return g_objects.xmlObjectHeap;
+}
+CFHeap& XmpObjectHeap() noexcept {
+    return g_objects.xmpObjectHeap;
 }
 const CPPoolString& TrueString() noexcept {
     return g_objects.trueString;

@@ -15,6 +15,8 @@ namespace tqcore::module {
 
 // The node body heap "_xmlobjectheap".
 CFHeap& XMLObjectHeap() noexcept;
+// The packed-object body heap "_xmpobjectheap".
+CFHeap& XmpObjectHeap() noexcept;
 // The pooled "true" and "false" that every boolean writer stores.
 const CPPoolString& TrueString() noexcept;
 const CPPoolString& FalseString() noexcept;

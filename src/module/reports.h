@@ -15,6 +15,7 @@ constexpr unsigned int kLineSetNameType = 339;
 constexpr unsigned int kLineDelete = 1879;
 constexpr unsigned int kLineDeleteElements = 1899;
 constexpr unsigned int kLineDeleteData = 1921;
+constexpr unsigned int kLineXmpDecrement = 4527;
 
 // "Runtime assumption failed".
 void Assumption(const char* source, const char* expression, unsigned int line,

@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <new>
 
+#include "parser/attribute_names.h"
 #include "parser/unit_traits.h"
 #include "tqcore/heap.h"
 #include "tqcore/pool.h"
@@ -449,8 +450,19 @@ class CXMLDoc::BlockParser {
     bool addAttribute(CXMLObject& node, T* name, T* nameEnd, T* value) {
         const CPPoolString pooledName = pool(name, static_cast<std::size_t>(nameEnd - name));
         const CPPoolString pooledValue = pool(value, length(value));
-        return !pooledName.isnull() && !pooledValue.isnull() &&
-               node.addAttribute(pooledName, pooledValue);
+        if (pooledName.isnull() || pooledValue.isnull()) return false;
+        using Names = parser::AttributeNameSet;
+        unsigned int count;
+        const CXMLAttribute* existing = node.GetAttributes(count);
+        if (count < Names::kFirstIndexed) return node.addAttribute(pooledName, pooledValue);
+        // The node is the parser's alone, so the set sees every name it gets.
+        if (count == Names::kFirstIndexed) {
+            m_attributeNames.clear();
+            for (unsigned int i = 0; i < count; ++i)
+                if (m_attributeNames.add(existing[i].GetName()) != Names::Added::New) return false;
+        }
+        return m_attributeNames.add(pooledName) == Names::Added::New &&
+               node.m_pO->m_Attribs.Add(pooledName, pooledValue);
     }
 
     // Empty data is refused, like a second run.
@@ -472,6 +484,7 @@ class CXMLDoc::BlockParser {
 
     CXMLDoc& m_doc;
     parser::WideScratch m_scratch;
+    parser::AttributeNameSet m_attributeNames;
 };
 
 }  // namespace tqcore

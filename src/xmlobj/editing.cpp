@@ -13,14 +13,14 @@ void CXMLObject::afterChildAdded() noexcept {
 }
 
 xmlret CXMLObject::Add(const CXMLObject& o) {
-    if (!m_pO || !o.m_pO) return xmlret();
+    if (!m_pO || !o.m_pO || o.m_pO == m_pO) return xmlret();
     xmlret r = m_pO->m_Elements.Add(o);
     if (r) afterChildAdded();
     return r;
 }
 
 xmlret CXMLObject::Insert(const CXMLObject& o, unsigned int index) {
-    if (!m_pO || !o.m_pO) return xmlret();
+    if (!m_pO || !o.m_pO || o.m_pO == m_pO) return xmlret();
     xmlret r = m_pO->m_Elements.Insert(o, index);
     if (r) afterChildAdded();
     return r;
@@ -28,7 +28,7 @@ xmlret CXMLObject::Insert(const CXMLObject& o, unsigned int index) {
 
 xmlret CXMLObject::Replace(const CXMLObject& o, unsigned int index) {
     CXMLObject* slot = item(index);
-    if (!slot || !o.m_pO) return xmlret();
+    if (!slot || !o.m_pO || o.m_pO == m_pO) return xmlret();
     *slot = o;
     return xmlret(index);
 }
@@ -55,7 +55,7 @@ bool CXMLObject::Add(const CXMLObjectList& list) {
 }
 
 xmlret CXMLObject::Set(const CXMLObject& o) {
-    if (!m_pO || !o.m_pO) return xmlret();
+    if (!m_pO || !o.m_pO || o.m_pO == m_pO) return xmlret();
     const CXMLObject keep(o);  // `o` may be one of the children about to go
     DeleteData();
     DeleteElements();

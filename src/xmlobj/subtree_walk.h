@@ -17,9 +17,17 @@ class HeapStack {
     HeapStack& operator=(const HeapStack&) = delete;
     ~HeapStack() { std::free(m_frames); }
 
-    // False when memory for the frame ran out.
+    // False when memory for the frame ran out, or when the walk went deeper
+    // than there were nodes once it was deep: the tree then holds a cycle,
+    // which a walk would follow for ever (a copying walk makes new nodes as
+    // it goes, so the bound is taken once).
     bool push(const Frame& frame) noexcept {
         if (m_size == m_capacity) {
+            if (m_capacity != 0) {
+                if (m_depthLimit == 0)
+                    m_depthLimit = static_cast<std::size_t>(GetXMLObjectBodyCount());
+                if (m_size > m_depthLimit) return false;
+            }
             const std::size_t capacity = m_capacity ? 2 * m_capacity : 64;
             auto* frames = static_cast<Frame*>(std::realloc(m_frames, capacity * sizeof(Frame)));
             if (!frames) return false;
@@ -37,6 +45,7 @@ class HeapStack {
     Frame* m_frames = nullptr;
     std::size_t m_size = 0;
     std::size_t m_capacity = 0;
+    std::size_t m_depthLimit = 0;
 };
 
 // A node of a walk and the next child to visit.

@@ -34,12 +34,8 @@ std::string FileSinkBytes(const std::string& utf8, const std::string& path) {
 }
 
 TEST(ToolOutput, FormatWritesWhatTheFileSinkWrites) {
-    const std::vector<std::string> sources = {
-        Document(),
-        ReadFile(TQXML_CORPUS_DIR "/docbook-5.0.rng.xml"),
-        ReadFile(TQXML_CORPUS_DIR "/iso_639-3.xml"),
-        ReadFile(TQXML_CORPUS_DIR "/deep.xml"),
-    };
+    // The content kinds are the serialiser's own tests; a deep tree is the tool's.
+    const std::vector<std::string> sources = {Document(), ReadFile(TQXML_CORPUS_DIR "/deep.xml")};
     for (const std::string& source : sources) {
         ASSERT_FALSE(source.empty());
         ScratchDir dir;
@@ -114,13 +110,10 @@ TEST(ToolOutput, FailedStandardOutputExitsFive) {
     ScratchDir dir;
     WriteFile(dir / "in.xml", Document());
     const StdoutFailure cases[] = {
-        {"stats into /dev/full", {"stats", dir / "in.xml"}, false},
-        {"format into /dev/full", {"format", dir / "in.xml"}, false},
-        {"check into /dev/full", {"check", dir / "in.xml"}, false},
+        {"check into /dev/full", {"check", dir / "in.xml"}, false},    // fails at the flush
+        {"format into /dev/full", {"format", dir / "in.xml"}, false},  // fails while writing
         {"sample into /dev/full", {}, false},
         {"stats into closed stdout", {"stats", dir / "in.xml"}, true},
-        {"format into closed stdout", {"format", dir / "in.xml"}, true},
-        {"sample into closed stdout", {}, true},
     };
     for (const StdoutFailure& c : cases) {
         SCOPED_TRACE(c.name);

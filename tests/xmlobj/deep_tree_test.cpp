@@ -8,18 +8,6 @@ namespace {
 
 constexpr unsigned int kDepth = 1000000;
 
-// A chain root -> n1 -> n2 -> ... built through Add.
-CXMLObject Chain(unsigned int depth) {
-    CXMLObject root = Node(u"level");
-    CXMLObject tail = root;
-    for (unsigned int i = 1; i < depth; ++i) {
-        CXMLObject next = Node(u"level");
-        tail.Add(next);
-        tail = next;
-    }
-    return root;
-}
-
 TEST(DeepTree, MillionLevelsReleaseMeasureCompactAndRealloc) {
     const std::int64_t bodies = GetXMLObjectBodyCount();
     {

@@ -107,12 +107,4 @@ TEST(NodeCore, ReallocCopiesSharedListBlocksOnly) {
     EXPECT_EQ(b.GetElements(nb), before);  // nothing shared, nothing copied
 }
 
-TEST(NodeCore, TypeNames) {
-    const char16_t* expected[] = {u"CXML_TYPE_EMPTY", u"CXML_TYPE_ELEMENT", u"CXML_TYPE_DATA",
-                                  u"CXML_TYPE_PROCESS"};
-    for (unsigned int t = 0; t < 4; ++t)
-        EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(CXML_TYPE_NAMES[t])),
-                  expected[t]);
-}
-
 }  // namespace

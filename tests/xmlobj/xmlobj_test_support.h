@@ -25,6 +25,18 @@ inline CXMLObject Node(const char16_t* name) {
     return CXMLObject(PS(name));
 }
 
+// A chain root -> n1 -> n2 -> ... of nodes "level", built through Add.
+inline CXMLObject Chain(unsigned int depth) {
+    CXMLObject root = Node(u"level");
+    CXMLObject tail = root;
+    for (unsigned int i = 1; i < depth; ++i) {
+        CXMLObject next = Node(u"level");
+        tail.Add(next);
+        tail = next;
+    }
+    return root;
+}
+
 // Records every assumption report while alive.
 class ReportRecorder {
   public:
