@@ -20,14 +20,19 @@ constexpr GUID kHandledKinds[] = {
 
 }  // namespace
 
-// Registers the handlers and `parser` (from the main program) and shows a
-// property through the default handler. True when every step worked.
+// Registers the handlers and `parser` (from the main program), stores a tree
+// in a property, which runs the parser, and shows a property through the
+// default handler. True when every step worked.
 extern "C" __attribute__((visibility("default"))) bool xmlprop_host_register(
     XMLCACHEPARSER parser) {
     bool ok = true;
     for (const GUID& kind : kHandledKinds)
         ok &= CXMLPropHandler::Register({kind, &NoContent, &NoContent});
     ok &= CPXMLProperty::RegisterCacheParser(parser, nullptr);
+
+    CXMLObject tree(CStringPool::GetStringRef(W(u"Tree")));
+    CPXMLProperty stored;
+    ok &= stored.SetPropertyID(1, tree, kHandledKinds[0], nullptr, 0, 0);
 
     CPProperty raw;
     ok &= raw.Alloc(3);

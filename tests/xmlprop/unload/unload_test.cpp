@@ -11,8 +11,10 @@
 
 namespace {
 
-void CountingParser(tqcore::tagXMLPROPERTY& header, const tqcore::CXMLObject&) {
-    ++header.dwDataParam;
+int g_parserRuns = 0;
+
+void CountingParser(tqcore::tagXMLPROPERTY&, const tqcore::CXMLObject&) {
+    ++g_parserRuns;
 }
 
 using RegisterFunction = bool (*)(tqcore::XMLCACHEPARSER);
@@ -27,6 +29,7 @@ TEST(XmlPropUnloadTest, RegistriesGoWithTheLibrary) {
     auto hostRegister = reinterpret_cast<RegisterFunction>(dlsym(host, "xmlprop_host_register"));
     ASSERT_NE(hostRegister, nullptr) << dlerror();
     EXPECT_TRUE(hostRegister(&CountingParser));
+    EXPECT_EQ(g_parserRuns, 1);
     EXPECT_GT(tqcore::CPObjectMemory::GetBlockCount(), blocks);
     ASSERT_EQ(dlclose(host), 0) << dlerror();
 
