@@ -53,7 +53,7 @@ done
 
 # The pool, the heaps, the hooks and the node counts are shared between threads.
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan -j "$jobs" --target tests_contract tests_xmlobj
-ctest --preset tsan -j "$jobs" -R 'StringPool|FixedHeap|ObjectMemory|CriticalSection|Thread|Hook|HashTable'
+cmake --build --preset tsan -j "$jobs" --target tests_contract tests_xmlobj tests_xmlprop
+ctest --preset tsan -j "$jobs" -R 'StringPool|FixedHeap|ObjectMemory|CriticalSection|Thread|Hook|HashTable|XmlPropThread'
 
 consumers

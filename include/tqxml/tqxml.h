@@ -4,3 +4,4 @@
 #include "tqxml/xmldoc.h"
 #include "tqxml/xmlobj.h"
 #include "tqxml/xmlout.h"
+#include "tqxml/xmlprop.h"

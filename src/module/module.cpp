@@ -1,8 +1,11 @@
 #include "module/module.h"
 
+#include "tqcore/timing.h"
 #include "tqcore/wtext.h"
 #include "tqxml/xmlimage.h"
 #include "tqxml/xmlnode.h"
+#include "xmlprop/cache_parser_list.h"
+#include "xmlprop/handler_table.h"
 
 namespace tqcore::module {
 namespace {
@@ -31,6 +34,13 @@ struct ModuleObjects {
     CFHeap xmpObjectHeap{"_xmpobjectheap", sizeof(CxmpobjectBody), 4096, 1, 0xFFFFFFFFu};
     CPPoolString trueString{CStringPool::GetStringRef(W(u"true"))};
     CPPoolString falseString{CStringPool::GetStringRef(W(u"false"))};
+    CFHeap xmlRegHeap{"XMLReg", sizeof(tagXMLPROPHANDLERENTRY), 8, 0, 0};
+    CPPoolString propertyStorageType{CStringPool::GetStringRef(W(u"PropertyStorageType"))};
+    CPPoolString binaryDump{CStringPool::GetStringRef(W(u"BinaryDump"))};
+    CPPoolString propertyStorageSize{CStringPool::GetStringRef(W(u"PropertyStorageSize"))};
+    CXMLPropHandlerTable handlerTable;
+    CCacheParserList cacheParsers;
+    COSCriticalSection cacheParserLock{0};
     EnglishLocaleHolder english;
 };
 
@@ -50,6 +60,27 @@ const CPPoolString& TrueString() noexcept {
 }
 const CPPoolString& FalseString() noexcept {
     return g_objects.falseString;
+}
+CFHeap& XMLRegHeap() noexcept {
+    return g_objects.xmlRegHeap;
+}
+const CPPoolString& PropertyStorageTypeString() noexcept {
+    return g_objects.propertyStorageType;
+}
+const CPPoolString& BinaryDumpString() noexcept {
+    return g_objects.binaryDump;
+}
+const CPPoolString& PropertyStorageSizeString() noexcept {
+    return g_objects.propertyStorageSize;
+}
+CXMLPropHandlerTable& HandlerTable() noexcept {
+    return g_objects.handlerTable;
+}
+CCacheParserList& CacheParsers() noexcept {
+    return g_objects.cacheParsers;
+}
+COSCriticalSection& CacheParserLock() noexcept {
+    return g_objects.cacheParserLock;
 }
 tqplat::_locale_t EnglishLocale() noexcept {
     return g_objects.english.get();

@@ -19,6 +19,11 @@ void Assumption(const char* source, const char* expression, unsigned int line,
     Report(source, expression, "Runtime assumption failed", line, function);
 }
 
+void Exclusion(const char* source, const char* expression, unsigned int line,
+               const char* function) noexcept {
+    Report(source, expression, "Runtime exclusion failed", line, function);
+}
+
 void IllegalCode(const char* source, const char* message, unsigned int line,
                  const char* function) noexcept {
     Report(source, message, "Illegal code point reached", line, function);

@@ -6,6 +6,7 @@ namespace tqcore::reports {
 
 inline constexpr const char* kXmlObj = "xmlobj";
 inline constexpr const char* kXmlOut = "xmlout";
+inline constexpr const char* kXmlProp = "xmlprop";
 
 // Lines that callers know some node reports by.
 constexpr unsigned int kLinePXMLObjectAssign = 190;
@@ -19,6 +20,9 @@ constexpr unsigned int kLineXmpDecrement = 4527;
 // "Runtime assumption failed".
 void Assumption(const char* source, const char* expression, unsigned int line,
                 const char* function) noexcept;
+// "Runtime exclusion failed".
+void Exclusion(const char* source, const char* expression, unsigned int line,
+               const char* function) noexcept;
 // "Illegal code point reached".
 void IllegalCode(const char* source, const char* message, unsigned int line,
                  const char* function) noexcept;
