@@ -110,16 +110,4 @@ TEST(QSearch, FindsTheLowerBoundAmongDuplicates) {
     }
 }
 
-TEST(QSortAndSearch, RefuseBadArguments) {
-    Item one{4, 0, {}};
-    EXPECT_FALSE(tqcore::tqqsort(nullptr, 3, sizeof(Item), compareItems));
-    EXPECT_FALSE(tqcore::tqqsort(&one, 1, sizeof(Item), nullptr));
-    EXPECT_FALSE(tqcore::tqqsort(&one, 1, 0, compareItems));
-    EXPECT_FALSE(tqcore::tqqsort(&one, SIZE_MAX / 2, sizeof(Item), compareItems));
-    const int key = 4;
-    EXPECT_EQ(tqcore::tqqsearch(&key, &one, 0, sizeof(Item), compareKeyToItem), 0u);
-    EXPECT_EQ(tqcore::tqqsearch(&key, nullptr, 5, sizeof(Item), compareKeyToItem), 5u);
-    EXPECT_EQ(tqcore::tqqsearch(&key, &one, 1, sizeof(Item), nullptr), 1u);
-}
-
 }  // namespace

@@ -121,9 +121,9 @@ TEST(AnalyseExceptionTest, VerdictAndLogLineDependOnTheSignal) {
         for (bool debug : {false, true}) {
             tqcore::SetDebugOn(debug);
             EXPECT_EQ(tqcore::IsDebugOn(), debug);
-            tqtest::LogCapture capture;
+            tqtest::Capture capture;
             EXPECT_EQ(tqcore::AnalyseException(c.signal, address), c.verdict) << c.signal;
-            const auto lines = capture.Lines();
+            const auto& lines = tqtest::Capture::Log();
             ASSERT_EQ(lines.size(), debug ? 1u : 0u) << "signal " << c.signal;
             if (!debug) continue;
             EXPECT_EQ(lines[0].selector1, 0u);

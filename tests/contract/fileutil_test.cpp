@@ -8,10 +8,10 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "contract_test_support.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -49,15 +49,9 @@ TEST(FindLastSeparatorTest, PointsIntoTheGivenPath) {
 class FileUtilTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tqfileutil-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
         char resolved[PATH_MAX];  // the name a descriptor reports is the resolved one
-        ASSERT_NE(::realpath(pattern, resolved), nullptr);
+        ASSERT_NE(::realpath(m_dir.path().c_str(), resolved), nullptr);
         m_root = resolved;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_root, ignored);
     }
     std::string path(const std::string& relative) const { return m_root + "/" + relative; }
     int openNew(const std::string& relative) const {
@@ -65,6 +59,7 @@ class FileUtilTest : public ::testing::Test {
         EXPECT_GE(fd, 0);
         return fd;
     }
+    tqtest::TempDir m_dir;
     std::string m_root;
 };
 

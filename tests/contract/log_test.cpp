@@ -11,15 +11,15 @@
 
 namespace {
 
-using tqtest::LogCapture;
+using tqtest::Capture;
 using tqtest::W;
 
 TEST(WPrintfTest, FormatsWithWideConventionsAndPassesTheSelectors) {
-    LogCapture capture;
+    Capture capture;
     tqcore::wPrintf(3, 16, W(u"%s|%ls|%hs|%d|%u|%I64x|%%|%.2f\r\n"), W(u"wide\u00e9"), W(u"also"),
                     "narrow", -42, 4000000000u, std::uint64_t{0x1234abcd5678ef90ull}, 1.5);
     tqcore::wPrintf(0, 15, nullptr);  // logs nothing
-    const auto lines = capture.Lines();
+    const auto& lines = tqtest::Capture::Log();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].selector1, 3u);
     EXPECT_EQ(lines[0].selector2, 16u);
@@ -32,9 +32,9 @@ TEST(WPrintfTest, LongMessagesAreNotTruncated) {
     for (std::size_t length : {2046u, 2047u, 2048u, 70000u, unsigned(tqcore::kMaxLogMessage)}) {
         std::u16string body(length, u'x');
         body[length / 2] = u'\u20ac';
-        LogCapture capture;
+        Capture capture;
         tqcore::wPrintf(3, 4, W(u"<%s>"), W(body.c_str()));
-        const auto lines = capture.Lines();
+        const auto& lines = tqtest::Capture::Log();
         ASSERT_EQ(lines.size(), 1u);
         const bool tooLong = length == tqcore::kMaxLogMessage;
         EXPECT_EQ(lines[0].text, tooLong ? u"<%s>" : u"<" + body + u">") << length;
@@ -64,7 +64,7 @@ TEST(LogSinkTest, SettingReturnsThePreviousAndNullRestoresUtf8Stderr) {
 
 TEST(WPrintfTest, ThreadsDeliverWholeMessages) {
     constexpr int kThreads = 4, kMessages = 500;
-    LogCapture capture;
+    Capture capture;
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([t] {
@@ -73,7 +73,7 @@ TEST(WPrintfTest, ThreadsDeliverWholeMessages) {
         });
     }
     for (auto& thread : threads) thread.join();
-    const auto lines = capture.Lines();
+    const auto& lines = tqtest::Capture::Log();
     ASSERT_EQ(lines.size(), static_cast<std::size_t>(kThreads * kMessages));
     for (const auto& line : lines) {
         const std::string expected = "thread " + std::to_string(line.selector1) + " message " +

@@ -68,6 +68,20 @@ TEST(StringPool, NullEmptyCountedAndQueryForms) {
     EXPECT_EQ(CStringPool::GetCount(), count) << "a query interns nothing";
 }
 
+// Texts that differ in one unit, at any position and with any tail length
+// past the four-unit steps, are distinct entries.
+TEST(StringPool, TextsDifferingInOneUnitAreDistinct) {
+    for (std::size_t length = 1; length <= 9; ++length) {
+        const std::u16string base(length, u'q');
+        const CPPoolString held(base.c_str());
+        for (std::size_t at = 0; at < length; ++at) {
+            std::u16string other = base;
+            other[at] = u'r';
+            EXPECT_NE(CPPoolString(other.c_str()), held) << length << " at " << at;
+        }
+    }
+}
+
 TEST(StringPool, OrderingAndCaseInsensitiveEquality) {
     const struct {
         const char16_t* a;

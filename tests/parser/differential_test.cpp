@@ -5,12 +5,10 @@
 // from a file as UTF-8 and from UTF-16 text in memory.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "libxml2_view.h"
 #include "parser_test_support.h"
-#include "temp_files.h"
+#include "support/corpus_list.h"
+#include "support/temp_dir.h"
 
 namespace tqcore {
 namespace {
@@ -230,27 +228,14 @@ std::u16string Utf16WithMark(const std::string& utf8) {
 }
 
 TEST(Differential, TreesMatchLibxml2) {
-    const char* const documents[] = {
-        "Gio-2.0.gir.xml",
-        "attrs.xml",
-        "deep.xml",
-        "docbook-5.0.rng.xml",
-        "freedesktop.org.xml",
-        "iso_639-3.xml",
-        "libxml2-api.xml",
-        "records.xml",
-        "text.xml",
-        "wide.xml",
-    };
-    parsertest::TempDir dir;
-    for (const char* name : documents) {
-        const std::string path = std::string(TQXML_CORPUS_DIR) + "/" + name;
-        std::stringstream text;
-        text << std::ifstream(path, std::ios::binary).rdbuf();
+    tqtest::TempDir dir;
+    for (const char* name : tqtest::kCorpusDocuments) {
+        const std::string path = tqtest::CorpusPath(name);
+        const std::string text = tqtest::ReadBytes(path);
         const Libxml2View view(path);
 
         // A byte-order mark makes the file read as UTF-8 (without one it is ANSI).
-        const std::string marked = dir.Write(name, "\xEF\xBB\xBF" + text.str());
+        const std::string marked = dir.Write(name, "\xEF\xBB\xBF" + text);
         CXMLDoc doc;
         EXPECT_EQ(doc.OpenDocFile(
                       reinterpret_cast<const unsigned short*>(parsertest::U16(marked).c_str()), 0,
@@ -259,7 +244,7 @@ TEST(Differential, TreesMatchLibxml2) {
             << name;
         EXPECT_EQ(TreeDifference(doc.GetContent(), view), "") << name << " from the file as UTF-8";
 
-        EXPECT_TRUE(doc.OpenDocText(static_cast<const void*>(Utf16WithMark(text.str()).c_str()),
+        EXPECT_TRUE(doc.OpenDocText(static_cast<const void*>(Utf16WithMark(text).c_str()),
                                     CXML_REPORT_SILENT))
             << name;
         EXPECT_EQ(TreeDifference(doc.GetContent(), view), "") << name << " from UTF-16 text";

@@ -5,15 +5,16 @@
 
 #include <functional>
 
-#include "capture.h"
 #include "parser_test_support.h"
-#include "temp_files.h"
+#include "support/capture.h"
+#include "support/temp_dir.h"
 
 namespace tqcore {
 namespace {
 
-using parsertest::Capture;
 using parsertest::U16;
+using parsertest::Utf8;
+using tqtest::Capture;
 
 // The report shown in a message box for ANSI `text`, or "" when none is.
 std::string BoxReport(const std::string& text) {
@@ -24,9 +25,9 @@ std::string BoxReport(const std::string& text) {
     const auto& boxes = Capture::Boxes();
     if (boxes.empty()) return "";
     EXPECT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].caption, "XML Parsing Error");
+    EXPECT_EQ(boxes[0].caption, u"XML Parsing Error");
     EXPECT_EQ(boxes[0].selector1, 0u);  // MB_OK
-    return boxes[0].text;
+    return Utf8(boxes[0].text);
 }
 
 std::string Head(unsigned int code, const char* name, const char* context = "(ANSI text)") {
@@ -84,12 +85,12 @@ TEST(ErrorReport, ModesChooseWhereTheReportGoes) {
         ASSERT_EQ(Capture::Boxes().size(), c.boxes) << c.mode << " " << c.debugOn;
         ASSERT_EQ(Capture::Log().size(), c.logLines) << c.mode << " " << c.debugOn;
         if (c.boxes) {
-            EXPECT_EQ(Capture::Boxes()[0].text, expected);
+            EXPECT_EQ(Utf8(Capture::Boxes()[0].text), expected);
         }
         if (c.logLines) {
             EXPECT_EQ(Capture::Log()[0].selector1, 0u);
             EXPECT_EQ(Capture::Log()[0].selector2, 15u);
-            EXPECT_EQ(Capture::Log()[0].text, "\rXML Parsing Error: " + expected + "\r\n");
+            EXPECT_EQ(Utf8(Capture::Log()[0].text), "\rXML Parsing Error: " + expected + "\r\n");
         }
     }
 }
@@ -98,7 +99,7 @@ TEST(ErrorReport, EveryWidthAndSourceNamesItsContext) {
     const std::string text = "<a>\n<b>\r\n</a>", utf8 = "\xEF\xBB\xBF" + text;
     const std::string utf16 = "\xFF\xFE" + parsertest::Utf16Bytes(text);
     const std::u16string wide = u"\uFEFF" + U16(text);
-    parsertest::TempDir dir;
+    tqtest::TempDir dir;
     struct Case {
         std::function<bool(CXMLDoc&)> fails;
         std::string context;
@@ -138,8 +139,9 @@ TEST(ErrorReport, EveryWidthAndSourceNamesItsContext) {
         CXMLDoc doc;
         EXPECT_TRUE(c.fails(doc)) << c.context;
         ASSERT_EQ(Capture::Boxes().size(), 1u) << c.context;
-        EXPECT_EQ(Capture::Boxes()[0].text, Head(13, "Bad termination tag", c.context.c_str()) +
-                                                "Line: 2\r\n</a>\r\n^----\r\n");
+        EXPECT_EQ(
+            Utf8(Capture::Boxes()[0].text),
+            Head(13, "Bad termination tag", c.context.c_str()) + "Line: 2\r\n</a>\r\n^----\r\n");
     }
 }
 

@@ -9,9 +9,9 @@
 #include <regex>
 #include <thread>
 
-#include "capture.h"
 #include "parser_test_support.h"
-#include "temp_files.h"
+#include "support/capture.h"
+#include "support/temp_dir.h"
 #include "tqcore/heap.h"
 #include "tqplatform/files.h"
 
@@ -21,6 +21,8 @@ namespace {
 using parsertest::Tree;
 using parsertest::U16;
 using parsertest::Utf16Bytes;
+using tqtest::Capture;
+using tqtest::TempDir;
 
 enum class Entry { Generic, Ansi, Utf8, Wide };
 
@@ -79,11 +81,6 @@ TEST(Load, NullTextFailsAndDropsThePreviousTree) {
     ASSERT_TRUE(doc.OpenDocText("<a/>", CXML_REPORT_SILENT));
     EXPECT_FALSE(doc.OpenDocText(static_cast<const char*>(nullptr), CXML_REPORT_SILENT));
     EXPECT_FALSE(doc.GetContent());
-    ASSERT_TRUE(doc.OpenDocText("<a/>", CXML_REPORT_SILENT));
-    EXPECT_FALSE(doc.OpenDocText(static_cast<const unsigned short*>(nullptr), CXML_REPORT_SILENT));
-    EXPECT_FALSE(doc.OpenDocText(static_cast<const unsigned char*>(nullptr), CXML_REPORT_SILENT));
-    EXPECT_FALSE(doc.OpenDocText(static_cast<const void*>(nullptr), CXML_REPORT_SILENT));
-    EXPECT_FALSE(doc.GetContent());
 }
 
 TEST(Load, RootAndFirstElement) {
@@ -107,7 +104,7 @@ unsigned int OpenFile(CXMLDoc& doc, const std::string& path, std::uint32_t timeo
 }
 
 TEST(Load, FilesByPath) {
-    parsertest::TempDir dir;
+    TempDir dir;
     struct Case {
         const char* name;
         std::string bytes;
@@ -136,17 +133,17 @@ TEST(Load, FilesByPath) {
 }
 
 TEST(Load, MissingFileFailsAtOnce) {
-    parsertest::TempDir dir;
+    TempDir dir;
     CXMLDoc doc;
     const auto began = std::chrono::steady_clock::now();
-    EXPECT_EQ(OpenFile(doc, dir.Missing(), 5000), tqplat::ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(OpenFile(doc, dir.Path("missing.xml"), 5000), tqplat::ERROR_FILE_NOT_FOUND);
     EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(1000));
     EXPECT_NE(doc.OpenDocFile(static_cast<const unsigned short*>(nullptr), 0, CXML_REPORT_SILENT),
               0u);
 }
 
 TEST(Load, LockedFileIsRetriedUntilTheTimeout) {
-    parsertest::TempDir dir;
+    TempDir dir;
     const std::string path = dir.Write("locked.xml", "<a/>");
     void* holder =
         tqplat::CreateFileW(reinterpret_cast<const unsigned short*>(U16(path).c_str()),
@@ -161,7 +158,7 @@ TEST(Load, LockedFileIsRetriedUntilTheTimeout) {
 }
 
 TEST(Load, HandlesAreReadFromTheStartAndStayOpen) {
-    parsertest::TempDir dir;
+    TempDir dir;
     const std::string path = dir.Write("handle.xml", "<a><b/></a>");
     const int fd = ::open(path.c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
@@ -183,7 +180,7 @@ TEST(Load, EachAllocationOfAParseCanFail) {
     for (int i = 0; i < 70; ++i) text += "<n" + std::to_string(i % 3) + " k='\xC3\xA9'>";
     for (int i = 70; i-- > 0;) text += "</n" + std::to_string(i % 3) + ">";
     text += "</r>";
-    parsertest::TempDir dir;
+    TempDir dir;
     const std::string path = dir.Write("alloc.xml", text);
     for (Entry entry : {Entry::Ansi, Entry::Utf8, Entry::Wide, Entry::Generic}) {
         const bool fromFile = entry == Entry::Generic;  // stands for the file entry here
@@ -242,30 +239,21 @@ TEST(Load, KeptBuffersAreBoundedAndGoAtThreadExit) {
 }
 
 TEST(Load, TimingLinesWhenDebugIsOn) {
-    parsertest::TempDir dir;
+    TempDir dir;
     const std::string path = dir.Write("big.xml", "<a>" + std::string(10000 - 7, 'x') + "</a>");
-    auto& log = parsertest::Capture::Log();
+    auto& log = Capture::Log();
     {
-        parsertest::Capture capture(true);
+        Capture capture(true);
         CXMLDoc doc;
         ASSERT_EQ(OpenFile(doc, path), 0u);
         ASSERT_EQ(log.size(), 2u);
         EXPECT_EQ(log[0].selector1 * 100 + log[0].selector2, 316u);
-        EXPECT_TRUE(std::regex_match(log[0].text,
-                                     std::regex("\rXMLDoc: Parsing time=[0-9]+\\.[0-9]+ms, 9kB")))
-            << log[0].text;
+        EXPECT_TRUE(std::regex_match(parsertest::Utf8(log[0].text),
+                                     std::regex("\rXMLDoc: Parsing time=[0-9]+\\.[0-9]+ms, 9kB")));
         EXPECT_EQ(log[1].selector1 * 100 + log[1].selector2, 315u);
-        EXPECT_EQ(log[1].text, " " + path + "\r\n");
-
-        log.clear();
-        ASSERT_TRUE(doc.OpenDocText(("<a>" + std::string(200 - 7, 'y') + "</a>").c_str(),
-                                    CXML_REPORT_SILENT));
-        ASSERT_EQ(log.size(), 1u);
-        EXPECT_TRUE(std::regex_match(
-            log[0].text, std::regex("\rXMLDoc: Parsing time=[0-9]+\\.[0-9]+ms, 200 bytes")))
-            << log[0].text;
+        EXPECT_EQ(parsertest::Utf8(log[1].text), " " + path + "\r\n");
     }
-    parsertest::Capture quiet(false);
+    Capture quiet(false);
     CXMLDoc doc;
     ASSERT_EQ(OpenFile(doc, path), 0u);
     EXPECT_TRUE(log.empty());

@@ -72,6 +72,20 @@ inline std::string Utf8(const unsigned short* text) {
     return out;
 }
 
+inline std::string Utf8(const std::u16string& text) {
+    return Utf8(reinterpret_cast<const unsigned short*>(text.c_str()));
+}
+
+// UTF-16 bytes, little-endian, of ASCII text.
+inline std::string Utf16Bytes(const std::string& ascii) {
+    std::string out;
+    for (char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
 // name[attr='v' ...]{data}(child child): one line per tree, in UTF-8.
 inline std::string Tree(const CXMLObject& node) {
     if (!node) return "-";

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "support/capture.h"
 #include "support/xmlobj_access.h"
 #include "tqcore/diag.h"
 #include "tqcore/heap.h"
@@ -38,28 +39,7 @@ inline CXMLObject Chain(unsigned int depth) {
 }
 
 // Records every assumption report while alive.
-class ReportRecorder {
-  public:
-    struct Report {
-        std::string expression, title, file, function;
-        unsigned int line;
-    };
-    ReportRecorder() {
-        m_previous = SetDetailedMessageBoxHook(&Record);
-        s_reports.clear();
-    }
-    ~ReportRecorder() { SetDetailedMessageBoxHook(m_previous); }
-    const std::vector<Report>& reports() const { return s_reports; }
-
-  private:
-    static bool Record(const char* expression, const char* title, const char* file,
-                       unsigned int line, const char* function) {
-        s_reports.push_back({expression, title, file, function, line});
-        return false;
-    }
-    static inline std::vector<Report> s_reports;
-    DetailedMessageBoxHook m_previous;
-};
+using ReportRecorder = tqtest::Capture;
 
 // Checks one assumption report against its expected text and place.
 inline void ExpectReport(const ReportRecorder::Report& r, const char* expression, unsigned int line,

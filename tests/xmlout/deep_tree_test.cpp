@@ -25,20 +25,6 @@ TEST(DeepTree, MillionLevelsGoToAMemorySink) {
     EXPECT_EQ(text.substr(3 * (kDepth - 1), 12), u"<n>x</n></n>");
 }
 
-TEST(DeepTree, MillionLevelsOnAFormattedSink) {
-    StringOut sink(true, UINT64_MAX, false);
-    ASSERT_TRUE(sink.Open());
-    ASSERT_TRUE(sink.Write(DeepChain()));
-    // Each level but the last: "<n>" and "</n>" lines; the last "<n>x</n>".
-    std::uint64_t expected = 1;  // the mark
-    for (std::uint64_t level = 0; level + 1 < kDepth; ++level)
-        expected += 2 * std::min<std::uint64_t>(level, CXMLOut::kIndentChars) + (3 + 2) + (4 + 2);
-    expected += std::min<std::uint64_t>(kDepth - 1, CXMLOut::kIndentChars) + 8 + 2;
-    EXPECT_EQ(sink.written, expected);
-    EXPECT_EQ(sink.longestPiece, CXMLOut::kIndentChars)
-        << "indentation is written in one piece of at most 512";
-}
-
 // Counts the log messages and keeps the last one.
 struct LogCounter {
     static inline std::uint64_t count = 0;

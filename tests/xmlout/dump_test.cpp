@@ -8,14 +8,14 @@ namespace {
 
 // The dump's lines: the log text split at each carriage return.
 std::vector<std::u16string> DumpLines(const CXMLObject& node, unsigned int depth) {
-    LogCapture log(false);
+    Capture capture(false);
     node.Dump(7, 9, depth);
     std::vector<std::u16string> lines;
-    for (const auto& message : LogCapture::Lines()) {
+    for (const auto& message : Capture::Log()) {
         EXPECT_EQ(message.selector1, 7u);
         EXPECT_EQ(message.selector2, 9u);
     }
-    const std::u16string all = LogCapture::All();
+    const std::u16string all = Capture::AllLog();
     for (std::size_t start = 0; start < all.size();) {
         EXPECT_EQ(all[start], u'\r');
         std::size_t end = all.find(u'\r', start + 1);

@@ -1,14 +1,20 @@
 // The memory sink and the base sink: state, sizes, reports and log output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "xmlout_test_support.h"
 
 namespace xmlout_test {
 namespace {
 
-TEST(MemorySink, ReadsNothingWhileOpenAndTheTextAfterClose) {
+const std::u16string kExample = u"<a x=\"1&lt;2\"><b>hi</b><c/><d><![CDATA[  two]]></d></a>";
+
+TEST(MemorySink, ReadsNothingUntilClosedAndOnlyTheLastOpening) {
     CXMLMemOut sink;
     EXPECT_EQ(static_cast<const unsigned short*>(sink), nullptr);
+    ASSERT_TRUE(sink.Open());
+    ASSERT_TRUE(sink.Write(Node(u"dropped")));
     ASSERT_TRUE(sink.Open());
     ASSERT_TRUE(sink.Write(ExampleTree()));
     EXPECT_EQ(static_cast<const unsigned short*>(sink), nullptr);
@@ -17,16 +23,18 @@ TEST(MemorySink, ReadsNothingWhileOpenAndTheTextAfterClose) {
     EXPECT_EQ(sink.GetSize(), 0u);
     ASSERT_TRUE(sink.Close(false));
 
-    const std::u16string expected = u"<a x=\"1&lt;2\"><b>hi</b><c/><d><![CDATA[  two]]></d></a>";
     const auto* text = static_cast<const unsigned short*>(sink);
     const auto* block = static_cast<const unsigned short*>(static_cast<const void*>(sink));
     ASSERT_NE(block, nullptr);
     EXPECT_EQ(block[0], 0xFEFF);
     EXPECT_EQ(text, block + 1);
-    EXPECT_EQ(U(text), expected);
-    EXPECT_EQ(sink.GetLen(), expected.size());
-    EXPECT_EQ(sink.GetSize(), 2 * expected.size() + 4);
-    EXPECT_EQ(block[expected.size() + 1], 0) << "terminated after the text";
+    EXPECT_EQ(U(text), kExample);
+    EXPECT_EQ(sink.GetLen(), kExample.size());
+    EXPECT_EQ(sink.GetSize(), 2 * kExample.size() + 4);
+    EXPECT_EQ(block[kExample.size() + 1], 0) << "terminated after the text";
+    sink.Free();
+    EXPECT_EQ(static_cast<const void*>(sink), nullptr);
+    EXPECT_EQ(sink.GetSize(), 0u);
 }
 
 TEST(MemorySink, GrowsOverManyBlocksAndKeepsEveryCharacter) {
@@ -35,31 +43,12 @@ TEST(MemorySink, GrowsOverManyBlocksAndKeepsEveryCharacter) {
     StringOut reference(false);
     ASSERT_TRUE(reference.Open());
     ASSERT_TRUE(reference.Write(root));
-
-    CXMLMemOut sink;
-    ASSERT_TRUE(sink.Open());
-    ASSERT_TRUE(sink.Write(root));
-    ASSERT_TRUE(sink.Close(false));
-    EXPECT_GT(sink.GetSize(), 3u * 4096);
-    EXPECT_EQ(u"\xFEFF" + U(static_cast<const unsigned short*>(sink)), reference.text);
-}
-
-TEST(MemorySink, ReopenDropsTheEarlierTextAndFreeEmptiesIt) {
-    CXMLMemOut sink;
-    ASSERT_TRUE(sink.Open());
-    ASSERT_TRUE(sink.Write(Node(u"first")));
-    ASSERT_TRUE(sink.Open());
-    ASSERT_TRUE(sink.Write(Node(u"one")));
-    ASSERT_TRUE(sink.Write(Node(u"two")));
-    ASSERT_TRUE(sink.Close(false));
-    EXPECT_EQ(U(static_cast<const unsigned short*>(sink)), u"<one/><two/>");
-    sink.Free();
-    EXPECT_EQ(static_cast<const void*>(sink), nullptr);
-    EXPECT_EQ(sink.GetSize(), 0u);
+    EXPECT_GT(reference.text.size() * 2, 3u * 4096);
+    EXPECT_EQ(u"\xFEFF" + MemText(root), reference.text);
 }
 
 TEST(MemorySink, FailedWriteKeepsTheTextUpToTheFailure) {
-    ReportRecorder recorder;
+    Capture capture;
     // A list keeps an empty handle; a node's own adders refuse one.
     CXMLObjectList children;
     children.Add(Node(u"ok"));
@@ -72,21 +61,8 @@ TEST(MemorySink, FailedWriteKeepsTheTextUpToTheFailure) {
     EXPECT_FALSE(sink.Write(root));
     EXPECT_EQ(U(static_cast<const unsigned short*>(sink)), u"<r><ok/>") << "cut off where it stood";
     EXPECT_EQ(U(root.GetContent()), u"<r><ok/>");
-    ASSERT_EQ(recorder.reports().size(), 2u);
-    EXPECT_EQ(recorder.reports()[0].expression, "m_pO");
-}
-
-TEST(MemorySink, WritingAfterFreeIsReportedAndTakesNothing) {
-    struct FreedOut : CXMLMemOut {
-        using CXMLMemOut::WritePhys;
-    } sink;
-    ASSERT_TRUE(sink.Open());
-    sink.Free();
-    ReportRecorder recorder;
-    EXPECT_TRUE(sink.WritePhys(W(u"x"), 1));
-    ASSERT_EQ(recorder.reports().size(), 1u);
-    EXPECT_EQ(recorder.reports()[0].expression, "m_pMem != NULL");
-    EXPECT_EQ(sink.GetSize(), 0u);
+    ASSERT_EQ(Capture::Reports().size(), 2u);
+    EXPECT_EQ(Capture::Reports()[0].expression, "m_pO");
 }
 
 TEST(MemorySink, GrowthThatFailsIsRecordedThoughWriteSucceeds) {
@@ -104,67 +80,73 @@ TEST(MemorySink, GrowthThatFailsIsRecordedThoughWriteSucceeds) {
     EXPECT_LT(sink.GetLen(), text.size());
 }
 
-TEST(SinkReports, WriteAndCloseOnAClosedSink) {
-    ReportRecorder recorder;
-    CXMLMemOut sink;
-    EXPECT_FALSE(sink.Write(Node(u"x")));
-    EXPECT_FALSE(sink.Close(false));
-    ASSERT_EQ(recorder.reports().size(), 1u);
-    const auto& report = recorder.reports()[0];
-    EXPECT_EQ(report.expression, "m_fOpened == 1");
-    EXPECT_EQ(report.title, "Runtime assumption failed");
-    EXPECT_EQ(report.file, "xmlout");
-}
-
 struct PlainOut : CXMLOut {
     bool Open() { return CXMLOut::Open(nullptr, true); }
 };
 
-TEST(SinkReports, DestroyingAnOpenBaseSinkIsReportedButNotAMemorySink) {
-    ReportRecorder recorder;
-    {
-        CXMLMemOut memory;
-        ASSERT_TRUE(memory.Open());
-    }
-    EXPECT_TRUE(recorder.reports().empty());
-    {
-        PlainOut plain;
-        ASSERT_TRUE(plain.Open());
-    }
-    ASSERT_EQ(recorder.reports().size(), 1u);
-    EXPECT_EQ(recorder.reports()[0].expression, "!m_fOpened");
-}
-
-TEST(SinkReports, UnreadableMemoryBlockIsReported) {
-    // A sink opened and closed without the mark cannot be made through the
-    // public interface; a derived sink that writes none shows the check.
+// Misuse is reported once, with the expression that failed.
+TEST(SinkReports, MisuseIsReported) {
+    struct FreedOut : CXMLMemOut {
+        using CXMLMemOut::WritePhys;
+    };
+    // A sink closed without its mark cannot be made through the public
+    // interface; a derived sink that writes none shows the check.
     struct NoMarkOut : CXMLMemOut {
         bool WritePhys(const unsigned short* text, std::uint64_t count) override {
             const bool mark = count == 1 && text[0] == 0xFEFF;
             return CXMLMemOut::WritePhys(mark ? W(u"?") : text, count);
         }
-    } sink;
-    ReportRecorder recorder;
-    ASSERT_TRUE(sink.Open());
-    ASSERT_TRUE(sink.Close(false));
-    EXPECT_EQ(sink.GetSize(), 4u);
-    ASSERT_EQ(recorder.reports().size(), 1u);
-    EXPECT_EQ(recorder.reports()[0].expression, "*m_pMem == 0xFEFF");
+    };
+    const struct {
+        const char* expression;
+        void (*misuse)();
+    } cases[] = {
+        {"m_fOpened == 1",
+         [] {
+             CXMLMemOut sink;
+             EXPECT_FALSE(sink.Write(Node(u"x")));
+             EXPECT_FALSE(sink.Close(false));
+         }},
+        {"m_pMem != NULL",
+         [] {
+             FreedOut sink;
+             ASSERT_TRUE(sink.Open());
+             sink.Free();
+             EXPECT_TRUE(sink.WritePhys(W(u"x"), 1));
+             EXPECT_EQ(sink.GetSize(), 0u);
+         }},
+        {"!m_fOpened", [] { ASSERT_TRUE(PlainOut().Open()); }},
+        {"*m_pMem == 0xFEFF",
+         [] {
+             NoMarkOut sink;
+             ASSERT_TRUE(sink.Open());
+             ASSERT_TRUE(sink.Close(false));
+             EXPECT_EQ(sink.GetSize(), 4u);
+         }},
+        {nullptr, [] { ASSERT_TRUE(CXMLMemOut().Open()); }},  // a memory sink may go open
+    };
+    for (const auto& c : cases) {
+        Capture capture;
+        c.misuse();
+        ASSERT_EQ(Capture::Reports().size(), c.expression ? 1u : 0u);
+        if (!c.expression) continue;
+        EXPECT_EQ(Capture::Reports()[0].expression, c.expression);
+        EXPECT_EQ(Capture::Reports()[0].title, "Runtime assumption failed");
+        EXPECT_EQ(Capture::Reports()[0].file, "xmlout");
+    }
 }
 
 TEST(BaseSink, EchoesTextToTheLogOnlyWithDebugOn) {
     for (bool debug : {true, false}) {
-        LogCapture log(debug);
+        Capture capture(debug);
         PlainOut sink;
         ASSERT_TRUE(sink.Open());
         ASSERT_TRUE(sink.Write(ExampleTree()));
         ASSERT_TRUE(sink.Close(false));
         std::u16string echoed;
-        for (const auto& line : LogCapture::Lines())
+        for (const auto& line : Capture::Log())
             if (line.selector1 == 3 && line.selector2 == 4) echoed += line.text;
-        if (!debug) {
-            EXPECT_TRUE(LogCapture::Lines().empty());
-        }
+        EXPECT_TRUE(debug || Capture::Log().empty()) << "nothing at all is logged";
         EXPECT_EQ(echoed, debug ? u"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<a "
                                   u"x=\"1&lt;2\">\r\n <b>hi</b>\r\n"
                                   u" <c/>\r\n <d>\r\n  <![CDATA[  two]]>\r\n </d>\r\n</a>\r\n"
@@ -173,27 +155,21 @@ TEST(BaseSink, EchoesTextToTheLogOnlyWithDebugOn) {
 }
 
 TEST(BaseSink, WriteLogsItsTimeInBytesOrKilobytes) {
-    struct Case {
-        int items;
-        const char16_t* unit;
-    } const cases[] = {{1, u" bytes"}, {2000, u"kB"}};
-    for (const Case& c : cases) {
+    for (const int items : {1, 2000}) {
         CXMLObject root = Node(u"r");
-        for (int i = 0; i < c.items; ++i) root.Add(Node(u"item"));
-        LogCapture log(true);
-        CXMLMemOut sink;
-        ASSERT_TRUE(sink.Open());
-        ASSERT_TRUE(sink.Write(root));
-        ASSERT_TRUE(sink.Close(false));
-        ASSERT_EQ(LogCapture::Lines().size(), 1u);
-        const auto& line = LogCapture::Lines()[0];
+        for (int i = 0; i < items; ++i) root.Add(Node(u"item"));
+        Capture capture(true);
+        EXPECT_NE(MemText(root), u"<failed>");
+        ASSERT_EQ(Capture::Log().size(), 1u);
+        const auto& line = Capture::Log()[0];
         EXPECT_EQ(line.selector1, 3u);
         EXPECT_EQ(line.selector2, 16u);
         EXPECT_EQ(line.text.rfind(u"\rXMLOut::Write: Write time=", 0), 0u);
         // The mark, "<r>", "<item/>" per item and "</r>", without the NUL.
-        const unsigned int bytes = 2 * (1 + 3 + 7 * c.items + 4);
-        const unsigned int shown = c.items == 1 ? bytes : bytes / 1024;
-        const std::u16string suffix = u"ms, " + Wide(std::to_string(shown)) + c.unit;
+        const unsigned int bytes = 2 * (1 + 3 + 7 * items + 4);
+        const std::u16string suffix = items == 1
+                                          ? u"ms, " + Wide(std::to_string(bytes)) + u" bytes"
+                                          : u"ms, " + Wide(std::to_string(bytes / 1024)) + u"kB";
         EXPECT_EQ(line.text.substr(line.text.size() - suffix.size()), suffix);
     }
 }
@@ -214,8 +190,8 @@ TEST(BaseSink, IndentationStopsAt512SpacesAndUnindentStopsAtZero) {
     EXPECT_EQ(widest, CXMLOut::kIndentChars);
     sink.Unindent();
     ASSERT_TRUE(sink.Write(Node(u"after")));
-    EXPECT_EQ(sink.text.substr(sink.text.size() - 10), u"<after/>\r\n") << "level 0 after the tree";
-    EXPECT_EQ(sink.text[sink.text.size() - 11], u'\n');
+    EXPECT_EQ(sink.text.substr(sink.text.size() - 11), u"\n<after/>\r\n")
+        << "level 0 after the tree";
 }
 
 }  // namespace

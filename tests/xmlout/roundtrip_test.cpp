@@ -4,50 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <utility>
 
-#include "tqplatform/codepage.h"
+#include "support/corpus_list.h"
 #include "tqxml/xmldoc.h"
 #include "xmlout_test_support.h"
 
 namespace xmlout_test {
 namespace {
-
-const char* const kDocuments[] = {
-    "Gio-2.0.gir.xml",
-    "attrs.xml",
-    "deep.xml",
-    "docbook-5.0.rng.xml",
-    "freedesktop.org.xml",
-    "iso_639-3.xml",
-    "libxml2-api.xml",
-    "records.xml",
-    "text.xml",
-    "wide.xml",
-};
-
-std::string CorpusPath(const char* name) {
-    return std::string(TQXML_CORPUS_DIR) + "/" + name;
-}
-
-std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// The document as UTF-16 text behind a byte-order mark.
-std::vector<unsigned short> Utf16Document(const std::string& utf8) {
-    std::string body = utf8.compare(0, 3, "\xEF\xBB\xBF") == 0 ? utf8.substr(3) : utf8;
-    const int units = tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, body.data(),
-                                                  static_cast<int>(body.size()), nullptr, 0);
-    std::vector<unsigned short> text(static_cast<std::size_t>(units) + 2, 0);
-    text[0] = 0xFEFF;
-    tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, body.data(), static_cast<int>(body.size()),
-                                text.data() + 1, units);
-    return text;
-}
 
 // For messages: ASCII as it is, anything else as '?'.
 std::string Narrow(const CPPoolString& s) {
@@ -109,14 +73,14 @@ std::string Difference(const CXMLObject& left, const CXMLObject& right) {
 class RoundTrip : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RoundTrip, ParseWriteParseGivesTheSameTree) {
-    const std::string bytes = ReadBytes(CorpusPath(GetParam()));
+    const std::string bytes = tqtest::ReadBytes(tqtest::CorpusPath(GetParam()));
     ASSERT_FALSE(bytes.empty()) << GetParam();
-    const std::vector<unsigned short> wide = Utf16Document(bytes);
+    const std::u16string wide = tqtest::Utf16Document(bytes);
     // Without its byte-order mark, byte text would be read as ANSI.
     const std::string utf8 =
         bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes : "\xEF\xBB\xBF" + bytes;
     TempDir dir;
-    const std::u16string written = Wide(dir.path() + "/written.xml");
+    const std::u16string written = Wide(dir.Path("written.xml"));
 
     for (const char* width : {"UTF-8", "UTF-16"}) {
         SCOPED_TRACE(width);
@@ -124,7 +88,7 @@ TEST_P(RoundTrip, ParseWriteParseGivesTheSameTree) {
         const bool parsed =
             std::string(width) == "UTF-8"
                 ? first.OpenDocText(static_cast<const void*>(utf8.c_str()), CXML_REPORT_SILENT)
-                : first.OpenDocText(static_cast<const void*>(wide.data()), CXML_REPORT_SILENT);
+                : first.OpenDocText(static_cast<const void*>(wide.c_str()), CXML_REPORT_SILENT);
         ASSERT_TRUE(parsed);
         ASSERT_TRUE(first.GetContent());
 
@@ -139,12 +103,13 @@ TEST_P(RoundTrip, ParseWriteParseGivesTheSameTree) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, RoundTrip, ::testing::ValuesIn(kDocuments), [](const auto& info) {
-    std::string name;
-    for (const char* p = info.param; *p; ++p)
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Corpus, RoundTrip, ::testing::ValuesIn(tqtest::kCorpusDocuments),
+                         [](const auto& info) {
+                             std::string name;
+                             for (const char* p = info.param; *p; ++p)
+                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                             return name;
+                         });
 
 }  // namespace
 }  // namespace xmlout_test

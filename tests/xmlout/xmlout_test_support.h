@@ -1,28 +1,26 @@
 #pragma once
 // Shared helpers of the output tests: a sink that keeps its text in a
-// string (and can be made to fail), log capture, trees and files.
+// string (and can be made to fail), trees and files.
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
-#include "tqcore/diag.h"
-#include "tqcore/log.h"
+#include "support/capture.h"
+#include "support/temp_dir.h"
 #include "tqxml/xmlout.h"
 #include "xmlobj/xmlobj_test_support.h"
 
 namespace xmlout_test {
 
 using namespace tqcore;
+using tqtest::Capture;
+using tqtest::TempDir;
 using xmlobj_test::Node;
 using xmlobj_test::PS;
-using xmlobj_test::ReportRecorder;
 using xmlobj_test::W;
 
 inline std::u16string U(const unsigned short* text) {
@@ -30,32 +28,27 @@ inline std::u16string U(const unsigned short* text) {
                 : std::u16string(u"<null>");
 }
 
-// Keeps every physical write in `text` (or, for outputs too large to keep,
-// only counts them); after `failAfter` characters every further write fails,
-// as a full disk would.
+// Keeps every physical write in `text`; after `failAfter` characters every
+// further write fails, as a full disk would.
 class StringOut : public CXMLOut {
   public:
-    explicit StringOut(bool format = true, std::uint64_t failAfter = UINT64_MAX, bool keep = true)
-        : CXMLOut(format), m_failAfter(failAfter), m_keep(keep) {}
+    explicit StringOut(bool format = true, std::uint64_t failAfter = UINT64_MAX)
+        : CXMLOut(format), m_failAfter(failAfter) {}
     ~StringOut() override { Close(true); }
 
     bool Open(bool declaration = false) { return CXMLOut::Open(nullptr, declaration); }
 
     std::u16string text;
-    std::uint64_t written = 0;       // characters taken
-    std::uint64_t longestPiece = 0;  // characters
     int discards = 0;
     int refusedWrites = 0;  // writes that failed
 
   protected:
     bool WritePhys(const unsigned short* p, std::uint64_t count) override {
-        if (written + count > m_failAfter) {
+        if (text.size() + count > m_failAfter) {
             ++refusedWrites;
             return false;
         }
-        written += count;
-        longestPiece = std::max(longestPiece, count);
-        if (m_keep) text.append(reinterpret_cast<const char16_t*>(p), count);
+        text.append(reinterpret_cast<const char16_t*>(p), count);
         return true;
     }
     bool ClosePhys(bool discard) override {
@@ -69,63 +62,6 @@ class StringOut : public CXMLOut {
 
   private:
     std::uint64_t m_failAfter;
-    bool m_keep;
-};
-
-// Every log message while alive, with the debug switch set as asked.
-class LogCapture {
-  public:
-    struct Line {
-        unsigned int selector1, selector2;
-        std::u16string text;
-    };
-    explicit LogCapture(bool debugOn) : m_wasDebug(IsDebugOn()) {
-        SetDebugOn(debugOn);
-        Lines().clear();
-        m_previous = SetLogSink([](unsigned int s1, unsigned int s2, const unsigned short* text) {
-            Lines().push_back({s1, s2, U(text)});
-        });
-    }
-    ~LogCapture() {
-        SetLogSink(m_previous);
-        SetDebugOn(m_wasDebug);
-    }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    static std::vector<Line>& Lines() {
-        static std::vector<Line> lines;
-        return lines;
-    }
-    // All messages in one text.
-    static std::u16string All() {
-        std::u16string all;
-        for (const Line& l : Lines()) all += l.text;
-        return all;
-    }
-
-  private:
-    bool m_wasDebug;
-    LogSink m_previous;
-};
-
-// A directory removed with everything in it afterwards.
-class TempDir {
-  public:
-    TempDir() {
-        char pattern[] = "/tmp/tqxml-out-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        m_path = made ? made : "";
-    }
-    ~TempDir() {
-        if (!m_path.empty()) std::system(("rm -rf '" + m_path + "'").c_str());
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return m_path; }
-
-  private:
-    std::string m_path;
 };
 
 inline std::u16string Wide(const std::string& ascii) {
