@@ -140,6 +140,38 @@ TEST(BlockParser, RecordsTheErrorAndItsPosition) {
 // empty name: the node factory refuses the name with its assumption report
 // and the parent refuses the missing node. (Inside an element it is a broken
 // end tag, code 11, as the table above has it.)
+// Past a few attributes the duplicate test goes through a set of the tag's
+// names; it must stay exact for every position of the first occurrence.
+TEST(BlockParser, DuplicateAttributesAmongManyAreRefused) {
+    auto tag = [](int count, int duplicate) {
+        std::string text = "<a";
+        for (int i = 0; i < count; ++i) text += " n" + std::to_string(i) + "='v'";
+        const std::size_t at = text.size() + 1;
+        if (duplicate >= 0) text += " n" + std::to_string(duplicate) + "='w'";
+        return std::make_pair(text + "/><b n0='x' n1='y'/>", at);
+    };
+    for (int count : {15, 16, 17, 40, 3000}) {
+        for (int duplicate : {-1, 0, 15, 16, count - 1}) {
+            const auto [text, at] = tag(count, duplicate);
+            ForEachWidth(
+                text, [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc& doc) {
+                    SCOPED_TRACE(std::string(width) + " count " + std::to_string(count) +
+                                 " duplicate " + std::to_string(duplicate));
+                    if (duplicate < 0 || duplicate >= count) {
+                        ASSERT_TRUE(out.parsed);
+                        EXPECT_EQ(doc.GetContentElement().GetNAttributes(),
+                                  static_cast<unsigned int>(duplicate < 0 ? count : count + 1));
+                    } else {
+                        EXPECT_FALSE(out.parsed);
+                        EXPECT_EQ(out.code, ParseError::BadAttribute);
+                        EXPECT_EQ(out.offset, static_cast<std::ptrdiff_t>(
+                                                  at + 1 + std::to_string(duplicate).size()));
+                    }
+                });
+        }
+    }
+}
+
 TEST(BlockParser, AnEmptyTagNameIsRefused) {
     tqtest::Capture capture;
     ForEachWidth("<a/></>",
