@@ -106,6 +106,7 @@ const Utf8Case kUtf8Cases[] = {
      u"\U00010000\U0010FFFF",
      true},
     {"overlong slash", {0xC0, 0xAF}, u"\uFFFD\uFFFD", false},
+    {"overlong three byte", {0xE0, 0x9F, 0xBF}, u"\uFFFD\uFFFD\uFFFD", false},
     {"overlong four byte", {0xF0, 0x8F, 0xBF, 0xBF}, u"\uFFFD\uFFFD\uFFFD\uFFFD", false},
     {"encoded surrogate", {0xED, 0xA0, 0x80}, u"\uFFFD\uFFFD\uFFFD", false},
     {"above U+10FFFF", {0xF4, 0x90, 0x80, 0x80}, u"\uFFFD\uFFFD\uFFFD\uFFFD", false},

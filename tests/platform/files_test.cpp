@@ -225,6 +225,7 @@ TEST_F(FilesTest, PointerAndSizeBeyondFourGiB) {
         {-7, true, -1, FILE_END, 0x40000000u, ERROR_SUCCESS, 1},         // back to 5 GiB
         {-0x20, true, -1, FILE_CURRENT, 0x3FFFFFE0u, ERROR_SUCCESS, 1},  // borrow from low
         {-1, true, 0, FILE_BEGIN, 0xFFFFFFFFu, ERROR_SUCCESS, 0},        // valid 4 GiB - 1
+        {-2, true, -1, FILE_BEGIN, INVALID_SET_FILE_POINTER, ERROR_NEGATIVE_SEEK, 0},
         {0, true, -2, FILE_CURRENT, INVALID_SET_FILE_POINTER, ERROR_NEGATIVE_SEEK, 0},
         {0, false, 0, FILE_END, INVALID_SET_FILE_POINTER, ERROR_INVALID_PARAMETER, 0},  // > 32 bits
     };
