@@ -1,5 +1,6 @@
 #pragma once
 // The corpus documents that hold no mixed content, and their text.
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -20,6 +21,14 @@ inline const char* const kCorpusDocuments[] = {
     "text.xml",
     "wide.xml",
 };
+
+// A document name as a test name: letters and digits, '_' for the rest.
+inline std::string CorpusTestName(const char* document) {
+    std::string name;
+    for (const char* p = document; *p; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return name;
+}
 
 inline std::string CorpusPath(const char* name) {
     return std::string(TQXML_CORPUS_DIR) + "/" + name;

@@ -1,10 +1,7 @@
 // Every corpus document without mixed content survives an image with UTF-16
 // and with UTF-8 strings, and a pack; two unpacked trees do not share nodes.
-#include <fstream>
-#include <iterator>
-
-#include "corpus_documents.h"
 #include "image_test_support.h"
+#include "support/corpus_list.h"
 #include "tqxml/xmldoc.h"
 
 using namespace xmlobj_test;
@@ -14,8 +11,7 @@ namespace {
 class CorpusImage : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(CorpusImage, StoreLoadAndPackUnpackGiveEqualTrees) {
-    std::ifstream in(std::string(TQXML_CORPUS_DIR) + "/" + GetParam(), std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string text = tqtest::ReadBytes(tqtest::CorpusPath(GetParam()));
     ASSERT_FALSE(text.empty());
     if (text.compare(0, 3, "\xEF\xBB\xBF") != 0) text.insert(0, "\xEF\xBB\xBF");
     CXMLDoc doc;
@@ -48,7 +44,7 @@ TEST_P(CorpusImage, StoreLoadAndPackUnpackGiveEqualTrees) {
     EXPECT_EQ(Difference(second, tree), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Corpus, CorpusImage, ::testing::ValuesIn(corpus::kWithoutMixedContent),
-                         [](const auto& info) { return corpus::TestName(info.param); });
+INSTANTIATE_TEST_SUITE_P(Corpus, CorpusImage, ::testing::ValuesIn(tqtest::kCorpusDocuments),
+                         [](const auto& info) { return tqtest::CorpusTestName(info.param); });
 
 }  // namespace

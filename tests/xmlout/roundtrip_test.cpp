@@ -104,12 +104,7 @@ TEST_P(RoundTrip, ParseWriteParseGivesTheSameTree) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, RoundTrip, ::testing::ValuesIn(tqtest::kCorpusDocuments),
-                         [](const auto& info) {
-                             std::string name;
-                             for (const char* p = info.param; *p; ++p)
-                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return name;
-                         });
+                         [](const auto& info) { return tqtest::CorpusTestName(info.param); });
 
 }  // namespace
 }  // namespace xmlout_test
