@@ -19,9 +19,12 @@ struct BufferHead {
 
 constexpr std::size_t kPage = 4096;
 
-// Bigger buffers are returned to the system rather than kept: a thread that
-// once read a large document should not hold its size for the rest of its life.
-constexpr std::size_t kMaxKept = std::size_t{4} << 20;
+// A buffer up to kMaxKept is kept, so that repeated opens of large documents
+// fault in no fresh pages. One above kSmallKept stays only until the thread
+// next opens a document that needs no more than kSmallKept: a thread that
+// once read a large document does not hold its size while it reads small ones.
+constexpr std::size_t kSmallKept = std::size_t{4} << 20;
+constexpr std::size_t kMaxKept = std::size_t{64} << 20;
 
 std::atomic<std::uint64_t> g_keptBytes{0};
 
@@ -53,7 +56,14 @@ class KeptBuffer {
         g_keptBytes.fetch_add(head->mapped, std::memory_order_relaxed);
         m_head = head;
     }
-    bool fits(std::size_t size) const noexcept { return m_head && Capacity(m_head) >= size; }
+    // Whether the kept buffer serves `size`; a large one asked for a small
+    // size is unmapped instead.
+    bool serves(std::size_t size) noexcept {
+        if (!m_head || Capacity(m_head) < size) return false;
+        if (m_head->mapped <= kSmallKept || size + sizeof(BufferHead) > kSmallKept) return true;
+        Unmap(take());
+        return false;
+    }
 
   private:
     BufferHead* m_head = nullptr;
@@ -67,7 +77,7 @@ void* AcquireTextBuffer(std::uint32_t size) noexcept {
         tqplat::SetLastError(tqplat::ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    if (t_kept.fits(size)) return t_kept.take() + 1;
+    if (t_kept.serves(size)) return t_kept.take() + 1;
     // The mapping is whole pages: the rest of the last one is usable too.
     const std::size_t bytes = (sizeof(BufferHead) + std::size_t{size} + kPage - 1) & ~(kPage - 1);
     auto* head = static_cast<BufferHead*>(

@@ -1,7 +1,9 @@
 #pragma once
 // The document's private text buffer. Fresh pages cost a fault each on first
-// touch, so every thread keeps its last released buffer of up to 4 MB for the
-// next open; larger ones go back at once, and the kept one at thread exit.
+// touch, so every thread keeps its last released buffer of up to 64 MiB for
+// the next open; one above 4 MiB goes back when the thread next opens a
+// document of 4 MiB or less, larger ones at once, and the kept one at thread
+// exit.
 #include <cstdint>
 
 namespace tqcore::parser {

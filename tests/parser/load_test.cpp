@@ -216,11 +216,11 @@ TEST(Load, EachAllocationOfAParseCanFail) {
     }
 }
 
-// A thread keeps one buffer of at most 4 MB after its opens, and none after
-// it ends.
+// A thread keeps one buffer after its opens: a large one only until a small
+// open, and none after it ends.
 TEST(Load, KeptBuffersAreBoundedAndGoAtThreadExit) {
     const std::uint64_t before = CXMLDocTestAccess::KeptBufferBytes();
-    std::uint64_t afterSmall = 0, afterHuge = 0, afterLarge = 0;
+    std::uint64_t afterSmall = 0, afterHuge = 0, afterHugeAgain = 0, afterLarge = 0, afterHuger = 0;
     std::thread([&] {
         auto open = [](std::size_t bytes) {
             CXMLDoc doc;
@@ -229,12 +229,17 @@ TEST(Load, KeptBuffersAreBoundedAndGoAtThreadExit) {
         };
         if (open(10)) afterSmall = CXMLDocTestAccess::KeptBufferBytes();
         if (open(5u << 20)) afterHuge = CXMLDocTestAccess::KeptBufferBytes();
+        if (open(4u << 20)) afterHugeAgain = CXMLDocTestAccess::KeptBufferBytes();
         if (open(3u << 20)) afterLarge = CXMLDocTestAccess::KeptBufferBytes();
+        if (open(65u << 20)) afterHuger = CXMLDocTestAccess::KeptBufferBytes();
     }).join();
     EXPECT_EQ(afterSmall, before + 4096);
-    EXPECT_EQ(afterHuge, afterSmall);
+    EXPECT_GT(afterHuge, before + (5u << 20));
+    EXPECT_LE(afterHuge, before + (5u << 20) + 8192);
+    EXPECT_EQ(afterHugeAgain, afterHuge);  // a large open reuses it
     EXPECT_GT(afterLarge, before + (3u << 20));
     EXPECT_LE(afterLarge, before + (4u << 20));
+    EXPECT_EQ(afterHuger, afterLarge);  // above the limit: never kept
     EXPECT_EQ(CXMLDocTestAccess::KeptBufferBytes(), before);
 }
 
