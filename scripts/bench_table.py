@@ -42,6 +42,9 @@ def cell(value, digits=2):
 
 def parse_table(out, setting):
     cpu = medians(out / f"parse-{setting}.json", lambda r: r["cpu_time"])
+    if not cpu:
+        print(f"\n(no parse results for allocator setting: {SETTINGS[setting]})")
+        return
     write = medians(out / f"xmlout-{setting}.json", lambda r: r["cpu_time"])
     columns = [
         ("vs pugixml UTF-16", lambda d: ratio(cpu, f"pugixml/utf16/{d}", f"tqxml/utf16/{d}")),
