@@ -4,43 +4,25 @@
 // are the input bytes of the encoding measured (UTF-16 text is about twice
 // the size of the UTF-8 text), so MB/s compare within one encoding.
 //
-// Allocator setting, chosen by the environment before any benchmark runs:
-//   TQXML_BENCH_KEEP_MEMORY unset or not "1" - glibc malloc defaults: large
-//     blocks are mmap'ed and freed memory is trimmed back to the system, so
-//     every iteration pays fresh page faults (about 13 us per page here).
-//   TQXML_BENCH_KEEP_MEMORY=1 - freed memory is kept by the process (no trim,
-//     no mmap for large blocks, a large top pad), so later iterations reuse
-//     pages already faulted in. Memory a parser maps by itself (our document
-//     buffer) is not affected.
+// threads/...: 1, 2 and 4 threads at once, each parsing and releasing its
+// own copy of a large document, timed by the wall clock; the throughput of n
+// threads over that of one is how far parsing scales.
+//
+// The allocator setting (TQXML_BENCH_KEEP_MEMORY) is described in
+// allocator_setting.h.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "allocator_setting.h"
 #include "corpus_documents.h"
+#include "peer_headers.h"
 #include "tqxml/xmldoc.h"
-
-#ifdef TQXML_HAVE_LIBXML2
-#include <libxml/parser.h>
-#include <libxml/tree.h>
-#endif
-#ifdef TQXML_HAVE_PUGIXML
-#include <pugixml.hpp>
-#endif
-#ifdef TQXML_HAVE_TINYXML2
-#include <tinyxml2.h>
-#endif
-#ifdef TQXML_HAVE_XERCESC
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/parsers/XercesDOMParser.hpp>
-#include <xercesc/util/PlatformUtils.hpp>
-#endif
 
 namespace {
 
@@ -160,20 +142,33 @@ const Peer kParsers[] = {
 #endif
 };
 
-void KeepFreedMemory() {
-    constexpr int kHuge = 1 << 30;
-    mallopt(M_TRIM_THRESHOLD, kHuge);
-    mallopt(M_TOP_PAD, 256 << 20);
-    // glibc caps the mmap threshold at 32 MiB on 64-bit; larger values are refused.
-    if (!mallopt(M_MMAP_THRESHOLD, kHuge)) mallopt(M_MMAP_THRESHOLD, 32 << 20);
+// The documents the threads benchmark parses, and the parsers it compares.
+const char* const kThreadDocuments[] = {"records.xml", "attrs.xml"};
+const char* const kThreadParsers[] = {"tqxml", "pugixml"};
+
+// Each thread parses its own copy of the text, so that the threads share
+// only what the parsers themselves share.
+void RegisterThreads(const Peer& p, const Document* d) {
+    const auto ownCopy = [](benchmark::State& state, Runner run, const Document* shared) {
+        const Document own = *shared;
+        run(state, &own, Encoding::Utf16);
+    };
+    benchmark::RegisterBenchmark(("threads/" + std::string(p.name) + "/utf16/" + d->name).c_str(),
+                                 ownCopy, p.run, d)
+        ->Threads(1)
+        ->Threads(2)
+        ->Threads(4)
+        ->UseRealTime();
+}
+
+bool InList(const std::string& name, const char* const* list, std::size_t size) {
+    return std::find(list, list + size, name) != list + size;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* keep = std::getenv("TQXML_BENCH_KEEP_MEMORY");
-    const bool keepMemory = keep && std::strcmp(keep, "1") == 0;
-    if (keepMemory) KeepFreedMemory();
+    ApplyAllocatorSetting();
 #ifdef TQXML_HAVE_XERCESC
     xercesc::XMLPlatformUtils::Initialize();
 #endif
@@ -193,12 +188,14 @@ int main(int argc, char** argv) {
             if (p.utf16)
                 benchmark::RegisterBenchmark((std::string(p.name) + "/utf16/" + name).c_str(),
                                              p.run, d.get(), Encoding::Utf16);
+            if (InList(p.name, kThreadParsers, std::size(kThreadParsers)) &&
+                InList(d->name, kThreadDocuments, std::size(kThreadDocuments)))
+                RegisterThreads(p, d.get());
         }
         documents.push_back(std::move(d));
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::AddCustomContext("allocator", keepMemory ? "keep freed memory" : "glibc defaults");
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 #ifdef TQXML_HAVE_XERCESC

@@ -3,6 +3,7 @@
 // primitives. The walk keeps an explicit stack, so no tree is too deep.
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 
 #include "module/reports.h"
 #include "tqcore/wtext.h"
@@ -93,10 +94,41 @@ const unsigned short* FindCDATAEnd(const unsigned short* p, const unsigned short
 constexpr const char* kWriteoutSignature =
     "bool tqcore::CXMLObject::_writeout(tqcore::CXMLOut&) const";
 
-// How far ahead among siblings bodies and names are fetched (measured on
-// the corpus: nearer leaves the walk waiting for memory).
-constexpr unsigned int kBodyAhead = 8;
-constexpr unsigned int kNameAhead = 4;
+// How far ahead among siblings each stage of fetching runs (measured on the
+// corpus): the body; its name, text and the starts of its lists; the first
+// attribute values and child bodies; the texts of those children.
+constexpr unsigned int kFetchBody = 8;
+constexpr unsigned int kFetchFields = 4;
+constexpr unsigned int kFetchLists = 2;
+constexpr unsigned int kFetchChildTexts = 1;
+// Attributes or children of one node fetched ahead; children of a list just
+// opened whose texts are fetched; attribute values fetched ahead of the one
+// being written.
+constexpr unsigned int kFetchItems = 8;
+constexpr unsigned int kFetchPrimed = 4;
+constexpr unsigned int kFetchAttributeValue = 4;
+// The object-memory header in front of a list's items.
+constexpr std::ptrdiff_t kBlockHeaderBytes = 32;
+
+void Fetch(const void* p) {
+    __builtin_prefetch(p);
+}
+
+// A pooled string's length lies in front of its text.
+void FetchString(const CPPoolString& s) {
+    if (const unsigned short* text = s) {
+        Fetch(text - 6);
+        Fetch(text);
+    }
+}
+
+// The first items of a list's block, at most kFetchItems of them.
+template <class Item>
+const Item* FirstItems(const CPObjectMemory& mem, unsigned int& count) {
+    count = static_cast<unsigned int>(
+        std::min<std::uint64_t>(mem.GetSize() / sizeof(Item), kFetchItems));
+    return static_cast<const Item*>(static_cast<const void*>(mem));
+}
 
 // An element being written and its children; the open elements, outermost
 // first, are a heap stack, so that depth costs no call stack.
@@ -240,8 +272,11 @@ class OutStage {
         m_out.WriteTo(m_stage, m_stage + m_staged);
         m_staged = 0;
     }
+    // An unformatted sink has no line ends and no indentation to begin a
+    // line with.
     bool lineEnd() {
-        if (m_lineByLine) handOver();
+        if (!m_lineByLine) return true;
+        handOver();
         return m_out.eol();
     }
 
@@ -277,8 +312,11 @@ bool CXMLObject::_writeout(CXMLOut& out) const {
         unsigned int count = 0;
         const CXMLAttribute* attribs =
             body->m_Attribs.HasBlock() ? body->m_Attribs.GetArray(count) : nullptr;
-        for (unsigned int i = 0; i < count; ++i)
+        for (unsigned int i = 0; i < count; ++i) {
+            if (i + kFetchAttributeValue < count)
+                FetchString(attribs[i + kFetchAttributeValue].m_Value);
             stage.attribute(attribs[i].m_Name, attribs[i].m_Value);
+        }
         bool written;
         switch (body->m_uType) {
             case CXML_TYPE_ELEMENT:
@@ -297,27 +335,70 @@ bool CXMLObject::_writeout(CXMLOut& out) const {
         const CPPoolString& name = node.m_pO->m_Name;
         return IsDocumentRoot(name) || stage.closeChildren(name);
     };
-    // Bodies and their names lie apart in memory: while one sibling is
-    // written, the bodies a few ahead are fetched, and the names of those
-    // whose bodies should have arrived by now.
-    auto prefetchAhead = [](const CXMLObject* siblings, unsigned int left) {
-        if (left > kBodyAhead) __builtin_prefetch(siblings[kBodyAhead].m_pO);
-        if (left > kNameAhead && siblings[kNameAhead].m_pO)
-            __builtin_prefetch(
-                static_cast<const unsigned short*>(siblings[kNameAhead].m_pO->m_Name));
+    // Bodies, their names, texts and lists lie apart in memory, each reached
+    // through the one before. While one sibling is written, the siblings
+    // ahead are fetched in stages, each reading only what an earlier stage
+    // fetched (distances at kFetchBody). A local class, as only this node's members
+    // reach the lists' blocks.
+    struct Ahead {
+        // A list's block and the header in front of it, which holds its size.
+        static void block(const CPObjectMemory& mem) {
+            if (const void* items = mem) {
+                Fetch(static_cast<const char*>(items) - kBlockHeaderBytes);
+                Fetch(items);
+            }
+        }
+        static void texts(const CXMLObjectBody* body) {
+            FetchString(body->m_Name);
+            FetchString(body->m_Data);
+        }
+        static void step(const CXMLObject* siblings, unsigned int left) {
+            if (left > kFetchBody) Fetch(siblings[kFetchBody].m_pO);
+            if (left > kFetchFields)
+                if (const CXMLObjectBody* body = siblings[kFetchFields].m_pO) {
+                    texts(body);
+                    block(body->m_Attribs.m_mem);
+                    block(body->m_Elements.m_mem);
+                }
+            unsigned int n;
+            if (left > kFetchLists)
+                if (const CXMLObjectBody* body = siblings[kFetchLists].m_pO) {
+                    const CXMLAttribute* attribs =
+                        FirstItems<CXMLAttribute>(body->m_Attribs.m_mem, n);
+                    for (unsigned int i = 0; i < n; ++i) FetchString(attribs[i].m_Value);
+                    const CXMLObject* children = FirstItems<CXMLObject>(body->m_Elements.m_mem, n);
+                    for (unsigned int i = 0; i < n; ++i) Fetch(children[i].m_pO);
+                }
+            if (left > kFetchChildTexts)
+                if (const CXMLObjectBody* body = siblings[kFetchChildTexts].m_pO) {
+                    const CXMLObject* children = FirstItems<CXMLObject>(body->m_Elements.m_mem, n);
+                    for (unsigned int i = 0; i < n; ++i)
+                        if (const CXMLObjectBody* child = children[i].m_pO) texts(child);
+                }
+        }
+        // A list just opened: the texts of its first children, whose bodies
+        // came with the stages of their parent.
+        static void prime(const OpenElement& list) {
+            for (unsigned int i = 0; i < std::min(list.count, kFetchPrimed); ++i)
+                if (const CXMLObjectBody* child = list.children[i].m_pO) texts(child);
+        }
     };
     const Entered first = enter(*this);
     if (first != Entered::Children) return first == Entered::Done;
     detail::HeapStack<OpenElement> open;
     if (!open.push(Opened(*this))) return false;
+    Ahead::prime(open.top());
     while (!open.empty()) {
         OpenElement& top = open.top();
         if (top.next < top.count) {
-            prefetchAhead(top.children + top.next, top.count - top.next);
+            Ahead::step(top.children + top.next, top.count - top.next);
             const CXMLObject& child = top.children[top.next++];
             const Entered step = enter(child);
             if (step == Entered::Failed) return false;
-            if (step == Entered::Children && !open.push(Opened(child))) return false;
+            if (step == Entered::Children) {
+                if (!open.push(Opened(child))) return false;
+                Ahead::prime(open.top());
+            }
             continue;
         }
         if (!leave(*top.node)) return false;
