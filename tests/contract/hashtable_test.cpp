@@ -13,11 +13,11 @@ using tqcore::tagHASHENTRY;
 struct Entry {
     tagHASHENTRY header;
     int id;
-    bool pinned;  // not disposable: the table only unlinks it
+    bool pinned = false;  // not disposable: the table only unlinks it
 };
 
-Entry makeEntry(std::uint32_t key, int id, bool pinned = false) {
-    return Entry{{key, nullptr}, id, pinned};
+Entry makeEntry(std::uint32_t key, int id) {
+    return Entry{{key, nullptr}, id};
 }
 const Entry& of(const tagHASHENTRY* e) {
     return *reinterpret_cast<const Entry*>(e);
@@ -76,7 +76,7 @@ TEST(HashTable, CollidingKeysAreKeptApartByTheComparison) {
 }
 
 TEST(HashTable, VerifyDisposabilityAndBadInput) {
-    Entry refused = makeEntry(1, 7), pinned = makeEntry(1, 8, true), plain = makeEntry(~0u, 9);
+    Entry refused = makeEntry(1, 7), pinned{{1, nullptr}, 8, true}, plain = makeEntry(~0u, 9);
     IdTable table(0);
     EXPECT_EQ(table.GetBucketCount(), 1u);
     table.refuseId = 7;

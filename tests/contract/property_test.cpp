@@ -33,7 +33,7 @@ TEST(Property, CopiesShareThePayloadButNotTheTags) {
     CPProperty a;
     a.SetPropertyID(7, kTypeA);
     ASSERT_TRUE(a.Alloc(4));  // allocating leaves the tags alone
-    CPProperty b(a);
+    CPProperty b(a), c;
     EXPECT_EQ(static_cast<void*>(b), static_cast<void*>(a));
     EXPECT_TRUE(b.IsPropertyID(7, kTypeA));
     b.SetPropertyID(9, kTypeB);
@@ -41,7 +41,6 @@ TEST(Property, CopiesShareThePayloadButNotTheTags) {
     EXPECT_EQ(a.GetPropertyType(type), 7u);
     EXPECT_EQ(type, kTypeA);
     EXPECT_FALSE(a.IsPropertyID(kTypeB));
-    CPProperty c;
     c = b;
     EXPECT_EQ(c.GetHolders(), 3);
     EXPECT_EQ(c.GetPropertyType(), 9u);
@@ -55,39 +54,33 @@ TEST(Property, CopiesShareThePayloadButNotTheTags) {
     EXPECT_TRUE(c.IsPropertyID(0, tqcore::GUID_NULL));
 }
 
-TEST(Property, OnlyTheLastHolderClearsThePayload) {
+TEST(Property, OnlyTheLastHolderClearsThePayloadAndReallocReportsAMove) {
     int clears = 0;
     {
         CountingProperty a(clears), b(clears);
         ASSERT_TRUE(a.Alloc(12));
         b = a;
         a.Free();
-        EXPECT_EQ(clears, 0);
         b.Reset();
         EXPECT_EQ(clears, 1);
         ASSERT_TRUE(a.Alloc(5));
         ASSERT_TRUE(a.Alloc(6));  // a new payload releases the old one
         EXPECT_EQ(clears, 2);
+        std::memcpy(a, "xyz", 4);
+        CPProperty other(a);  // shared, so the resize must copy
+        ASSERT_TRUE(a.Realloc(64));
+        EXPECT_EQ(a.relocations, 1);
+        EXPECT_STREQ(static_cast<char*>(static_cast<void*>(a)), "xyz");
+        EXPECT_EQ(clears, 2);  // the old payload lives on in `other`
+        EXPECT_FALSE(a.Realloc(0));
+        tqcore::SetAllocationFailureCountdown(0);
+        const bool allocated = a.Alloc(16);
+        tqcore::SetAllocationFailureCountdown(-1);
+        EXPECT_FALSE(allocated);
+        EXPECT_FALSE(a);
+        EXPECT_EQ(clears, 3);  // the failed Alloc released the payload first
     }
-    EXPECT_EQ(clears, 3);  // the destructor's release
-}
-
-TEST(Property, ReallocReportsAMovedPayload) {
-    int clears = 0;
-    CountingProperty a(clears);
-    ASSERT_TRUE(a.Alloc(4));
-    std::memcpy(a, "xyz", 4);
-    CPProperty other(a);  // shared, so the resize must copy
-    ASSERT_TRUE(a.Realloc(64));
-    EXPECT_EQ(a.relocations, 1);
-    EXPECT_STREQ(static_cast<char*>(static_cast<void*>(a)), "xyz");
-    EXPECT_EQ(clears, 0);  // the old payload lives on in `other`
-    EXPECT_FALSE(a.Realloc(0));
-    tqcore::SetAllocationFailureCountdown(0);
-    const bool allocated = a.Alloc(16);
-    tqcore::SetAllocationFailureCountdown(-1);
-    EXPECT_FALSE(allocated);
-    EXPECT_FALSE(a);
+    EXPECT_EQ(clears, 3);
 }
 
 }  // namespace

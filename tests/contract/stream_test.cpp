@@ -50,13 +50,13 @@ TEST(MemoryStream, SetPointerStaysWithinTheContent) {
     CPFMemoryStream s;
     ASSERT_TRUE(s.Open(kRead | kWrite, false));
     ASSERT_EQ(s.Write("0123456789", 10), 10u);
-    struct Case {
+    const struct {
         std::int64_t offset;
         std::uint32_t method;
         std::int64_t result;  // -1: refused, the position stays at 4
     } cases[] = {{10, 0, 10}, {11, 0, -1}, {-1, 0, -1}, {-4, 1, 0},         {-5, 1, -1},
                  {-10, 2, 0}, {1, 2, -1},  {0, 3, -1},  {INT64_MAX, 1, -1}, {INT64_MIN, 2, -1}};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         ASSERT_EQ(s.SetPointer(4, 0), 4);
         EXPECT_EQ(s.SetPointer(c.offset, c.method), c.result) << c.offset << " method " << c.method;
         EXPECT_EQ(s.GetPointer(), c.result < 0 ? 4u : std::uint64_t(c.result));

@@ -34,13 +34,11 @@ TEST(CHFLapseTest, RunsUntilStoppedAndStartBeginsAFreshSubMillisecondLapse) {
     EXPECT_EQ(static_cast<double>(lapse), stopped);
     lapse.Start();
     const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(200);
-    while (std::chrono::steady_clock::now() < end) {
-    }
+    while (std::chrono::steady_clock::now() < end) continue;
     lapse.Stop();
-    const double fresh = lapse;
-    EXPECT_GE(fresh, 0.2);
-    EXPECT_LT(fresh, stopped);
-    EXPECT_NE(fresh, std::floor(fresh)) << "a millisecond clock gives whole numbers";
+    EXPECT_GE(double(lapse), 0.2);
+    EXPECT_LT(double(lapse), stopped);
+    EXPECT_NE(double(lapse), std::floor(lapse)) << "a millisecond clock gives whole numbers";
 }
 
 class CriticalSectionTest : public ::testing::TestWithParam<unsigned int> {};

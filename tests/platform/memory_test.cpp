@@ -5,13 +5,13 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
 #include "tqplatform/files.h"
 
-using namespace tqplat;
-
+namespace tqplat {
 namespace {
 
 const std::size_t kPage = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
@@ -21,9 +21,7 @@ bool Mapped(const void* page) {
 }
 
 bool AllZero(const unsigned char* p, std::size_t n) {
-    for (std::size_t i = 0; i < n; ++i)
-        if (p[i] != 0) return false;
-    return true;
+    return std::all_of(p, p + n, [](unsigned char c) { return c == 0; });
 }
 
 TEST(VirtualMemory, CommittedPagesAreZeroAlignedAndReleasedWhole) {
@@ -32,14 +30,11 @@ TEST(VirtualMemory, CommittedPagesAreZeroAlignedAndReleasedWhole) {
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % kPage, 0u);
     EXPECT_TRUE(AllZero(p, 4 * kPage)) << "the rounded-up last page is usable and zero too";
-    p[0] = 1;
-    p[size - 1] = 2;
-
+    p[4 * kPage - 1] = 1;
     EXPECT_FALSE(VirtualFree(p, size, MEM_RELEASE)) << "release takes size 0";
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
     EXPECT_FALSE(VirtualFree(p + kPage, 0, MEM_RELEASE)) << "only the base releases";
     EXPECT_TRUE(Mapped(p + 3 * kPage));
-
     ASSERT_TRUE(VirtualFree(p, 0, MEM_RELEASE));
     EXPECT_FALSE(Mapped(p));
     EXPECT_FALSE(Mapped(p + 3 * kPage));
@@ -49,24 +44,20 @@ TEST(VirtualMemory, CommittedPagesAreZeroAlignedAndReleasedWhole) {
 
 TEST(VirtualMemory, BadArgumentsFail) {
     int onStack = 0;
-    struct Case {
-        const char* what;
+    const struct {
         void* address;
         std::size_t size;
         std::uint32_t type, protect, error;
+    } cases[] = {
+        {nullptr, 0, MEM_COMMIT, PAGE_READWRITE, ERROR_INVALID_PARAMETER},
+        {nullptr, 16, 0, PAGE_READWRITE, ERROR_INVALID_PARAMETER},            // no type
+        {nullptr, 16, MEM_COMMIT, 0x40, ERROR_INVALID_PARAMETER},             // unknown protection
+        {&onStack, 16, MEM_COMMIT, PAGE_READWRITE, ERROR_INVALID_PARAMETER},  // not reserved
+        {nullptr, SIZE_MAX, MEM_COMMIT, PAGE_READWRITE, ERROR_NOT_ENOUGH_MEMORY},
     };
-    const Case cases[] = {
-        {"size 0", nullptr, 0, MEM_COMMIT, PAGE_READWRITE, ERROR_INVALID_PARAMETER},
-        {"no type", nullptr, 16, 0, PAGE_READWRITE, ERROR_INVALID_PARAMETER},
-        {"unknown protection", nullptr, 16, MEM_COMMIT, 0x40, ERROR_INVALID_PARAMETER},
-        {"commit outside a reservation", &onStack, 16, MEM_COMMIT, PAGE_READWRITE,
-         ERROR_INVALID_PARAMETER},
-        {"huge", nullptr, SIZE_MAX, MEM_COMMIT, PAGE_READWRITE, ERROR_NOT_ENOUGH_MEMORY},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(VirtualAlloc(c.address, c.size, c.type, c.protect), nullptr);
-        EXPECT_EQ(GetLastError(), c.error);
+    for (const auto& c : cases) {
+        EXPECT_EQ(VirtualAlloc(c.address, c.size, c.type, c.protect), nullptr) << (&c - cases);
+        EXPECT_EQ(GetLastError(), c.error) << (&c - cases);
     }
     EXPECT_FALSE(VirtualFree(nullptr, 0, MEM_RELEASE));
     EXPECT_FALSE(VirtualFree(&onStack, 0, MEM_RELEASE));
@@ -77,16 +68,15 @@ TEST(ProcessHeap, ZeroingReallocationAndForeignPointers) {
     auto* block = static_cast<unsigned char*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, 100));
     ASSERT_NE(block, nullptr);
     EXPECT_TRUE(AllZero(block, 100));
-    for (int i = 0; i < 100; ++i) block[i] = static_cast<unsigned char>(i + 1);
+    std::fill(block, block + 100, 7);
     auto* grown = static_cast<unsigned char*>(HeapReAlloc(heap, HEAP_ZERO_MEMORY, block, 5000));
     ASSERT_NE(grown, nullptr);
     EXPECT_EQ(HeapSize(heap, 0, grown), 5000u);
-    EXPECT_EQ(grown[99], 100);
+    EXPECT_EQ(grown[99], 7);
     EXPECT_TRUE(AllZero(grown + 100, 4900)) << "the grown tail is zeroed on request";
     EXPECT_EQ(HeapReAlloc(heap, 0, grown, SIZE_MAX), nullptr);
     EXPECT_EQ(HeapSize(heap, 0, grown), 5000u) << "a failed reallocation keeps the block";
     ASSERT_TRUE(HeapFree(heap, 0, grown));
-
     int onStack = 0;
     for (void* p : {static_cast<void*>(&onStack), static_cast<void*>(grown)}) {
         EXPECT_FALSE(HeapFree(heap, 0, p));
@@ -100,3 +90,4 @@ TEST(ProcessHeap, ZeroingReallocationAndForeignPointers) {
 }
 
 }  // namespace
+}  // namespace tqplat

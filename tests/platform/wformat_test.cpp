@@ -80,21 +80,20 @@ TEST(WidePrintf, Conversions) {
 }
 
 TEST(WidePrintf, ResultAtTheEndOfTheBuffer) {
-    struct Case {
+    const struct {
         const char16_t* format;
         std::size_t count;
         int result;
         std::u16string written;
         bool terminated;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {u"abc", 10, 3, u"abc", true},   {u"abc", 4, 3, u"abc", true},
         {u"abc", 3, 3, u"abc", false},    // exactly count: no terminator
         {u"abcd", 3, -1, u"abc", false},  // too long: truncated, negative
         {u"", 1, 0, u"", true},          {u"", 0, 0, u"", false},
         {u"a", 0, -1, u"", false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Units buffer(16, 0xAAAA);
         int n = _snwprintf_l(buffer.data(), c.count, W(c.format), nullptr);
         EXPECT_EQ(n, c.result) << c.count;
@@ -120,13 +119,11 @@ TEST(WidePrintf, BadFormatsFail) {
 }
 
 TEST(WideScanf, Integers) {
-    struct Case {
-        const char16_t* input;
-        const char16_t* format;
+    const struct {
+        const char16_t *input, *format;
         int result;
         std::int32_t value;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {u" \t\r\n42", u"%d", 1, 42},  // leading white space
         {u"+17", u"%d", 1, 17},
         {u"12abc", u"%d", 1, 12},  // the converted prefix
@@ -143,7 +140,7 @@ TEST(WideScanf, Integers) {
         {u"x=5", u"x = %d", 1, 5},  // white space in the format matches none too
         {u"1 2", u"%*d %d", 1, 2},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::int32_t value = 777;
         EXPECT_EQ(_swscanf_l(W(c.input), W(c.format), nullptr, &value), c.result) << (&c - cases);
         EXPECT_EQ(value, c.value) << (&c - cases);
@@ -151,42 +148,35 @@ TEST(WideScanf, Integers) {
 }
 
 TEST(WideScanf, SizedIntegers) {
-    struct Case {
-        const char16_t* input;
-        const char16_t* format;
+    const struct {
+        const char16_t *input, *format;
         int result;
         std::uint64_t value;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {u"3ff8000000000000(1.5)", u"%I64x", 1, 0x3ff8000000000000},
         {u"-9223372036854775808", u"%I64d", 1, 0x8000000000000000},
         {u"123456789012", u"%zu", 1, 123456789012},
         {u"zz", u"%I64x", 0, 5},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::uint64_t value = 5;
-        EXPECT_EQ(_swscanf_l(W(c.input), W(c.format), nullptr, &value), c.result) << (&c - cases);
-        EXPECT_EQ(value, c.value) << (&c - cases);
+        EXPECT_EQ(_swscanf_l(W(c.input), W(c.format), nullptr, &value), c.result) << c.value;
+        EXPECT_EQ(value, c.value);
     }
-    // Narrower targets are written in their own width only.
-    struct {
-        short value = 0;
-        short guard = 0x5555;
-    } pair;
-    EXPECT_EQ(_swscanf_l(W(u"65535"), W(u"%hd"), nullptr, &pair.value), 1);
-    EXPECT_EQ(pair.value, -1);
-    EXPECT_EQ(pair.guard, 0x5555);
+    short narrower[2] = {0, 0x5555};  // written in its own width only
+    EXPECT_EQ(_swscanf_l(W(u"65535"), W(u"%hd"), nullptr, &narrower[0]), 1);
+    EXPECT_EQ(narrower[0], -1);
+    EXPECT_EQ(narrower[1], 0x5555);
 }
 
 TEST(WideScanf, Doubles) {
     const double inf = std::numeric_limits<double>::infinity();
-    struct Case {
+    const struct {
         const char16_t* input;
         int result;
         double value;
         int consumed;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {u" -2.25e3", 1, -2250.0, 8},
         {u"0.1", 1, 0.1, 3},
         {u"1,5", 1, 1.0, 1},  // only "." is a decimal point
@@ -199,11 +189,11 @@ TEST(WideScanf, Doubles) {
         {u".", 0, 9.0, -1},
         {u"", -1, 9.0, -1},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         double value = 9.0;
         int consumed = -1;
-        int result = _swscanf_l(W(c.input), W(u"%lg%n"), nullptr, &value, &consumed);
-        EXPECT_EQ(result, c.result) << (&c - cases);
+        EXPECT_EQ(_swscanf_l(W(c.input), W(u"%lg%n"), nullptr, &value, &consumed), c.result)
+            << (&c - cases);
         EXPECT_EQ(value, c.value) << (&c - cases);
         EXPECT_EQ(consumed, c.consumed) << (&c - cases);
     }

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <functional>
 
 #include "tqplatform/files.h"
 #include "xmlout_test_support.h"
@@ -24,54 +23,51 @@ CXMLObject LargeTree() {
     return root;
 }
 
-std::u16string Formatted(const CXMLObject& tree) {
-    StringOut sink(true);
-    sink.Open();
-    sink.Write(tree);
-    return sink.text.substr(1);
-}
-
 // The bytes on disk, through directories that do not exist yet, past the
 // buffer several times; reopening deletes the earlier file.
 TEST(FileSink, WritesTheMarkDeclarationAndFormattedTree) {
     TempDir dir;
     const std::string first = dir.Path("first.xml"), large = dir.Path("one/two/large.xml");
-    const CXMLObject tree = LargeTree();
-    ASSERT_GT(Formatted(tree).size() * 2, 4u * 16384);
-    const struct {
-        std::string path;
-        CXMLObject tree;
-        std::u16string text;
-    } cases[] = {{dir.Path("example.xml"), ExampleTree(), kStart + kExampleLines},
-                 {large, tree, kStart + Formatted(tree)}};
-    for (const auto& c : cases) {
+    StringOut formatted(true);
+    ASSERT_TRUE(formatted.Open());
+    ASSERT_TRUE(formatted.Write(LargeTree()));
+    ASSERT_GT(formatted.text.size() * 2, 4u * 16384);
+    const std::pair<std::string, std::u16string> cases[] = {
+        {dir.Path("example.xml"), kStart + kExampleLines},
+        {large, kStart + formatted.text.substr(1)}};
+    for (const auto& [path, text] : cases) {
+        Capture capture(true);
         CXMLFileOut sink;
         ASSERT_TRUE(sink.Open(Wide(first).c_str(), 0));
-        ASSERT_TRUE(sink.Open(Wide(c.path).c_str(), 0));
+        ASSERT_TRUE(sink.Open(Wide(path).c_str(), 0));
         EXPECT_FALSE(Exists(first));
-        ASSERT_TRUE(sink.Write(c.tree));
+        ASSERT_TRUE(sink.Write(path == large ? LargeTree() : ExampleTree()));
         ASSERT_TRUE(sink.Close(false));
-        EXPECT_EQ(ReadUtf16(c.path), c.text);
+        EXPECT_EQ(ReadUtf16(path), text);
+        // The time line counts the bytes that still wait in the buffer.
+        const std::u16string size =
+            path == large ? u"kB" : u"ms, " + Wide(std::to_string(2 * text.size())) + u" bytes";
+        EXPECT_NE(Capture::AllLog().find(size), std::u16string::npos) << "no " << size.size();
     }
     EXPECT_EQ(kStart.size(), 42u) << "the mark and the 41-character declaration";
 }
 
 TEST(FileSink, DiscardingDeletesTheFile) {
     TempDir dir;
-    const std::string file = dir.Path("gone.xml");
+    const std::u16string file = Wide(dir.Path("gone.xml"));
     Capture capture;
     {
         CXMLFileOut sink;
-        ASSERT_TRUE(sink.Open(Wide(file).c_str(), 0));
+        ASSERT_TRUE(sink.Open(file.c_str(), 0));
         ASSERT_TRUE(sink.Write(LargeTree()));
         ASSERT_TRUE(sink.Close(true));
-        EXPECT_FALSE(Exists(file));
+        EXPECT_FALSE(Exists(dir.Path("gone.xml")));
         EXPECT_FALSE(sink.Close(false)) << "already closed";
-        ASSERT_TRUE(sink.Open(Wide(file).c_str(), 0));
-        ASSERT_TRUE(Exists(file));
+        ASSERT_TRUE(sink.Open(file.c_str(), 0));
+        ASSERT_TRUE(Exists(dir.Path("gone.xml")));
         Capture::Reports().clear();
     }
-    EXPECT_FALSE(Exists(file)) << "destroying an open sink discards";
+    EXPECT_FALSE(Exists(dir.Path("gone.xml"))) << "destroying an open sink discards";
     ASSERT_EQ(Capture::Reports().size(), 1u);
     EXPECT_EQ(Capture::Reports()[0].expression, "!m_fOpened");
 }
@@ -82,20 +78,16 @@ TEST(FileSink, LockedFileIsRetriedUntilTheTimeout) {
     void* holder = tqplat::CreateFileW(W(path.c_str()), tqplat::GENERIC_WRITE, 0, nullptr,
                                        tqplat::CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(holder, tqplat::INVALID_HANDLE_VALUE);
-    struct Case {
-        std::uint32_t timeout;
-        double atLeastMs, belowMs;
-    } const cases[] = {{0, 0, 50}, {120, 120, 1000}};
-    for (const Case& c : cases) {
+    for (const auto& [timeout, atLeastMs, belowMs] :
+         {std::tuple{0u, 0.0, 50.0}, std::tuple{120u, 120.0, 1000.0}}) {
         CXMLFileOut sink;
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_FALSE(sink.Open(path.c_str(), c.timeout));
-        const double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count();
+        EXPECT_FALSE(sink.Open(path.c_str(), timeout));
+        const std::chrono::duration<double, std::milli> ms =
+            std::chrono::steady_clock::now() - start;
         EXPECT_EQ(tqplat::GetLastError(), tqplat::ERROR_SHARING_VIOLATION);
-        EXPECT_GE(ms, c.atLeastMs);
-        EXPECT_LT(ms, c.belowMs);
+        EXPECT_GE(ms.count(), atLeastMs);
+        EXPECT_LT(ms.count(), belowMs);
     }
     ASSERT_TRUE(tqplat::CloseHandle(holder));
     CXMLFileOut sink;
@@ -105,14 +97,9 @@ TEST(FileSink, LockedFileIsRetriedUntilTheTimeout) {
 
 TEST(FileSink, UnusablePathsFailAtOnce) {
     TempDir dir;
-    const std::string plainFile = dir.Path("plain");
-    {
-        CXMLFileOut blocker;
-        ASSERT_TRUE(blocker.Open(Wide(plainFile).c_str(), 0));
-        ASSERT_TRUE(blocker.Close(false));
-    }
-    const std::u16string cases[] = {u"", Wide(plainFile + "/below.xml"), Wide(dir.path())};
-    for (const std::u16string& path : cases) {
+    const std::string plainFile = dir.Write("plain", "");
+    for (const std::u16string& path :
+         {std::u16string(), Wide(plainFile + "/below.xml"), Wide(dir.path())}) {
         CXMLFileOut sink;
         EXPECT_FALSE(sink.Open(path.c_str(), 1000)) << std::string(path.begin(), path.end());
         EXPECT_FALSE(sink.Write(Node(u"x")));
@@ -141,24 +128,14 @@ TEST(HandleSink, WritesAtTheHandleAndLeavesItOpen) {
     TempDir dir;
     const std::string file = dir.Path("handle.xml");
     const int fd = open(file.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    {
+    for (bool discard : {false, true}) {
         CXMLHandleOut sink;
         ASSERT_TRUE(sink.Open(tqplat::HandleFromFd(fd)));
-        ASSERT_TRUE(sink.Write(ExampleTree()));
-        ASSERT_TRUE(sink.Close(false));
+        ASSERT_TRUE(sink.Write(discard ? LargeTree() : ExampleTree()));
+        ASSERT_TRUE(sink.Close(discard));
+        EXPECT_EQ(ReadUtf16(file), discard ? u"" : kStart + kExampleLines) << "discard empties";
+        EXPECT_NE(fcntl(fd, F_GETFD), -1) << "the caller's handle stays open";
     }
-    EXPECT_EQ(ReadUtf16(file), kStart + kExampleLines);
-    EXPECT_NE(fcntl(fd, F_GETFD), -1) << "the caller's handle stays open";
-
-    {
-        CXMLHandleOut sink;
-        ASSERT_TRUE(sink.Open(tqplat::HandleFromFd(fd)));
-        ASSERT_TRUE(sink.Write(LargeTree()));
-        ASSERT_TRUE(sink.Close(true));
-    }
-    EXPECT_EQ(ReadUtf16(file), u"") << "discarding empties the file";
-    EXPECT_NE(fcntl(fd, F_GETFD), -1);
     close(fd);
 }
 
@@ -166,43 +143,22 @@ TEST(HandleSink, WritesAtTheHandleAndLeavesItOpen) {
 // ignored: only the write-failure record tells that the output is lost.
 TEST(SinkWriteFailed, RecordsFailuresTheResultsIgnore) {
     TempDir dir;
-    const std::string file = dir.Path("file.xml");
-    close(open(file.c_str(), O_WRONLY | O_CREAT, 0644));
-    const int readOnly = open(file.c_str(), O_RDONLY);
-    ASSERT_GE(readOnly, 0);
-    const int closed = dup(readOnly);
+    const std::string file = dir.Write("file.xml", "");
+    const int readOnly = open(file.c_str(), O_RDONLY), closed = dup(readOnly);
     close(closed);
-    struct Sinks {
-        CXMLFileOut file;
-        CXMLHandleOut handle;
+    auto check = [](CXMLOut& sink, bool opened, bool failed) {
+        ASSERT_TRUE(opened);
+        EXPECT_FALSE(sink.WriteFailed()) << "the start is still in the buffer";
+        EXPECT_TRUE(sink.Write(ExampleTree()));
+        EXPECT_TRUE(sink.Close(false));
+        EXPECT_EQ(sink.WriteFailed(), failed);
     };
-    auto onFile = [](const std::u16string& path) {
-        return [path](Sinks& s) { return s.file.Open(path.c_str(), 0) ? &s.file : nullptr; };
-    };
-    auto onHandle = [](int fd) {
-        return [fd](Sinks& s) {
-            return s.handle.Open(tqplat::HandleFromFd(fd)) ? &s.handle : nullptr;
-        };
-    };
-    const struct {
-        const char* name;
-        std::function<CXMLOut*(Sinks&)> open;
-        bool failed;
-    } cases[] = {
-        {"good file", onFile(Wide(file)), false},
-        {"full device", onFile(u"/dev/full"), true},
-        {"read-only handle", onHandle(readOnly), true},
-        {"closed handle", onHandle(closed), true},
-    };
-    for (const auto& c : cases) {
-        Sinks sinks;
-        CXMLOut* sink = c.open(sinks);
-        ASSERT_NE(sink, nullptr) << c.name;
-        EXPECT_FALSE(sink->WriteFailed()) << c.name << ": the start is still in the buffer";
-        EXPECT_TRUE(sink->Write(ExampleTree())) << c.name;
-        EXPECT_TRUE(sink->Close(false)) << c.name;
-        EXPECT_EQ(sink->WriteFailed(), c.failed) << c.name;
-    }
+    CXMLFileOut good, full;
+    CXMLHandleOut readOnlyHandle, closedHandle;
+    check(good, good.Open(Wide(file).c_str(), 0), false);
+    check(full, full.Open(u"/dev/full", 0), true);
+    check(readOnlyHandle, readOnlyHandle.Open(tqplat::HandleFromFd(readOnly)), true);
+    check(closedHandle, closedHandle.Open(tqplat::HandleFromFd(closed)), true);
     close(readOnly);
 }
 

@@ -1,0 +1,21 @@
+#pragma once
+// Helpers shared by the platform tests: UTF-16 text as the interface takes it.
+#include <string>
+
+#include "support/temp_dir.h"
+#include "tqplatform/files.h"
+
+namespace tqplat {
+
+// ASCII as UTF-16, a plain widening.
+inline std::u16string Wide(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
+inline const unsigned short* U(const std::u16string& s) {
+    return reinterpret_cast<const unsigned short*>(s.c_str());
+}
+inline std::u16string FromU(const unsigned short* s) {
+    return reinterpret_cast<const char16_t*>(s);
+}
+
+}  // namespace tqplat
