@@ -6,18 +6,18 @@
 // classifies what it stops on and goes on past such a unit), but never pass
 // a unit that ends the run.
 //
-// Two implementations: SSE2, 16 bytes per step, and a portable one, unit by
+// Two implementations: SSE2, 32 bytes per step, and a portable one, unit by
 // unit, with the same results (but for one case the data finder notes).
 // `Finders` is the one the parser uses; TQXML_PORTABLE_SCAN selects the
 // portable one where SSE2 is present.
 //
-// The SSE2 finders read whole aligned 16-byte blocks, so they read units
-// before `p` and after the terminator. An aligned block never crosses a page
-// boundary, and the document's text buffer is a page mapping of its own with
+// The SSE2 finders read whole aligned 32-byte pairs of blocks, so they read
+// units before `p` and after the terminator. An aligned pair never crosses a
+// page boundary, and the document's text buffer is a page mapping of its own with
 // the terminator inside it (not a heap block, so there is no sanitizer
 // redzone after it): every block that holds a unit of the text is readable.
-// Callers must pass text that is readable up to the end of the aligned block
-// holding its terminator, and UTF-16 text at even addresses.
+// Callers must pass text that is readable up to the end of the aligned 32
+// bytes holding its terminator, and UTF-16 text at even addresses.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -143,19 +143,25 @@ struct Sse2 {
     struct Lanes;
 
     // The first unit at or after `p` whose byte bits `match` sets (one bit
-    // per byte of a block, bits above 15 ignored). Loads are aligned, so
-    // none crosses into a page the text does not reach.
+    // per byte of a block, bits above 15 ignored). Each step reads an
+    // aligned pair of blocks, so none crosses into a page the text does not
+    // reach, and a short run is mostly found in one step.
     template <class T, class Match>
     static T* firstMatch(T* p, Match match) noexcept {
         const auto* at = reinterpret_cast<const char*>(p);
-        const std::size_t skip = reinterpret_cast<std::uintptr_t>(at) & 15;
-        const char* block = at - skip;
-        unsigned bits = match(load(block)) & 0xFFFFu & (0xFFFFu << skip);
+        const std::size_t skip = reinterpret_cast<std::uintptr_t>(at) & 31;
+        const char* pair = at - skip;
+        std::uint32_t bits = pairBits(pair, match) & (~std::uint32_t{0} << skip);
         while (bits == 0) {
-            block += 16;
-            bits = match(load(block)) & 0xFFFFu;
+            pair += 32;
+            bits = pairBits(pair, match);
         }
-        return p + static_cast<std::size_t>(block + __builtin_ctz(bits) - at) / sizeof(T);
+        return p + static_cast<std::size_t>(pair + __builtin_ctz(bits) - at) / sizeof(T);
+    }
+    template <class Match>
+    static std::uint32_t pairBits(const char* pair, Match match) noexcept {
+        const std::uint32_t low = match(load(pair)) & 0xFFFFu;
+        return low | (match(load(pair + 16)) & 0xFFFFu) << 16;
     }
     static __m128i load(const char* block) noexcept {
         return _mm_load_si128(reinterpret_cast<const __m128i*>(block));

@@ -27,8 +27,8 @@ struct CXMLDocTestAccess {
     template <class T>
     static Outcome Parse(CXMLDoc& doc, const std::vector<T>& text) {
         // Zeros after the text: byte scanners need one, UTF-16 one unit. Like
-        // the loader's page buffer, the copy is aligned and whole 16-byte
-        // blocks, which the scanner reads whole.
+        // the loader's page buffer, the copy is aligned and whole 64-byte
+        // chunks, as the scanner reads aligned pieces of them whole.
         struct alignas(64) Chunk {
             unsigned char bytes[64];
         };

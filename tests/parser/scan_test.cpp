@@ -1,5 +1,5 @@
 // The run finders, SSE2 and portable alike, and the parser on runs that
-// cross 16-byte blocks: every stop must be found at every alignment, and
+// cross the blocks they are read in: every stop must be found at every alignment, and
 // units whose bytes look like stops (in UTF-16) must not stop a run.
 #include "../../src/parser/scan.h"
 
@@ -31,8 +31,8 @@ class Text {
     std::vector<Chunk> m_chunks;
 };
 
-constexpr std::size_t kStarts = 18;  // every offset in a block, in both widths
-constexpr std::size_t kReach = 40;   // stops up to two and a half blocks on
+constexpr std::size_t kStarts = 34;  // every offset in a step of 32 bytes, in both widths
+constexpr std::size_t kReach = 72;   // stops up to two and a half steps on
 
 using Units = std::vector<unsigned>;
 
