@@ -54,36 +54,51 @@ constexpr bool IsNameCandidate(unsigned u) noexcept {
     return !asciiName;
 }
 
+// Where each finder stops, tested at one position.
+template <class T>
+bool EndsSpace(const T* p) noexcept {
+    return !IsSpaceUnit(Unit(*p));
+}
+template <class T, class... U>
+bool IsAnyOf(const T* p, U... units) noexcept {
+    return ((Unit(*p) == Unit(static_cast<T>(units))) || ...);
+}
+// A space followed by a unit that is neither a candidate nor a space needs
+// no collapsing, provided the unit before it is no space either: the data
+// finders must not start right after a space.
+template <class T>
+bool EndsData(const T* p, unsigned term) noexcept {
+    const unsigned u = Unit(*p);
+    if (u != ' ') return IsDataCandidate(u, term);
+    const unsigned next = Unit(p[1]);
+    return next == ' ' || IsDataCandidate(next, term);
+}
+template <class T>
+bool EndsName(const T* p) noexcept {
+    return IsNameCandidate(Unit(*p));
+}
+
 // Unit by unit; also the reference the SSE2 finders are tested against.
 struct Portable {
     template <class T>
     static T* SkipSpace(T* p) noexcept {
-        while (IsSpaceUnit(Unit(*p))) ++p;
+        while (!EndsSpace(p)) ++p;
         return p;
     }
     // `units` must include 0.
     template <class T, class... U>
     static T* FindAnyOf(T* p, U... units) noexcept {
-        while (((Unit(*p) != Unit(static_cast<T>(units))) && ...)) ++p;
+        while (!IsAnyOf(p, units...)) ++p;
         return p;
     }
-    // The unit before `p` must not be a space: a space followed by a unit
-    // that is neither a candidate nor a space is passed over, since it needs
-    // no collapsing.
     template <class T>
     static T* FindDataCandidate(T* p, unsigned term) noexcept {
-        for (;; ++p) {
-            const unsigned u = Unit(*p);
-            if (IsDataCandidate(u, term)) return p;
-            if (u == ' ') {
-                const unsigned next = Unit(p[1]);
-                if (next == ' ' || IsDataCandidate(next, term)) return p;
-            }
-        }
+        while (!EndsData(p, term)) ++p;
+        return p;
     }
     template <class T>
     static T* FindNameCandidate(T* p) noexcept {
-        while (!IsNameCandidate(Unit(*p))) ++p;
+        while (!EndsName(p)) ++p;
         return p;
     }
 };
@@ -93,8 +108,7 @@ struct Portable {
 struct Sse2 {
     template <class T>
     static T* SkipSpace(T* p) noexcept {
-        if (!IsSpaceUnit(Unit(*p))) return p;  // most calls skip nothing
-        return firstMatch(p + 1, [](__m128i v) {
+        return find(p, EndsSpace<T>, [](__m128i v) {
             using L = Lanes<sizeof(T)>;
             const __m128i space = _mm_or_si128(L::eq(v, 0x20), L::eq(v, 0x0A));
             const __m128i other = _mm_or_si128(L::eq(v, 0x0D), L::eq(v, 0x09));
@@ -103,7 +117,8 @@ struct Sse2 {
     }
     template <class T, class... U>
     static T* FindAnyOf(T* p, U... units) noexcept {
-        return firstMatch(p, [=](__m128i v) {
+        auto isStop = [=](const T* q) { return IsAnyOf(q, units...); };
+        return find(p, isStop, [=](__m128i v) {
             using L = Lanes<sizeof(T)>;
             __m128i any = _mm_setzero_si128();
             ((any = _mm_or_si128(any, L::eq(v, Unit(static_cast<T>(units))))), ...);
@@ -114,7 +129,8 @@ struct Sse2 {
     // block is always returned: what follows it is in the next block.
     template <class T>
     static T* FindDataCandidate(T* p, unsigned term) noexcept {
-        return firstMatch(p, [term](__m128i v) {
+        auto isStop = [term](const T* q) { return EndsData(q, term); };
+        return find(p, isStop, [term](__m128i v) {
             using L = Lanes<sizeof(T)>;
             const __m128i space = L::eq(v, ' ');
             const __m128i low = L::atMost(v, 0x1F);
@@ -129,7 +145,7 @@ struct Sse2 {
     }
     template <class T>
     static T* FindNameCandidate(T* p) noexcept {
-        return firstMatch(p, [](__m128i v) {
+        return find(p, EndsName<T>, [](__m128i v) {
             using L = Lanes<sizeof(T)>;
             const __m128i letter = L::inRange(_mm_or_si128(v, L::splat(0x20)), 'a', 'z');
             const __m128i punct = _mm_andnot_si128(L::eq(v, '/'), L::inRange(v, '-', ':'));
@@ -138,6 +154,17 @@ struct Sse2 {
     }
 
   private:
+    // Most runs (names, white space between tags, short values) end within
+    // a few units, where testing unit by unit costs less than a step.
+    static constexpr int kUnitsFirst = 8;
+
+    template <class T, class IsStop, class Match>
+    static T* find(T* p, IsStop isStop, Match match) noexcept {
+        for (int i = 0; i < kUnitsFirst; ++i, ++p)
+            if (isStop(p)) return p;
+        return firstMatch(p, match);
+    }
+
     // Lane operations by unit width; a true lane is all ones.
     template <std::size_t Width>
     struct Lanes;
