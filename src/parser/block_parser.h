@@ -7,10 +7,10 @@
 // Every step that can fail records its code and position before it scans and
 // leaves the record standing when it succeeds; a failure without a code of
 // its own reports the record that stands.
-#include <initializer_list>
 #include <new>
 
 #include "parser/attribute_names.h"
+#include "parser/scan.h"
 #include "parser/unit_traits.h"
 #include "tqcore/heap.h"
 #include "tqcore/pool.h"
@@ -23,10 +23,7 @@ class CXMLDoc::BlockParser {
   public:
     explicit BlockParser(CXMLDoc& doc) noexcept : m_doc(doc) {}
 
-    T* SkipWhitespace(T* p) const noexcept {
-        while (isSpace(*p)) ++p;
-        return p;
-    }
+    T* SkipWhitespace(T* p) const noexcept { return Scan::SkipSpace(p); }
 
     T* SetErrorPosition(T* p, ParseError code) noexcept {
         m_doc.m_pErrorPos = p;
@@ -80,13 +77,8 @@ class CXMLDoc::BlockParser {
     // Cuts the name off a tag's text; `attrib` gets what follows the white
     // space after it. Returns the name's end.
     T* Tag_FindNameAttrib(T* p, T*& attrib) noexcept {
-        T* q = p;
-        for (;; ++q) {
-            const std::uint8_t c = classOf(*q);
-            if (c & parser::kNameChar) continue;
-            if (*q == 0 || (c & parser::kSpace)) break;
-            return SetErrorPosition(q, ParseError::IllegalCharacter);
-        }
+        T* q = nameEnd(p);
+        if (*q != 0 && !isSpace(*q)) return SetErrorPosition(q, ParseError::IllegalCharacter);
         if (*q == 0) {
             attrib = q;
             return q;
@@ -100,8 +92,7 @@ class CXMLDoc::BlockParser {
         for (;;) {
             if (!(classOf(*q) & parser::kNameStart)) return fail(q, ParseError::IllegalCharacter);
             T* name = q;
-            do ++q;
-            while (classOf(*q) & parser::kNameChar);
+            q = nameEnd(q + 1);
             if (*q != T('=') && !isSpace(*q)) return fail(q, ParseError::IllegalCharacter);
             T* nameEnd = q;
             SetErrorPosition(nameEnd, ParseError::BadAttribute);
@@ -124,13 +115,15 @@ class CXMLDoc::BlockParser {
         T* w = p;
         T* e = p;  // after the last unit that counts: trailing white space is dropped
         for (;;) {
-            const T u = *r;
-            if (!isDataStop(u)) {
-                *w++ = u;
+            T* plainEnd = plainRunEnd(r, term);
+            if (plainEnd != r) {
+                const auto count = static_cast<std::size_t>(plainEnd - r);
+                if (w != r) parser::scan::MoveUnits(w, r, count);
+                w += count;
                 e = w;
-                ++r;
-                continue;
+                r = plainEnd;
             }
+            const T u = *r;
             if (u == 0) return SetErrorPosition(r, ParseError::BadDataTerminator);
             if (u == T('&')) {
                 r = decodeReference(r, w);
@@ -139,9 +132,15 @@ class CXMLDoc::BlockParser {
             } else if (u == T('<') && startsWith(r, "<![CDATA[")) {
                 SetErrorPosition(r, ParseError::OpenCDataSection);
                 T* s = r + 9;
-                for (; !(s[0] == T(']') && s[1] == T(']') && s[2] == T('>')); ++s) {
-                    if (*s == 0) return nullptr;
-                    *w++ = *s;
+                for (;;) {
+                    T* bracket = Scan::FindAnyOf(s, T(']'), T(0));
+                    const auto count = static_cast<std::size_t>(bracket - s);
+                    parser::scan::MoveUnits(w, s, count);
+                    w += count;
+                    if (*bracket == 0) return nullptr;
+                    s = bracket;
+                    if (s[1] == T(']') && s[2] == T('>')) break;
+                    *w++ = *s++;
                 }
                 e = w;
                 r = s + 3;
@@ -154,7 +153,7 @@ class CXMLDoc::BlockParser {
                 ++r;
             } else {
                 if (w[-1] != T(' ')) *w++ = T(' ');
-                ++r;
+                r = SkipWhitespace(r + 1);  // the rest of the run sees the space just written
             }
         }
     }
@@ -264,30 +263,34 @@ class CXMLDoc::BlockParser {
     static std::uint8_t classOf(T u) noexcept { return parser::ClassOf(Traits::Widen(u)); }
     static bool isSpace(T u) noexcept { return classOf(u) & parser::kSpace; }
 
-    // Delimiter sets of the two hot loops, as look-up tables over ASCII.
-    struct StopSet {
-        bool at[128];
-    };
-    static constexpr StopSet makeStops(std::initializer_list<unsigned> units) {
-        StopSet t{};
-        for (unsigned c : units) t.at[c] = true;
-        return t;
+    using Scan = parser::scan::Finders;
+
+    // What ends a plain run of data: the terminator, references, "<", the
+    // value's closing unit and white space.
+    static bool isDataStop(T u, T term) noexcept {
+        return u == 0 || u == T('&') || u == T('<') || u == term || isSpace(u);
     }
-    static bool inSet(const StopSet& set, T u) noexcept {
-        const unsigned i = Traits::Index(u);
-        return i < 128 && set.at[i];
+    // The end of the run of units at `r` that are copied as they stand. A
+    // lone space between two such units needs no collapsing, so it does not
+    // end the run.
+    static T* plainRunEnd(T* r, T term) noexcept {
+        if (isDataStop(*r, term)) return r;  // a space here may follow a space written
+        const unsigned termUnit = Traits::Index(term);
+        for (T* s = Scan::FindDataCandidate(r + 1, termUnit);;) {
+            if (!isDataStop(*s, term))
+                s = Scan::FindDataCandidate(s + 1, termUnit);
+            else if (*s == T(' ') && !isDataStop(s[1], term))
+                s = Scan::FindDataCandidate(s + 2, termUnit);
+            else
+                return s;
+        }
     }
-    // What ends a plain run of data: the terminator, references, "<", quotes
-    // (the value terminators) and white space.
-    static bool isDataStop(T u) noexcept {
-        static constexpr StopSet kStops =
-            makeStops({0, '&', '<', '"', '\'', 0x20, 0x0A, 0x0D, 0x09});
-        return inSet(kStops, u);
-    }
-    // What a tag scan must look at: the terminator, quotes, "[" and ">".
-    static bool isTagStop(T u) noexcept {
-        static constexpr StopSet kStops = makeStops({0, '"', '\'', '[', '>'});
-        return inSet(kStops, u);
+    // The first unit at or after `q` that is no name character.
+    static T* nameEnd(T* q) noexcept {
+        for (;; ++q) {
+            q = Scan::FindNameCandidate(q);
+            if (!(classOf(*q) & parser::kNameChar)) return q;
+        }
     }
 
     static int hexValue(T u) noexcept {
@@ -323,8 +326,11 @@ class CXMLDoc::BlockParser {
         SetErrorPosition(p + 1, ParseError::OpenComment);
         if (p[4] == 0) return nullptr;
         T* r = p + 5;  // the second dash of a candidate "-->"
-        for (; !(r[0] == T('-') && r[-1] == T('-') && r[1] == T('>')); ++r)
+        for (;; ++r) {
+            r = Scan::FindAnyOf(r, T('-'), T(0));
             if (*r == 0) return nullptr;
+            if (r[-1] == T('-') && r[1] == T('>')) break;
+        }
         r[-1] = 0;
         kind = CXML_TAG_COMMENT;
         return r + 2;
@@ -335,19 +341,19 @@ class CXMLDoc::BlockParser {
     T* findTagClose(T* s, bool declaration) noexcept {
         if (*s == 0) return nullptr;
         for (T* u = s;; ++u) {
-            while (!isTagStop(*u)) ++u;
+            u = Scan::FindAnyOf(u, T(0), T('"'), T('\''), T('['), T('>'));
             const T c = *u;
             if (c == T('>')) return u;
             if (c == 0) return nullptr;
             if (c == T('"') || c == T('\'')) {
                 SetErrorPosition(u, ParseError::OpenString);
-                do {
-                    if (*++u == 0) return nullptr;
-                } while (*u != c);
+                u = Scan::FindAnyOf(u + 1, c, T(0));
+                if (*u == 0) return nullptr;
             } else if (c == T('[') && declaration) {
                 SetErrorPosition(u, ParseError::OpenEnclosure);
                 for (unsigned depth = 1; depth;) {
-                    const T b = *++u;
+                    u = Scan::FindAnyOf(u + 1, T(0), T('['), T(']'));
+                    const T b = *u;
                     if (b == 0) return nullptr;
                     if (b == T('['))
                         ++depth;
@@ -360,10 +366,8 @@ class CXMLDoc::BlockParser {
 
     // Decodes the reference at `r` (an "&") to `w`; returns the unit after its ";".
     T* decodeReference(T* r, T*& w) noexcept {
-        T* c = r + 1;
+        T* c = Scan::FindAnyOf(r + 1, T(';'), T(0));
         if (*c == 0) return SetErrorPosition(r, ParseError::BadEscape);
-        while (*c != T(';'))
-            if (*++c == 0) return SetErrorPosition(r, ParseError::BadEscape);
         if (r[1] == T('#')) {
             if (r[2] == T('x'))
                 xtoc(w, r + 3);

@@ -1,6 +1,7 @@
 #pragma once
 // Shared helpers of the parser tests: text in every width, a compact text
 // form of trees, and direct parses that expose the error record.
+#include <algorithm>
 #include <cstddef>
 #include <ostream>
 #include <string>
@@ -24,16 +25,23 @@ struct CXMLDocTestAccess {
     };
 
     template <class T>
-    static Outcome Parse(CXMLDoc& doc, std::vector<T> text) {
-        text.push_back(0);
-        text.push_back(0);  // byte scanners need one zero, UTF-16 one zero unit
+    static Outcome Parse(CXMLDoc& doc, const std::vector<T>& text) {
+        // Zeros after the text: byte scanners need one, UTF-16 one unit. Like
+        // the loader's page buffer, the copy is aligned and whole 64-byte
+        // chunks, as the scanner reads aligned pieces of them whole.
+        struct alignas(64) Chunk {
+            unsigned char bytes[64];
+        };
+        std::vector<Chunk> buffer((text.size() + 2) * sizeof(T) / sizeof(Chunk) + 1);
+        T* units = reinterpret_cast<T*>(buffer.data());
+        std::copy(text.begin(), text.end(), units);
         doc.discard();
-        doc.m_pBuffer = text.data();
-        doc.m_uTextSize = static_cast<std::uint32_t>((text.size() - 2) * sizeof(T));
+        doc.m_pBuffer = units;
+        doc.m_uTextSize = static_cast<std::uint32_t>(text.size() * sizeof(T));
         const bool parsed = doc.parseBuffer<T>() == CXMLDoc::ParseResult::Parsed;
         if (!parsed) doc.m_Content.Free();
         const Outcome out{parsed, static_cast<ParseError>(doc.m_uErrorCode),
-                          doc.m_pErrorPos ? static_cast<T*>(doc.m_pErrorPos) - text.data() : -1};
+                          doc.m_pErrorPos ? static_cast<T*>(doc.m_pErrorPos) - units : -1};
         doc.m_pBuffer = nullptr;
         return out;
     }

@@ -1,0 +1,276 @@
+// The run finders, SSE2 and portable alike, and the parser on runs that
+// cross the blocks they are read in: every stop must be found at every alignment, and
+// units whose bytes look like stops (in UTF-16) must not stop a run.
+#include "../../src/parser/scan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "parser_test_support.h"
+
+namespace tqcore {
+namespace {
+
+namespace scan = parser::scan;
+
+// Zeroed, aligned and whole blocks, as the document buffer is.
+template <class T>
+class Text {
+  public:
+    explicit Text(std::size_t units) : m_chunks(units * sizeof(T) / sizeof(Chunk) + 2) {}
+    T* operator+(std::size_t i) { return reinterpret_cast<T*>(m_chunks.data()) + i; }
+    T& operator[](std::size_t i) { return *(*this + i); }
+
+  private:
+    struct alignas(64) Chunk {
+        unsigned char bytes[64];
+    };
+    std::vector<Chunk> m_chunks;
+};
+
+constexpr std::size_t kStarts = 34;  // every offset in a step of 32 bytes, in both widths
+constexpr std::size_t kReach = 72;   // stops up to two and a half steps on
+
+using Units = std::vector<unsigned>;
+
+// Each unit alone.
+std::vector<Units> Each(const Units& units) {
+    std::vector<Units> each;
+    for (unsigned u : units) each.push_back({u});
+    return each;
+}
+
+// Fills units [0, start + kReach] from `fillers` (cycled, `space` at every
+// fifth position when given), puts a stop (one or more units) at position k
+// and then the zero terminator or, when `terminated` is false, more filler;
+// runs `find` from every start at or before k and compares with the position
+// `expect` names.
+template <class T, class Find, class Expect>
+void ForEveryStop(const Units& fillers, const std::vector<Units>& stops, Find find, Expect expect,
+                  unsigned space = 0) {
+    constexpr std::size_t kEnd = kStarts + kReach + 4;
+    Text<T> text(kEnd + 4);
+    for (const Units& stop : stops)
+        for (std::size_t start = 0; start < kStarts; ++start)
+            for (std::size_t k = start; k < start + kReach; ++k)
+                for (bool terminated : {true, false}) {
+                    for (std::size_t i = 0; i < kEnd; ++i)
+                        text[i] = static_cast<T>(space && i % 5 == 2 ? space
+                                                                     : fillers[i % fillers.size()]);
+                    for (std::size_t i = 0; i < stop.size(); ++i)
+                        text[k + i] = static_cast<T>(stop[i]);
+                    if (terminated) text[k + stop.size()] = 0;
+                    text[kEnd] = 0;
+                    const std::ptrdiff_t found = find(text + start) - (text + 0);
+                    ASSERT_EQ(found, expect(text, start, k))
+                        << "unit width " << sizeof(T) << ", stop " << stop[0] << ", start " << start
+                        << ", at " << k << (terminated ? ", terminated" : "");
+                }
+}
+
+template <class T>
+std::vector<unsigned> Ordinary(std::vector<unsigned> units) {
+    if (sizeof(T) == 1)
+        units.insert(units.end(), {0x7F, 0x80, 0xA0, 0xC3, 0xFF});
+    else  // above the bytes, surrogates, and units whose bytes are stops
+        units.insert(units.end(), {0x100, 0xD800, 0xDFFF, 0xFFFF, 0x2000, 0x2020, 0x263C, 0x0A0D});
+    return units;
+}
+
+auto AtStop = [](auto&, std::size_t, std::size_t k) { return static_cast<std::ptrdiff_t>(k); };
+
+template <class Finders, class T>
+void CheckFinders() {
+    ForEveryStop<T>(
+        {' ', '\t', '\n', '\r'}, Each(Ordinary<T>({'a', 0, 0x0B, '<'})),
+        [](T* p) { return Finders::SkipSpace(p); }, AtStop);
+    ForEveryStop<T>(
+        Ordinary<T>({'a', '\'', '>'}), Each({'"', 0}),
+        [](T* p) { return Finders::FindAnyOf(p, T('"'), T(0)); }, AtStop);
+    ForEveryStop<T>(
+        Ordinary<T>({'a', ' ', ']', '=', '/'}), Each({0, '"', '\'', '[', '>'}),
+        [](T* p) { return Finders::FindAnyOf(p, T(0), T('"'), T('\''), T('['), T('>')); }, AtStop);
+    ForEveryStop<T>(
+        {'a', 'Z', '0', '9', '-', '.', ':', '_', 'z'},
+        Each(Ordinary<T>({0, ' ', '/', '=', '>', '@', '[', '`', '{', ',', ';', 0xB7, 0xC0})),
+        [](T* p) { return Finders::FindNameCandidate(p); }, AtStop);
+    if (sizeof(T) == 2)  // bytes of name characters, in units that are none
+        ForEveryStop<T>(
+            {'a'}, Each({0x6161, 0x2D2D, 0x4E00}),
+            [](T* p) { return Finders::FindNameCandidate(p); }, AtStop);
+
+    // Data: a space stops the run only before another space or a stop. A
+    // finder may also stop at a lone space in the last unit of a block; the
+    // parser then goes on after the unit that follows it, and so does this.
+    const unsigned term = '"';
+    auto toStop = [](auto& text, std::size_t start, std::size_t k) {
+        const bool spaceBefore = k > start && text[k - 1] == ' ';
+        return static_cast<std::ptrdiff_t>(spaceBefore ? k - 1 : k);
+    };
+    for (unsigned space : {0u, unsigned{' '}})
+        ForEveryStop<T>(
+            Ordinary<T>({'a', '\'', '>', 0x21, 0x7E}),
+            {{0},
+             {'&'},
+             {'<'},
+             {'"'},
+             {'\t'},
+             {'\n'},
+             {'\r'},
+             {0x01},
+             {0x1F},
+             {' ', ' '},
+             {' ', '\n'},
+             {' ', '&'},
+             {' ', 0x01},
+             {' ', 0}},
+            [](T* p) {
+                T* s = Finders::FindDataCandidate(p, term);
+                while (*s == ' ' && !scan::IsDataCandidate(scan::Unit(s[1]), term) && s[1] != ' ') {
+                    EXPECT_EQ((reinterpret_cast<std::uintptr_t>(s + 1)) % 16, 0u);
+                    s = Finders::FindDataCandidate(s + 2, term);
+                }
+                return s;
+            },
+            toStop, space);
+}
+
+TEST(Scan, PortableFindersStopAtEveryPosition) {
+    CheckFinders<scan::Portable, char>();
+    CheckFinders<scan::Portable, unsigned char>();
+    CheckFinders<scan::Portable, unsigned short>();
+}
+
+#ifdef TQXML_SSE2_SCAN
+TEST(Scan, Sse2FindersStopAtEveryPosition) {
+    CheckFinders<scan::Sse2, char>();
+    CheckFinders<scan::Sse2, unsigned char>();
+    CheckFinders<scan::Sse2, unsigned short>();
+}
+#endif
+
+// Parses ASCII `text` in all three widths; the tree, or "code N at M".
+std::vector<std::string> ParseInEveryWidth(const std::string& text) {
+    auto describe = [](const CXMLDocTestAccess::Outcome& out, CXMLDoc& doc) {
+        if (out.parsed) return parsertest::Tree(doc.GetContent());
+        return "code " + std::to_string(static_cast<unsigned>(out.code)) + " at " +
+               std::to_string(out.offset);
+    };
+    CXMLDoc ansi, utf8, utf16;
+    return {
+        describe(CXMLDocTestAccess::Parse(ansi, parsertest::Ansi(text)), ansi),
+        describe(CXMLDocTestAccess::Parse(utf8, parsertest::Bytes(text)), utf8),
+        describe(CXMLDocTestAccess::Parse(utf16, parsertest::Wide(parsertest::U16(text))), utf16)};
+}
+
+void ExpectInEveryWidth(const std::string& text, const std::string& expected) {
+    for (const std::string& got : ParseInEveryWidth(text)) EXPECT_EQ(got, expected) << text;
+}
+
+// Text whose stops fall at every position of a block: the element's name
+// shifts it by one unit per round.
+TEST(Scan, DataAndValuesAcrossBlocks) {
+    struct Piece {
+        const char* raw;
+        const char* decoded;
+    };
+    const Piece pieces[] = {
+        {"word", "word"},
+        {" ", " "},
+        {"longer-words-here", "longer-words-here"},
+        {" \t\n  ", " "},
+        {"x", "x"},
+        {"&amp;", "&"},
+        {"&#x41;&#66;", "AB"},
+        {"y", "y"},
+        {"  ", " "},
+        {"'q'", "'q'"},
+        {"  ", " "},
+        {"<![CDATA[ ]x]] ]]>", " ]x]] "},
+        {"tail-of-it", "tail-of-it"},
+        {"\r\n\r\n", " "},
+        {"z", "z"},
+    };
+    for (std::size_t shift = 1; shift <= kStarts; ++shift) {
+        const std::string name = "e" + std::string(shift, 'n');
+        std::string raw, decoded;
+        for (const Piece& piece : pieces) {
+            raw += piece.raw;
+            decoded += piece.decoded;
+            // White space at the end is dropped, with what follows the text.
+            const bool white = piece.raw[0] == ' ' || piece.raw[0] == '\r';
+            const std::string kept = white ? decoded.substr(0, decoded.size() - 1) : decoded;
+            ExpectInEveryWidth("<" + name + ">" + raw + "   </" + name + ">",
+                               "<Main>(" + name + "{" + kept + "})");
+            ExpectInEveryWidth("<" + name + " v=\"  " + raw + " \"/>",
+                               "<Main>(" + name + "[v=' " + kept + "'])");
+        }
+    }
+}
+
+TEST(Scan, MarkupAcrossBlocks) {
+    for (std::size_t n = 0; n <= kReach; ++n) {
+        const std::string run(n, 'r');
+        const std::string spaces(n, ' ');
+        ExpectInEveryWidth("<a" + run + ">" + spaces + "\n<b/>\t" + spaces + "</a" + run + ">",
+                           "<Main>(a" + run + "(b))");
+        ExpectInEveryWidth("<a x" + run + "='" + run + "\"' y=\"" + run + "'>\"/>",
+                           "<Main>(a[x" + run + "='" + run + "\"' y='" + run + "'>'])");
+        ExpectInEveryWidth("<!--" + run + "- -" + run + "--><a/><!DOCTYPE d [" + run + "[]" + run +
+                               "]><?p " + run + "?>",
+                           "<Main>(a)");
+    }
+}
+
+// Error positions at every offset of a block.
+TEST(Scan, ErrorsAtEveryPosition) {
+    using std::to_string;
+    for (std::size_t n = 0; n <= kReach; ++n) {
+        const std::string run(n, 'r');
+        ExpectInEveryWidth("<a" + run + "%/>", "code 15 at " + to_string(2 + n));
+        ExpectInEveryWidth("<a b" + run + "%='1'/>", "code 15 at " + to_string(4 + n));
+        ExpectInEveryWidth("<a b" + run + "/>", "code 15 at " + to_string(4 + n));
+        ExpectInEveryWidth("<a b" + run + " ='1' c" + run + "  />",
+                           "code 6 at " + to_string(11 + 2 * n));
+        ExpectInEveryWidth("<a b='" + run + "/>", "code 3 at 5");
+        ExpectInEveryWidth("<!--" + run + "->", "code 2 at 1");
+        ExpectInEveryWidth("<a>" + run + " " + run + "  ",
+                           n ? "code 10 at " + to_string(6 + 2 * n) : "code 1 at 3");
+        ExpectInEveryWidth("<a>" + run + "&" + run + "</a>", "code 7 at " + to_string(3 + n));
+        ExpectInEveryWidth("<a>" + run + "<![CDATA[" + run + "]] >",
+                           "code 9 at " + to_string(3 + n));
+        ExpectInEveryWidth("<a b='" + run + "\"/>", "code 3 at 5");
+    }
+}
+
+// Units above ASCII in names: UTF-16 takes letters above U+00FF and refuses
+// other units wherever they stand; UTF-8 takes bytes that are Latin-1
+// letters; ANSI refuses every byte above 0x7F.
+TEST(Scan, NamesAboveAsciiAtEveryPosition) {
+    for (std::size_t n = 0; n <= kReach; ++n) {
+        std::u16string wide = u"<a" + std::u16string(n, u'\u0416');
+        CXMLDoc doc;
+        auto out = CXMLDocTestAccess::Parse(doc, parsertest::Wide(wide + u"\u00D7/>"));
+        EXPECT_EQ(out.code, CXMLDocTestAccess::ParseError::IllegalCharacter);
+        EXPECT_EQ(out.offset, static_cast<std::ptrdiff_t>(2 + n));
+        out = CXMLDocTestAccess::Parse(doc, parsertest::Wide(wide + char16_t{0xD800} + u"/>"));
+        EXPECT_EQ(out.offset, static_cast<std::ptrdiff_t>(2 + n));
+        out = CXMLDocTestAccess::Parse(doc, parsertest::Wide(wide + u"/>"));
+        EXPECT_TRUE(out.parsed);
+        EXPECT_EQ(parsertest::Utf8(doc.GetContentElement().GetName()),
+                  parsertest::Utf8(wide.substr(1)));
+
+        const std::string bytes = "<a" + std::string(n, '\xC3');
+        out = CXMLDocTestAccess::Parse(doc, parsertest::Bytes(bytes + "\xA9/>"));
+        EXPECT_EQ(out.code, CXMLDocTestAccess::ParseError::IllegalCharacter);
+        EXPECT_EQ(out.offset, static_cast<std::ptrdiff_t>(2 + n));
+        out = CXMLDocTestAccess::Parse(doc, parsertest::Ansi(bytes + "/>"));
+        EXPECT_EQ(out.offset, n ? 2 : -1);
+    }
+}
+
+}  // namespace
+}  // namespace tqcore
