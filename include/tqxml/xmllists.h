@@ -35,6 +35,7 @@ class TQXML_API CXMLAttribute {
 
   private:
     friend class CXMLObject;
+    friend class CXMLAttribList;
     CPPoolString m_Name;
     CPPoolString m_Value;
 };
@@ -109,6 +110,10 @@ class TQXML_API CXMLObjectList {
     unsigned int capacity() const noexcept;
     bool growByOne();
     bool growTo(std::uint64_t total);
+    // Only on a list without a block: takes over `n` handles as raw bytes,
+    // in a block of the capacity that adding them one by one would reach.
+    // The handles at `from` are then this list's; false leaves them there.
+    bool adopt(CXMLObject* from, unsigned int n) noexcept;
     // The block steps of Compact and Realloc, without touching the children.
     bool shrinkBlock();
     bool makeBlockPrivate();

@@ -1,6 +1,7 @@
 #pragma once
 // The node handle CXMLObject and its shared, reference-counted body.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "tqcore/guid.h"
@@ -449,14 +450,19 @@ class TQXML_API CXMLObject {
         if (m_pO) m_pO->m_lRefCnt.fetch_add(1, std::memory_order_relaxed);
     }
     // One interlocked decrement; the rare cases (last holder, broken count)
-    // go out of line.
+    // go out of line. A sole holder needs none: nobody else can reach the
+    // body to count it up again.
     static void release(CXMLObjectBody* body) noexcept {
         if (!body) return;
-        const std::int32_t before = body->m_lRefCnt.fetch_sub(1, std::memory_order_acq_rel);
+        std::int32_t before = body->m_lRefCnt.load(std::memory_order_acquire);
+        if (before != 1) before = body->m_lRefCnt.fetch_sub(1, std::memory_order_acq_rel);
         if (before <= 1) lastRelease(body, before);
     }
     static void lastRelease(CXMLObjectBody* body, std::int32_t before) noexcept;
     void afterChildAdded() noexcept;
+    // The parser's children of a node it has not handed out yet: the list
+    // takes them over as they lie (CXMLObjectList::adopt).
+    bool adoptChildren(CXMLObject* from, std::size_t n) noexcept;
     void afterDataAdded() noexcept;
 
     // ---- Typed values: private helpers ----

@@ -187,7 +187,7 @@ class CXMLDoc::BlockParser {
                 next = openElement(c, g, open);
                 if (!next) return nullptr;
             } else {
-                next = leafBlock(c, kind, g, open.empty() ? parent : open.top().node);
+                next = leafBlock(c, kind, g, open, parent);
                 if (!next || open.empty()) return next;
                 next = SkipWhitespace(next);
                 if (*next == 0) return nullptr;
@@ -197,9 +197,7 @@ class CXMLDoc::BlockParser {
                 if (kind != CXML_TAG_END) return SetErrorPosition(next, ParseError::NestingError);
                 if (!equals(next + 2, open.top().name))
                     return SetErrorPosition(next, ParseError::BadTerminationTag);
-                if (!open.parentOfTop(parent).Add(open.top().node))
-                    return SetErrorPosition(next, ParseError::MixedContent);
-                open.pop();
+                if (!open.closeTop(parent)) return SetErrorPosition(next, ParseError::MixedContent);
                 if (open.empty()) return g2;
                 next = SkipWhitespace(g2);
                 if (*next == 0) return nullptr;
@@ -214,30 +212,50 @@ class CXMLDoc::BlockParser {
     struct OpenElement {
         CXMLObject node;
         const T* name;
+        std::size_t firstChild;  // where its children start on the gathered stack
     };
 
-    // Elements whose end tag is still to come, on the heap so that depth
-    // costs no call stack. A push that finds no memory fails.
+    // Elements whose end tag is still to come, and the children they have
+    // gathered so far, on the heap so that depth costs no call stack. An
+    // element gets its child block when its end tag closes it, at the
+    // capacity adding the children one by one would have reached. A push
+    // that finds no memory fails.
     class OpenElements {
       public:
         OpenElements() = default;
         OpenElements(const OpenElements&) = delete;
         OpenElements& operator=(const OpenElements&) = delete;
         ~OpenElements() {
-            while (m_size) pop();
+            while (m_size) m_items[--m_size].~OpenElement();
             _ffree(m_items);
+            while (m_childCount) m_children[--m_childCount].~CXMLObject();
+            _ffree(m_children);
         }
         bool push(CXMLObject& node, const T* name) noexcept {
             if (m_size == m_capacity && !grow()) return false;
-            new (m_items + m_size++) OpenElement{std::move(node), name};
+            new (m_items + m_size++) OpenElement{std::move(node), name, m_childCount};
             return true;
         }
-        void pop() noexcept { m_items[--m_size].~OpenElement(); }
         bool empty() const noexcept { return m_size == 0; }
         OpenElement& top() noexcept { return m_items[m_size - 1]; }
-        // Where the top element goes when its end tag closes it.
-        CXMLObject& parentOfTop(CXMLObject& root) noexcept {
-            return m_size > 1 ? m_items[m_size - 2].node : root;
+        // A finished child of the top element, taken over from `node`.
+        bool addChild(CXMLObject& node) noexcept {
+            if (m_childCount == m_childCapacity && !growChildren()) return false;
+            new (m_children + m_childCount++) CXMLObject(std::move(node));
+            return true;
+        }
+        // Gives the top element its children and hands it to its parent: the
+        // next open element, or `root` when it is the last. False, with
+        // everything still owned here, when memory runs out.
+        bool closeTop(CXMLObject& root) noexcept {
+            OpenElement& top = m_items[m_size - 1];
+            const std::size_t first = top.firstChild;
+            if (!top.node.adoptChildren(m_children + first, m_childCount - first)) return false;
+            m_childCount = first;  // adopted as they lay, without touching their counts
+            const bool handed = m_size > 1 ? addChild(top.node) : bool(root.Add(top.node));
+            if (!handed) return false;
+            m_items[--m_size].~OpenElement();
+            return true;
         }
 
       private:
@@ -254,10 +272,22 @@ class CXMLDoc::BlockParser {
             m_capacity = capacity;
             return true;
         }
+        // Handles are one pointer each and move as raw bytes.
+        bool growChildren() noexcept {
+            const std::size_t capacity = m_childCapacity ? 2 * m_childCapacity : 256;
+            void* moved = _frealloc(m_children, capacity * sizeof(CXMLObject));
+            if (!moved) return false;
+            m_children = static_cast<CXMLObject*>(moved);
+            m_childCapacity = capacity;
+            return true;
+        }
 
         OpenElement* m_items = nullptr;
         std::size_t m_size = 0;
         std::size_t m_capacity = 0;
+        CXMLObject* m_children = nullptr;
+        std::size_t m_childCount = 0;
+        std::size_t m_childCapacity = 0;
     };
 
     static std::uint8_t classOf(T u) noexcept { return parser::ClassOf(Traits::Widen(u)); }
@@ -405,8 +435,10 @@ class CXMLDoc::BlockParser {
         return content;
     }
 
-    // Every block that opens no element; returns the position after it.
-    T* leafBlock(T* c, unsigned int kind, T* g, CXMLObject& into) {
+    // Every block that opens no element, into the top open element or else
+    // into `parent`; returns the position after it.
+    T* leafBlock(T* c, unsigned int kind, T* g, OpenElements& open, CXMLObject& parent) {
+        CXMLObject& into = open.empty() ? parent : open.top().node;
         switch (kind) {
             case CXML_TAG_COMMENT:
             case CXML_TAG_DECLARATION:
@@ -422,7 +454,8 @@ class CXMLDoc::BlockParser {
             case CXML_TAG_EMPTY: {
                 CXMLObject node;
                 if (!nameNode(c + 1, node)) return nullptr;
-                if (!into.Add(node)) return SetErrorPosition(c, ParseError::MixedContent);
+                const bool added = open.empty() ? bool(into.Add(node)) : open.addChild(node);
+                if (!added) return SetErrorPosition(c, ParseError::MixedContent);
                 return g;
             }
             case CXML_TAG_DATA:

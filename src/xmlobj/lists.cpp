@@ -1,5 +1,6 @@
 // The attribute and child lists: items back to back in one shared
 // object-memory block, and the block operations both lists build on.
+#include <cstddef>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -101,6 +102,21 @@ unsigned int ChildGrowthStep(unsigned int capacity) {
     return 256;
 }
 
+// Starts fetching the pooled entry of `s`, whose count a release will write.
+void PrefetchEntry(const CPPoolString& s) noexcept {
+    if (const unsigned short* text = s)
+        __builtin_prefetch(reinterpret_cast<const char*>(text) - offsetof(detail::PoolEntry, text),
+                           1);
+}
+
+// The capacity that adding `n` children one by one to an empty list reaches.
+std::uint64_t ChildCapacityFor(std::uint64_t n) {
+    std::uint64_t cap = 1;
+    while (cap < n && cap < 40) cap += ChildGrowthStep(static_cast<unsigned int>(cap));
+    if (cap < n) cap += (n - cap + 255) / 256 * 256;
+    return cap;
+}
+
 }  // namespace
 
 // Attributes.
@@ -117,7 +133,13 @@ void CXMLAttribList::_clone(void* target, const void* source, std::uint64_t byte
 }
 
 void CXMLAttribList::_finalize(void* storage, std::uint64_t bytes) {
-    Attributes::finalize(storage, bytes);
+    // Values are mostly distinct texts, scattered over the pool.
+    constexpr std::uint64_t kAhead = 2;
+    auto* at = static_cast<CXMLAttribute*>(storage);
+    for (std::uint64_t i = 0, n = bytes / Attributes::kItem; i < n; ++i) {
+        if (i + kAhead < n) PrefetchEntry(at[i + kAhead].m_Value);
+        at[i].~CXMLAttribute();
+    }
 }
 
 unsigned int CXMLAttribList::count() const noexcept {
@@ -193,7 +215,15 @@ void CXMLObjectList::_clone(void* target, const void* source, std::uint64_t byte
 }
 
 void CXMLObjectList::_finalize(void* storage, std::uint64_t bytes) {
-    Handles::finalize(storage, bytes);
+    // A release writes its body's count and drops the body's data text:
+    // fetch the bodies further ahead, and the data of those fetched before.
+    constexpr std::uint64_t kAhead = 4;
+    auto* at = static_cast<CXMLObject*>(storage);
+    for (std::uint64_t i = 0, n = bytes / Handles::kItem; i < n; ++i) {
+        if (i + 2 * kAhead < n) __builtin_prefetch(at[i + 2 * kAhead].m_pO, 1);
+        if (i + kAhead < n && at[i + kAhead].m_pO) PrefetchEntry(at[i + kAhead].m_pO->m_Data);
+        at[i].~CXMLObject();
+    }
 }
 
 unsigned int CXMLObjectList::count() const noexcept {
@@ -233,6 +263,15 @@ bool CXMLObjectList::growTo(std::uint64_t total) {
     if (total > 0xFFFFFFFFu) return false;
     return m_mem.Incalloc((total - cap) * Handles::kItem) ||
            ReplaceBlock(m_mem, total * Handles::kItem, &_vtbl, true);
+}
+
+bool CXMLObjectList::adopt(CXMLObject* from, unsigned int n) noexcept {
+    if (m_mem) return false;
+    const std::uint64_t cap = ChildCapacityFor(n);
+    if (cap > 0xFFFFFFFFu || !m_mem.Prealloc(cap * Handles::kItem, &_vtbl)) return false;
+    std::memcpy(static_cast<void*>(Handles::items(m_mem)), from, n * Handles::kItem);
+    m_mem.SetSize(n * Handles::kItem);
+    return true;
 }
 
 xmlret CXMLObjectList::Add(const CXMLObject& o) {

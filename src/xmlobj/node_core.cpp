@@ -46,21 +46,25 @@ void DestroyRest(CXMLObjectBody* body) noexcept {
 
 // Destroys a body whose count reached 0 and gives its block back to the
 // heap. Bodies freed while another release runs on this thread are queued
-// and destroyed by the outer release, so a deep tree costs no stack.
+// and destroyed by the outer release, so a deep tree costs no stack; the
+// pooled strings a tree lets go of are released together, shard by shard.
 void ReleaseBody(CXMLObjectBody* body) noexcept {
-    body->m_Data.~CPPoolString();
     PendingBodies& pending = t_pending;
     if (pending.busy) {
+        body->m_Data.~CPPoolString();
         SetLink(body, pending.head);
         pending.head = body;
         return;
     }
+    detail::ReleaseBatch strings;
+    body->m_Data.~CPPoolString();
     pending.busy = true;
     for (;;) {
         DestroyRest(body);  // may queue the children it releases
         body = pending.head;
         if (!body) break;
         pending.head = GetLink(body);
+        __builtin_prefetch(pending.head);  // the next to go, queued long ago
     }
     pending.busy = false;
 }
@@ -147,6 +151,14 @@ bool CXMLObject::setNameType(const unsigned char* name, unsigned int type) {
 
 bool CXMLObject::setNameType(const unsigned short* name, unsigned int type) {
     return setNameType(CStringPool::GetStringRef(name), type);
+}
+
+bool CXMLObject::adoptChildren(CXMLObject* from, std::size_t n) noexcept {
+    if (n == 0) return true;
+    if (!m_pO || n > 0xFFFFFFFFu || !m_pO->m_Elements.adopt(from, static_cast<unsigned int>(n)))
+        return false;
+    afterChildAdded();
+    return true;
 }
 
 void CXMLObject::Free() noexcept {

@@ -130,16 +130,22 @@ TEST(StringPool, SubmitterAndAllocationFailure) {
     EXPECT_FALSE(CPPoolString(u"cannot-be-allocated-now").isnull());
 }
 
+// `n` distinct three-unit texts starting with `lead`, interned and held.
+void InternDistinctTexts(char16_t lead, char16_t base, int n, std::vector<std::u16string>& texts,
+                         std::vector<CPPoolString>& held) {
+    for (int i = 0; i < n; ++i) {
+        texts.push_back({lead, char16_t(u'a' + i % 26), char16_t(base + i / 26)});
+        held.emplace_back(texts.back().c_str());
+    }
+}
+
 TEST(StringPool, ReleasingSomeEntriesKeepsTheOthersFindable) {
     // Many entries share probe runs; removing every third must leave the
     // rest reachable and the removed ones gone.
     const std::size_t before = CStringPool::GetCount();
     std::vector<std::u16string> texts;
     std::vector<CPPoolString> held;
-    for (int i = 0; i < 20000; ++i) {
-        texts.push_back({u'k', char16_t(u'a' + i % 26), char16_t(0x100 + i / 26)});
-        held.emplace_back(texts.back().c_str());
-    }
+    InternDistinctTexts(u'k', 0x100, 20000, texts, held);
     ASSERT_EQ(CStringPool::GetCount(), before + texts.size());
     for (std::size_t i = 0; i < held.size(); i += 3) held[i].Free();
     for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -171,6 +177,36 @@ TEST(StringPool, TwoThreadsInternAndReleaseTheSameTexts) {
     std::thread t1(work), t2(work);
     t1.join();
     t2.join();
+    EXPECT_EQ(CStringPool::GetCount(), before);
+}
+
+// Final releases wait in an open batch (also past a full batch, and through
+// a nested one) and are done when it closes; a text interned again by
+// another thread meanwhile keeps its entry.
+TEST(StringPool, AReleaseBatchFreesItsStringsWhenItCloses) {
+    const std::size_t before = CStringPool::GetCount();
+    std::vector<std::u16string> texts;
+    std::vector<CPPoolString> held;
+    InternDistinctTexts(u'b', 0x200, 1300, texts, held);
+    CPPoolString kept = held[7];
+    CPPoolString revived;
+    {
+        tqcore::detail::ReleaseBatch batch;
+        held.pop_back();  // the last entry, still counted until the batch closes
+        std::thread([&] { revived = CPPoolString(texts.back().c_str()); }).join();
+        {
+            tqcore::detail::ReleaseBatch nested;
+            held.resize(600);
+        }
+        held.clear();
+    }
+    EXPECT_EQ(CStringPool::GetCount(), before + 2);
+    EXPECT_EQ(CStringPool::QueryStringRefn(W(texts[7].c_str()), 3), kept);
+    EXPECT_EQ(CStringPool::QueryStringRefn(W(texts.back().c_str()), 3), revived);
+    EXPECT_TRUE(CStringPool::QueryStringRefn(W(texts[8].c_str()), 3).isnull());
+    EXPECT_EQ(std::u16string(revived.c16()), texts.back());
+    kept.Free();
+    revived.Free();
     EXPECT_EQ(CStringPool::GetCount(), before);
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,6 +31,43 @@ TEST(LoadThreads, SeparateDocumentsOnSeparateThreads) {
         });
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(parsed.load(), 800);
+}
+
+// Trees parsed on one thread and dropped on another: the bodies and the
+// pooled strings they held are all given back.
+TEST(LoadThreads, TreesParsedOnOneThreadAreReleasedOnAnother) {
+    const std::int64_t bodies = GetXMLObjectBodyCount();
+    const std::size_t strings = CStringPool::GetCount();
+    std::vector<CXMLObject> trees;
+    std::mutex lock;
+    std::atomic<bool> done{false};
+    std::thread releaser([&] {
+        for (;;) {
+            std::vector<CXMLObject> taken;
+            {
+                std::lock_guard<std::mutex> g(lock);
+                taken.swap(trees);
+            }
+            const bool last = done.load();
+            taken.clear();
+            if (last) break;
+            std::this_thread::yield();
+        }
+    });
+    for (int i = 0; i < 300; ++i) {
+        std::string text = "<r>";
+        for (int k = 0; k < 20; ++k)
+            text += "<e n='" + std::to_string(i * 20 + k) + "'>t" + std::to_string(k) + "</e>";
+        CXMLDoc doc;
+        EXPECT_TRUE(doc.OpenDocText((text + "</r>").c_str(), CXML_REPORT_SILENT));
+        std::lock_guard<std::mutex> g(lock);
+        trees.push_back(doc.GetContent());
+    }
+    done = true;
+    releaser.join();
+    trees.clear();
+    EXPECT_EQ(GetXMLObjectBodyCount(), bodies);
+    EXPECT_EQ(CStringPool::GetCount(), strings);
 }
 
 }  // namespace

@@ -37,7 +37,12 @@ class TQCORE_API CPObjectMemory {
     bool Incalloc(std::uint64_t bytes);
     // Used bytes. SetSize neither constructs nor destroys: the holder does.
     std::uint64_t GetSize() const noexcept { return m_p ? header()->size : 0; }
-    bool SetSize(std::uint64_t bytes) noexcept;
+    bool SetSize(std::uint64_t bytes) noexcept {
+        if (!m_p) return bytes == 0;
+        if (bytes > header()->allocSize) return false;
+        header()->size = bytes;
+        return true;
+    }
     std::uint64_t GetAllocSize() const noexcept { return m_p ? header()->allocSize : 0; }
     // Number of holders of the block (0 without one).
     std::int32_t GetHolders() const noexcept {

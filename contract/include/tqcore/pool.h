@@ -20,6 +20,28 @@ struct PoolEntry {
 };
 TQCORE_API void ReleaseEntry(PoolEntry* entry) noexcept;  // holder count known to be 1 or less
 TQCORE_API extern PoolEntry g_emptyEntry;
+
+// While one is open on a thread, the final releases of pooled strings made
+// there wait in it and are done shard by shard, one lock per shard, when it
+// fills or closes; a count seen by other threads stays one high meanwhile.
+// For dropping many strings at once (a whole tree). A batch opened while
+// another is open on the thread leaves the work to the outer one.
+class TQCORE_API ReleaseBatch {
+  public:
+    ReleaseBatch() noexcept;
+    ~ReleaseBatch();
+    ReleaseBatch(const ReleaseBatch&) = delete;
+    ReleaseBatch& operator=(const ReleaseBatch&) = delete;
+
+    void add(PoolEntry* entry) noexcept;
+    void flush() noexcept;
+
+  private:
+    static constexpr unsigned kCapacity = 512;
+    bool m_open;
+    unsigned m_count = 0;
+    PoolEntry* m_entries[kCapacity];
+};
 }  // namespace detail
 
 class TQCORE_API CPPoolString {

@@ -197,6 +197,9 @@ inline Shard* shards() noexcept {
     return g_shards;
 }
 
+// The release batch open on this thread, if any.
+__attribute__((tls_model("initial-exec"))) thread_local detail::ReleaseBatch* t_batch = nullptr;
+
 }  // namespace
 
 namespace detail {
@@ -206,12 +209,59 @@ void ReleaseEntry(PoolEntry* entry) noexcept {
         entry->refs.fetch_sub(1, std::memory_order_relaxed);
         return;
     }
+    if (ReleaseBatch* batch = t_batch) {
+        batch->add(entry);
+        return;
+    }
     Shard& s = shards()[entry->shard];
     s.lock.lock();
     bool last = entry->refs.fetch_sub(1, std::memory_order_acq_rel) == 1;
     if (last) s.remove(entry);
     s.lock.unlock();
     if (last) FreeEntry(entry);
+}
+
+ReleaseBatch::ReleaseBatch() noexcept : m_open(t_batch == nullptr) {
+    if (m_open) t_batch = this;
+}
+
+ReleaseBatch::~ReleaseBatch() {
+    if (!m_open) return;
+    flush();
+    t_batch = nullptr;
+}
+
+void ReleaseBatch::add(PoolEntry* entry) noexcept {
+    if (m_count == kCapacity) flush();
+    m_entries[m_count++] = entry;
+}
+
+void ReleaseBatch::flush() noexcept {
+    if (m_count == 0) return;
+    // Sorted by shard (counting sort), so each shard is locked once.
+    unsigned starts[kShards + 1] = {};
+    for (unsigned i = 0; i < m_count; ++i) ++starts[m_entries[i]->shard + 1];
+    for (unsigned k = 0; k < kShards; ++k) starts[k + 1] += starts[k];
+    PoolEntry* sorted[kCapacity];
+    for (unsigned i = 0; i < m_count; ++i) sorted[starts[m_entries[i]->shard]++] = m_entries[i];
+    // `starts[k]` is now where shard k's run ends.
+    unsigned dead = 0;
+    for (unsigned k = 0, begin = 0; k < kShards; begin = starts[k++]) {
+        if (begin == starts[k]) continue;
+        Shard& s = shards()[k];
+        s.lock.lock();
+        // The slots are scattered: start fetching them all before the first removal.
+        for (unsigned i = begin; i < starts[k]; ++i)
+            __builtin_prefetch(&s.slots[sorted[i]->hash & s.mask]);
+        for (unsigned i = begin; i < starts[k]; ++i) {
+            if (sorted[i]->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) continue;
+            s.remove(sorted[i]);
+            m_entries[dead++] = sorted[i];
+        }
+        s.lock.unlock();
+    }
+    for (unsigned i = 0; i < dead; ++i) FreeEntry(m_entries[i]);
+    m_count = 0;
 }
 
 }  // namespace detail
