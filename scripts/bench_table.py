@@ -17,12 +17,15 @@ MIXED = {"libxml2-news.xhtml.xml"}  # the corpus README's "mixed" column
 SETTINGS = {"0": "glibc defaults", "1": "keep freed memory"}
 
 
-def medians(path, value):
-    """run_name -> value(entry) of the median aggregates of one result file."""
-    if not path.exists():
-        return {}
-    runs = json.loads(path.read_text())["benchmarks"]
-    return {r["run_name"]: value(r) for r in runs if r.get("aggregate_name") == "median"}
+def medians(out, pattern, value):
+    """run_name -> value(entry) of the median aggregates of the result files
+    matching `pattern` (one per process)."""
+    found = {}
+    for path in sorted(out.glob(pattern)):
+        runs = json.loads(path.read_text())["benchmarks"]
+        found.update({r["run_name"]: value(r) for r in runs
+                      if r.get("aggregate_name") == "median"})
+    return found
 
 
 def ratio(times, peer, ours):
@@ -41,11 +44,11 @@ def cell(value, digits=2):
 
 
 def parse_table(out, setting):
-    cpu = medians(out / f"parse-{setting}.json", lambda r: r["cpu_time"])
+    cpu = medians(out, f"parse-{setting}-*.json", lambda r: r["cpu_time"])
     if not cpu:
         print(f"\n(no parse results for allocator setting: {SETTINGS[setting]})")
         return
-    write = medians(out / f"xmlout-{setting}.json", lambda r: r["cpu_time"])
+    write = medians(out, f"xmlout-{setting}-*.json", lambda r: r["cpu_time"])
     columns = [
         ("vs pugixml UTF-16", lambda d: ratio(cpu, f"pugixml/utf16/{d}", f"tqxml/utf16/{d}")),
         ("vs pugixml UTF-8", lambda d: ratio(cpu, f"pugixml/utf8/{d}", f"tqxml/utf8/{d}")),
@@ -76,7 +79,7 @@ def threads_table(out):
     print("| parser | document | allocator | 1 thread MB/s | 2 threads | 4 threads |")
     print("|---|---|---|---:|---:|---:|")
     for setting, setting_name in SETTINGS.items():
-        rate = medians(out / f"parse-{setting}.json", lambda r: r.get("bytes_per_second", 0))
+        rate = medians(out, f"parse-{setting}-*.json", lambda r: r.get("bytes_per_second", 0))
         for parser in ("tqxml", "pugixml"):
             for d in ("records.xml", "attrs.xml"):
                 name = f"threads/{parser}/utf16/{d}/real_time/threads:"
