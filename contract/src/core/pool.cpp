@@ -28,30 +28,6 @@ constexpr unsigned kShardBits = 6;
 constexpr unsigned kShards = 1u << kShardBits;
 constexpr std::size_t kStackUnits = 256;
 
-// Loads the last 1 to 3 units of a text without a library call.
-inline std::uint64_t LoadTail(const unsigned short* p, std::size_t n) noexcept {
-    std::uint64_t w = p[0];
-    if (n > 1) w |= std::uint64_t(p[1]) << 16;
-    if (n > 2) w |= std::uint64_t(p[2]) << 32;
-    return w;
-}
-
-std::uint32_t HashUnits(const unsigned short* text, std::size_t count) noexcept {
-    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    std::uint64_t h = count * kMul;
-    std::size_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        std::uint64_t w;
-        std::memcpy(&w, text + i, 8);
-        h = (h ^ w) * kMul;
-        h ^= h >> 29;
-    }
-    if (i < count) h = (h ^ LoadTail(text + i, count - i)) * kMul;
-    h ^= h >> 32;
-    h *= kMul;
-    return static_cast<std::uint32_t>(h >> 32);
-}
-
 // Short names dominate, so compare 4 units at a time inline.
 inline bool SameUnits(const unsigned short* a, const unsigned short* b,
                       std::size_t count) noexcept {
@@ -62,7 +38,7 @@ inline bool SameUnits(const unsigned short* a, const unsigned short* b,
         std::memcpy(&y, b + i, 8);
         if (x != y) return false;
     }
-    return i == count || LoadTail(a + i, count - i) == LoadTail(b + i, count - i);
+    return i == count || std::memcmp(a + i, b + i, (count - i) * 2u) == 0;
 }
 
 // Entries up to 256 bytes come from block heaps of a few sizes, so that
@@ -218,8 +194,8 @@ void ReleaseEntry(PoolEntry* entry) noexcept {
 
 namespace {
 
-PoolEntry* Intern(const unsigned short* text, std::uint32_t count, bool create) noexcept {
-    std::uint32_t hash = HashUnits(text, count);
+PoolEntry* Intern(const unsigned short* text, std::uint32_t count, std::uint32_t hash,
+                  bool create) noexcept {
     std::uint32_t shardIndex = hash >> (32 - kShardBits);
     Shard& s = shards()[shardIndex];
     s.lock.lock();
@@ -234,16 +210,21 @@ PoolEntry* Intern(const unsigned short* text, std::uint32_t count, bool create) 
 
 }  // namespace
 
+detail::PoolEntry* detail::InternHashed(const unsigned short* text, std::uint32_t count,
+                                        std::uint32_t hash) noexcept {
+    return Intern(text, count, hash, true);
+}
+
 CPPoolString CStringPool::GetStringRefn(const unsigned short* text, unsigned int count) {
     if (!text) return CPPoolString();
     if (count == 0) return CPPoolString::pempty;
-    return CPPoolString(Intern(text, count, true));
+    return CPPoolString(Intern(text, count, detail::HashUnits(text, count), true));
 }
 
 CPPoolString CStringPool::QueryStringRefn(const unsigned short* text, unsigned int count) {
     if (!text) return CPPoolString();
     if (count == 0) return CPPoolString::pempty;
-    return CPPoolString(Intern(text, count, false));
+    return CPPoolString(Intern(text, count, detail::HashUnits(text, count), false));
 }
 
 CPPoolString CStringPool::GetStringRef(const unsigned short* text) {
