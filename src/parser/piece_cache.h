@@ -80,7 +80,7 @@ class PieceCache {
         const std::uint32_t hash = Hash(text, count);
         Slot& slot = m_slots[hash & (kSlots - 1)];
         if (slot.hash == hash && slot.length == count && slot.entry &&
-            std::memcmp(slot.key, text, count * sizeof(T)) == 0)
+            detail::SameBytes(slot.key, text, count * sizeof(T)))
             return slot.entry;
         if (m_retired[m_nextRetired]) __builtin_prefetch(m_retired[m_nextRetired], 1);
         detail::PoolEntry* entry = Traits::InternKeyed(text, count, hash, scratch);

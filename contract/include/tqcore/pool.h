@@ -142,6 +142,27 @@ inline std::uint32_t HashBytes(const void* text, std::size_t bytes, std::size_t 
     return static_cast<std::uint32_t>(h >> 32);
 }
 
+// Equal bytes, compared a word at a time: pooled texts are mostly short.
+inline bool SameBytes(const void* a, const void* b, std::size_t bytes) noexcept {
+    const auto* p = static_cast<const unsigned char*>(a);
+    const auto* q = static_cast<const unsigned char*>(b);
+    auto same = [&](std::size_t at, std::size_t size) {
+        std::uint64_t x = 0, y = 0;
+        std::memcpy(&x, p + at, size);
+        std::memcpy(&y, q + at, size);
+        return x == y;
+    };
+    if (bytes >= 8) {
+        for (std::size_t i = 0; i + 8 < bytes; i += 8)
+            if (!same(i, 8)) return false;
+        return same(bytes - 8, 8);
+    }
+    if (bytes >= 4) return same(0, 4) && same(bytes - 4, 4);
+    for (std::size_t i = 0; i < bytes; ++i)
+        if (p[i] != q[i]) return false;
+    return true;
+}
+
 inline std::uint32_t HashUnits(const unsigned short* text, std::size_t count) noexcept {
     return HashBytes(text, count * 2, count);
 }
