@@ -17,9 +17,9 @@
 #include <cstring>
 #include <new>
 
-#include "parser/unit_traits.h"
 #include "tqcore/heap.h"
 #include "tqcore/pool.h"
+#include "unit_traits.h"  // by its own directory, for the tests too
 
 namespace tqcore::parser {
 
