@@ -44,7 +44,7 @@ class LentString {
 template <class T>
 class PieceCache {
   public:
-    static constexpr unsigned kSlotBits = 12;
+    static constexpr unsigned kSlotBits = 10;
     static constexpr std::size_t kSlots = std::size_t(1) << kSlotBits;
     // Longer pieces seldom repeat: they go to the pool directly.
     static constexpr std::size_t kLongestCached = 64;
