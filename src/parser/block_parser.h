@@ -10,6 +10,7 @@
 #include <new>
 
 #include "parser/attribute_names.h"
+#include "parser/piece_cache.h"
 #include "parser/scan.h"
 #include "parser/unit_traits.h"
 #include "tqcore/heap.h"
@@ -478,15 +479,17 @@ class CXMLDoc::BlockParser {
         T* attrib = text;
         T* nameEnd = Tag_FindNameAttrib(text, attrib);
         if (!nameEnd) return false;
-        const CPPoolString name = pool(text, static_cast<std::size_t>(nameEnd - text));
-        if (name.isnull() || !node.setNameType(name, CXML_TYPE_EMPTY))
+        const parser::LentString name = pool(text, static_cast<std::size_t>(nameEnd - text));
+        if (name.isnull() || !node.setNameType(name.get(), CXML_TYPE_EMPTY))
             return fail(text - 1, ParseError::MixedContent);
         return *attrib == 0 || Tag_GetAttributes(attrib, node);
     }
 
     bool addAttribute(CXMLObject& node, T* name, T* nameEnd, T* value) {
-        const CPPoolString pooledName = pool(name, static_cast<std::size_t>(nameEnd - name));
-        const CPPoolString pooledValue = pool(value, length(value));
+        const parser::LentString lentName = pool(name, static_cast<std::size_t>(nameEnd - name));
+        const parser::LentString lentValue = pool(value, length(value));
+        const CPPoolString& pooledName = lentName.get();
+        const CPPoolString& pooledValue = lentValue.get();
         if (pooledName.isnull() || pooledValue.isnull()) return false;
         using Names = parser::AttributeNameSet;
         unsigned int count;
@@ -505,12 +508,13 @@ class CXMLDoc::BlockParser {
     // Empty data is refused, like a second run.
     bool addData(CXMLObject& node, T* text) {
         if (*text == 0) return false;
-        const CPPoolString data = pool(text, length(text));
-        return !data.isnull() && node.Add(data);
+        const parser::LentString data = pool(text, length(text));
+        return !data.isnull() && node.Add(data.get());
     }
 
-    CPPoolString pool(const T* text, std::size_t count) {
-        return Traits::Pool(text, count, m_scratch);
+    // Lent strings are copied into the node before the next piece but one is pooled.
+    parser::LentString pool(const T* text, std::size_t count) {
+        return parser::LentString(m_pieces.Lend(text, count, m_scratch));
     }
     // A decoded "&#0;" ends a piece early, so pieces are measured to their zero.
     static std::size_t length(const T* text) noexcept {
@@ -521,6 +525,7 @@ class CXMLDoc::BlockParser {
 
     CXMLDoc& m_doc;
     parser::WideScratch m_scratch;
+    parser::PieceCache<T> m_pieces;
     parser::AttributeNameSet m_attributeNames;
 };
 

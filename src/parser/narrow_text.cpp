@@ -1,6 +1,7 @@
 // Narrow text in the parser: character references written back in the code
 // page, and cut-out pieces widened and pooled.
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "parser/unit_traits.h"
@@ -36,16 +37,43 @@ unsigned short* WideScratch::Reserve(std::size_t units) noexcept {
     return m_units;
 }
 
-CPPoolString PoolNarrow(std::uint32_t codePage, const char* text, std::size_t count,
-                        WideScratch& scratch) {
-    if (count == 0) return CPPoolString::pempty;
-    if (count > INT_MAX) return CPPoolString();
+namespace {
+
+// Widens the ASCII run at the start of `text` inline, eight bytes per step;
+// returns its length. Short pieces are mostly all ASCII, and the converter's
+// call costs more than they do.
+std::size_t WidenAscii(const char* text, std::size_t count, unsigned short* units) noexcept {
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, text + i, 8);
+        if (w & 0x8080808080808080ull) break;
+        for (unsigned k = 0; k < 8; ++k)
+            units[i + k] = static_cast<unsigned short>((w >> (8 * k)) & 0xFF);
+    }
+    for (; i < count && static_cast<unsigned char>(text[i]) < 0x80; ++i)
+        units[i] = static_cast<unsigned char>(text[i]);
+    return i;
+}
+
+}  // namespace
+
+detail::PoolEntry* InternNarrow(std::uint32_t codePage, const char* text, std::size_t count,
+                                WideScratch& scratch) {
+    if (count > INT_MAX) return nullptr;
     unsigned short* units = scratch.Reserve(count);
-    if (!units) return CPPoolString();
-    const int n = tqplat::MultiByteToWideChar(codePage, 0, text, static_cast<int>(count), units,
-                                              static_cast<int>(count));
-    if (n <= 0) return CPPoolString();
-    return CStringPool::GetStringRefn(units, static_cast<unsigned int>(n));
+    if (!units) return nullptr;
+    // ASCII is the same in both code pages, and a converter restarted after
+    // it reads the rest exactly as it would have read the whole.
+    std::size_t n = WidenAscii(text, count, units);
+    if (n < count) {
+        const int rest =
+            tqplat::MultiByteToWideChar(codePage, 0, text + n, static_cast<int>(count - n),
+                                        units + n, static_cast<int>(count - n));
+        if (rest <= 0) return nullptr;
+        n += static_cast<std::size_t>(rest);
+    }
+    return detail::InternHashed(units, static_cast<std::uint32_t>(n), detail::HashUnits(units, n));
 }
 
 }  // namespace tqcore::parser

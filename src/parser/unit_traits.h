@@ -1,7 +1,7 @@
 #pragma once
 // What differs between the three text widths the parser reads: how a unit is
 // classified, which code page narrow text is in, how a character reference is
-// written back into the text and how a cut-out piece becomes a pooled string.
+// written back into the text and how a cut-out piece is interned.
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -67,10 +67,11 @@ class WideScratch {
     std::size_t m_capacity = 0;
 };
 
-// Pools `count` bytes of text in `codePage`, widened in one pass into room
-// for one unit per byte (no byte makes more); null when memory ran out.
-CPPoolString PoolNarrow(std::uint32_t codePage, const char* text, std::size_t count,
-                        WideScratch& scratch);
+// Interns `count` (1 or more) bytes of text in `codePage` with one reference
+// for the caller, widened once into room for one unit per byte (no byte makes
+// more); null when memory ran out or the text does not convert.
+detail::PoolEntry* InternNarrow(std::uint32_t codePage, const char* text, std::size_t count,
+                                WideScratch& scratch);
 
 template <class T>
 struct UnitTraits;
@@ -82,8 +83,12 @@ struct UnitTraits<char> {
     static void PutChar(char*& w, unsigned short value) {
         w += PutNarrowChar(tqplat::CP_ACP, w, value);
     }
-    static CPPoolString Pool(const char* text, std::size_t count, WideScratch& scratch) {
-        return PoolNarrow(tqplat::CP_ACP, text, count, scratch);
+    static detail::PoolEntry* Intern(const char* text, std::size_t count, WideScratch& scratch) {
+        return InternNarrow(tqplat::CP_ACP, text, count, scratch);
+    }
+    static detail::PoolEntry* InternKeyed(const char* text, std::size_t count, std::uint32_t,
+                                          WideScratch& scratch) {
+        return Intern(text, count, scratch);
     }
     static constexpr unsigned int kUnitBytes = 1;
 };
@@ -95,8 +100,13 @@ struct UnitTraits<unsigned char> {
     static void PutChar(unsigned char*& w, unsigned short value) {
         w += PutNarrowChar(tqplat::CP_UTF8, reinterpret_cast<char*>(w), value);
     }
-    static CPPoolString Pool(const unsigned char* text, std::size_t count, WideScratch& scratch) {
-        return PoolNarrow(tqplat::CP_UTF8, reinterpret_cast<const char*>(text), count, scratch);
+    static detail::PoolEntry* Intern(const unsigned char* text, std::size_t count,
+                                     WideScratch& scratch) {
+        return InternNarrow(tqplat::CP_UTF8, reinterpret_cast<const char*>(text), count, scratch);
+    }
+    static detail::PoolEntry* InternKeyed(const unsigned char* text, std::size_t count,
+                                          std::uint32_t, WideScratch& scratch) {
+        return Intern(text, count, scratch);
     }
     static constexpr unsigned int kUnitBytes = 1;
 };
@@ -106,8 +116,14 @@ struct UnitTraits<unsigned short> {
     static unsigned short Widen(unsigned short c) { return c; }
     static unsigned Index(unsigned short c) { return c; }
     static void PutChar(unsigned short*& w, unsigned short value) { *w++ = value; }
-    static CPPoolString Pool(const unsigned short* text, std::size_t count, WideScratch&) {
-        return CStringPool::GetStringRefn(text, static_cast<unsigned int>(count));
+    static detail::PoolEntry* Intern(const unsigned short* text, std::size_t count,
+                                     WideScratch& scratch) {
+        return InternKeyed(text, count, detail::HashUnits(text, count), scratch);
+    }
+    // A key's hash over its bytes is the pool's hash of the same units.
+    static detail::PoolEntry* InternKeyed(const unsigned short* text, std::size_t count,
+                                          std::uint32_t hash, WideScratch&) {
+        return detail::InternHashed(text, static_cast<std::uint32_t>(count), hash);
     }
     static constexpr unsigned int kUnitBytes = 2;
 };

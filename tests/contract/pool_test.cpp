@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -208,6 +209,25 @@ TEST(StringPool, AReleaseBatchFreesItsStringsWhenItCloses) {
     kept.Free();
     revived.Free();
     EXPECT_EQ(CStringPool::GetCount(), before);
+}
+
+// The word-wise comparison and the hash read each byte exactly once, whatever
+// the length: a flipped bit anywhere must show in both.
+TEST(StringPool, ComparisonAndHashSeeEveryByteOfEveryLength) {
+    unsigned char a[40], b[40];
+    for (unsigned i = 0; i < sizeof a; ++i) a[i] = static_cast<unsigned char>(i * 37 + 11);
+    for (std::size_t n = 0; n <= sizeof a; ++n) {
+        std::memcpy(b, a, sizeof a);
+        EXPECT_TRUE(tqcore::detail::SameBytes(a, b, n)) << n;
+        const std::uint32_t hash = tqcore::detail::HashBytes(a, n, n);
+        EXPECT_EQ(hash, tqcore::detail::HashBytes(b, n, n)) << n;
+        for (std::size_t at = 0; at < n; ++at) {
+            b[at] ^= 0x10;
+            EXPECT_FALSE(tqcore::detail::SameBytes(a, b, n)) << n << " at " << at;
+            EXPECT_NE(hash, tqcore::detail::HashBytes(b, n, n)) << n << " at " << at;
+            b[at] ^= 0x10;
+        }
+    }
 }
 
 TEST(PoolStringArray, AddsSharesAndRefusesNullUnlessAllowed) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "tqcore/export.h"
 #include "tqcore/objmem.h"
@@ -42,6 +43,7 @@ class TQCORE_API ReleaseBatch {
     unsigned m_count = 0;
     PoolEntry* m_entries[kCapacity];
 };
+struct PoolAccess;
 }  // namespace detail
 
 class TQCORE_API CPPoolString {
@@ -104,6 +106,7 @@ class TQCORE_API CPPoolString {
 
   private:
     friend class CStringPool;
+    friend struct detail::PoolAccess;
     constexpr explicit CPPoolString(detail::PoolEntry* adopted) noexcept : m_p(adopted) {}
     void addRef() const noexcept {
         if (m_p) m_p->refs.fetch_add(1, std::memory_order_relaxed);
@@ -125,6 +128,80 @@ class TQCORE_API CPPoolString {
     detail::PoolEntry* m_p;
 };
 static_assert(sizeof(CPPoolString) == sizeof(void*), "a pooled string is one pointer");
+
+namespace detail {
+
+// The pool's hash of `bytes` bytes of text, `units` units long. UTF-16 text
+// hashes the same whether its units or its bytes are given, so a caller that
+// keys UTF-16 text by its bytes can hand its hash on to InternHashed.
+inline std::uint32_t HashBytes(const void* text, std::size_t bytes, std::size_t units) noexcept {
+    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    const auto* p = static_cast<const unsigned char*>(text);
+    std::uint64_t h = units * kMul;
+    std::size_t i = 0;
+    for (; i + 8 <= bytes; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        h = (h ^ w) * kMul;
+        h ^= h >> 29;
+    }
+    if (const std::size_t rest = bytes - i) {
+        // The last 1 to 7 bytes, little-endian, from overlapping loads.
+        std::uint64_t w;
+        if (rest >= 4) {
+            std::uint32_t lo, hi;
+            std::memcpy(&lo, p + i, 4);
+            std::memcpy(&hi, p + bytes - 4, 4);
+            w = lo | (std::uint64_t(hi) << (8 * (rest - 4)));
+        } else {
+            w = p[i] | (std::uint64_t(p[i + rest / 2]) << (8 * (rest / 2))) |
+                (std::uint64_t(p[bytes - 1]) << (8 * (rest - 1)));
+        }
+        h = (h ^ w) * kMul;
+    }
+    h ^= h >> 32;
+    h *= kMul;
+    return static_cast<std::uint32_t>(h >> 32);
+}
+
+// Equal bytes, compared a word at a time: pooled texts are mostly short.
+inline bool SameBytes(const void* a, const void* b, std::size_t bytes) noexcept {
+    const auto* p = static_cast<const unsigned char*>(a);
+    const auto* q = static_cast<const unsigned char*>(b);
+    auto same = [&](std::size_t at, std::size_t size) {
+        std::uint64_t x = 0, y = 0;
+        std::memcpy(&x, p + at, size);
+        std::memcpy(&y, q + at, size);
+        return x == y;
+    };
+    if (bytes >= 8) {
+        for (std::size_t i = 0; i + 8 < bytes; i += 8)
+            if (!same(i, 8)) return false;
+        return same(bytes - 8, 8);
+    }
+    if (bytes >= 4) return same(0, 4) && same(bytes - 4, 4);
+    for (std::size_t i = 0; i < bytes; ++i)
+        if (p[i] != q[i]) return false;
+    return true;
+}
+
+inline std::uint32_t HashUnits(const unsigned short* text, std::size_t count) noexcept {
+    return HashBytes(text, count * 2, count);
+}
+
+// `count` units (1 or more) interned with one reference for the caller;
+// `hash` is HashUnits of them. Null when memory ran out.
+TQCORE_API PoolEntry* InternHashed(const unsigned short* text, std::uint32_t count,
+                                   std::uint32_t hash) noexcept;
+
+// For holders that keep an entry's reference outside a CPPoolString.
+struct PoolAccess {
+    // A string that takes over one reference to `entry`.
+    static CPPoolString Adopt(PoolEntry* entry) noexcept { return CPPoolString(entry); }
+    static void Release(PoolEntry* entry) noexcept { CPPoolString::release(entry); }
+};
+
+}  // namespace detail
 
 // Hands narrow text to the pool: first the converted length, then the text.
 class IStringSubmitter {

@@ -28,43 +28,6 @@ constexpr unsigned kShardBits = 6;
 constexpr unsigned kShards = 1u << kShardBits;
 constexpr std::size_t kStackUnits = 256;
 
-// Loads the last 1 to 3 units of a text without a library call.
-inline std::uint64_t LoadTail(const unsigned short* p, std::size_t n) noexcept {
-    std::uint64_t w = p[0];
-    if (n > 1) w |= std::uint64_t(p[1]) << 16;
-    if (n > 2) w |= std::uint64_t(p[2]) << 32;
-    return w;
-}
-
-std::uint32_t HashUnits(const unsigned short* text, std::size_t count) noexcept {
-    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    std::uint64_t h = count * kMul;
-    std::size_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        std::uint64_t w;
-        std::memcpy(&w, text + i, 8);
-        h = (h ^ w) * kMul;
-        h ^= h >> 29;
-    }
-    if (i < count) h = (h ^ LoadTail(text + i, count - i)) * kMul;
-    h ^= h >> 32;
-    h *= kMul;
-    return static_cast<std::uint32_t>(h >> 32);
-}
-
-// Short names dominate, so compare 4 units at a time inline.
-inline bool SameUnits(const unsigned short* a, const unsigned short* b,
-                      std::size_t count) noexcept {
-    std::size_t i = 0;
-    for (; i + 4 <= count; i += 4) {
-        std::uint64_t x, y;
-        std::memcpy(&x, a + i, 8);
-        std::memcpy(&y, b + i, 8);
-        if (x != y) return false;
-    }
-    return i == count || LoadTail(a + i, count - i) == LoadTail(b + i, count - i);
-}
-
 // Entries up to 256 bytes come from block heaps of a few sizes, so that
 // interning a new text and dropping it again costs no general allocation.
 constexpr std::size_t kEntryClasses[] = {32, 48, 64, 96, 128, 192, 256};
@@ -109,7 +72,10 @@ void FreeEntry(PoolEntry* e) noexcept {
 }
 
 // Open addressing with linear probing; a slot keeps the hash and length, so a
-// probe touches an entry only when both match.
+// probe touches an entry only when both match. New texts probe to a free
+// slot, and the run they cross is what the load bounds.
+constexpr struct { std::size_t num, den; } kMaxLoad = {3, 4};
+
 struct Slot {
     std::uint32_t hash;
     std::uint32_t length;
@@ -122,14 +88,14 @@ struct Shard {
     std::size_t mask = 0;  // slot count - 1
     std::size_t count = 0;
 
-    PoolEntry* find(const unsigned short* text, std::uint32_t length,
-                    std::uint32_t hash) const noexcept {
-        if (!slots) return nullptr;
+    // The slot holding the text, or the free slot where its probe ends.
+    std::size_t find(const unsigned short* text, std::uint32_t length,
+                     std::uint32_t hash) const noexcept {
         for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
             const Slot& s = slots[i];
-            if (!s.entry) return nullptr;
-            if (s.hash == hash && s.length == length && SameUnits(s.entry->text, text, length))
-                return s.entry;
+            if (!s.entry || (s.hash == hash && s.length == length &&
+                             detail::SameBytes(s.entry->text, text, length * 2u)))
+                return i;
         }
     }
 
@@ -153,12 +119,13 @@ struct Shard {
         return true;
     }
 
-    PoolEntry* insert(const unsigned short* text, std::uint32_t length, std::uint32_t hash,
-                      std::uint32_t shard) noexcept {
-        // Keep the load at three quarters at most; a failed growth still
-        // inserts while a free slot remains.
-        if ((!slots || (count + 1) * 4 > (mask + 1) * 3) && !grow() && (!slots || count + 1 > mask))
-            return nullptr;
+    // Adds the text at `free`, the slot where its probe ended.
+    PoolEntry* insert(std::size_t free, const unsigned short* text, std::uint32_t length,
+                      std::uint32_t hash, std::uint32_t shard) noexcept {
+        // Keep the load at kMaxLoad at most; a failed growth still inserts
+        // while another free slot remains.
+        const bool grown = (count + 1) * kMaxLoad.den > (mask + 1) * kMaxLoad.num && grow();
+        if (!grown && count + 1 > mask) return nullptr;
         PoolEntry* e = AllocEntry(length);
         if (!e) return nullptr;
         new (&e->refs) std::atomic<std::int32_t>(1);
@@ -167,7 +134,10 @@ struct Shard {
         e->shard = shard;
         std::memcpy(e->text, text, length * 2u);
         e->text[length] = 0;
-        place(Slot{hash, length, e});
+        if (grown)
+            place(Slot{hash, length, e});
+        else
+            slots[free] = Slot{hash, length, e};
         ++count;
         return e;
     }
@@ -268,32 +238,41 @@ void ReleaseBatch::flush() noexcept {
 
 namespace {
 
-PoolEntry* Intern(const unsigned short* text, std::uint32_t count, bool create) noexcept {
-    std::uint32_t hash = HashUnits(text, count);
+PoolEntry* Intern(const unsigned short* text, std::uint32_t count, std::uint32_t hash,
+                  bool create) noexcept {
     std::uint32_t shardIndex = hash >> (32 - kShardBits);
     Shard& s = shards()[shardIndex];
     s.lock.lock();
-    PoolEntry* e = s.find(text, count, hash);
-    if (e)
-        e->refs.fetch_add(1, std::memory_order_relaxed);
-    else if (create)
-        e = s.insert(text, count, hash, shardIndex);
+    PoolEntry* e = nullptr;
+    if (s.slots || (create && s.grow())) {
+        const std::size_t i = s.find(text, count, hash);
+        e = s.slots[i].entry;
+        if (e)
+            e->refs.fetch_add(1, std::memory_order_relaxed);
+        else if (create)
+            e = s.insert(i, text, count, hash, shardIndex);
+    }
     s.lock.unlock();
     return e;
 }
 
 }  // namespace
 
+detail::PoolEntry* detail::InternHashed(const unsigned short* text, std::uint32_t count,
+                                        std::uint32_t hash) noexcept {
+    return Intern(text, count, hash, true);
+}
+
 CPPoolString CStringPool::GetStringRefn(const unsigned short* text, unsigned int count) {
     if (!text) return CPPoolString();
     if (count == 0) return CPPoolString::pempty;
-    return CPPoolString(Intern(text, count, true));
+    return CPPoolString(Intern(text, count, detail::HashUnits(text, count), true));
 }
 
 CPPoolString CStringPool::QueryStringRefn(const unsigned short* text, unsigned int count) {
     if (!text) return CPPoolString();
     if (count == 0) return CPPoolString::pempty;
-    return CPPoolString(Intern(text, count, false));
+    return CPPoolString(Intern(text, count, detail::HashUnits(text, count), false));
 }
 
 CPPoolString CStringPool::GetStringRef(const unsigned short* text) {
