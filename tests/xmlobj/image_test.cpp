@@ -206,6 +206,27 @@ TEST(ImageLoad, MillionLevelsWriteReadAndPack) {
     EXPECT_TRUE(Same(static_cast<CXMLObject>(Cxmpobject(root)), root));
 }
 
+// Deeper than the first blocks of the reader's stack, with no other tree
+// alive whose nodes would raise the walk's cycle bound.
+TEST(ImageLoad, DeepImagesLoadAndUnpackOnTheirOwn) {
+    constexpr int kDepth = 1000;
+    Bytes image = Header(1, {"d"});
+    for (int i = 0; i < kDepth; ++i) {
+        Append(image, 0, 6);
+        Append(image, i + 1 < kDepth ? 1 : 0, 4);
+    }
+    Cxmpobject pack;
+    {
+        const CXMLObject tree = LoadBytes(image);
+        ASSERT_TRUE(tree);
+        pack = tree;
+    }
+    const CXMLObject unpacked = pack;
+    int depth = 0;
+    for (const CXMLObject* node = &unpacked; node && *node; node = node->item(0u)) ++depth;
+    EXPECT_EQ(depth, kDepth);
+}
+
 TEST(ImageFile, StoreLoadDirectoriesLocksAndTimingLines) {
     const tqtest::Capture capture(true);
     const tqtest::TempDir dir;
