@@ -163,7 +163,7 @@ bool CXMLImageReader::LoadRecords(CXMLObject& root, const unsigned char*& cursor
 
     std::uint32_t children = 0;
     if (!readNode(root, children)) return false;
-    detail::HeapStack<ParentFrame> stack;
+    detail::HeapStack<ParentFrame> stack{detail::RecordWalk{}};
     if (children && !stack.push(ParentFrame{root.m_pO, children})) return false;
     while (!stack.empty()) {
         ParentFrame& top = stack.top();

@@ -8,11 +8,16 @@
 
 namespace tqcore::detail {
 
+// Marks a walk over image records rather than nodes: it meets no cycle,
+// and the records bound its depth.
+struct RecordWalk {};
+
 // A stack of walk frames on the heap, so that depth costs no call stack.
 template <class Frame>
 class HeapStack {
   public:
     HeapStack() = default;
+    explicit HeapStack(RecordWalk) noexcept : m_cycleBound(false) {}
     HeapStack(const HeapStack&) = delete;
     HeapStack& operator=(const HeapStack&) = delete;
     ~HeapStack() { std::free(m_frames); }
@@ -23,7 +28,7 @@ class HeapStack {
     // it goes, so the bound is taken once).
     bool push(const Frame& frame) noexcept {
         if (m_size == m_capacity) {
-            if (m_capacity != 0) {
+            if (m_capacity != 0 && m_cycleBound) {
                 if (m_depthLimit == 0)
                     m_depthLimit = static_cast<std::size_t>(GetXMLObjectBodyCount());
                 if (m_size > m_depthLimit) return false;
@@ -46,6 +51,7 @@ class HeapStack {
     std::size_t m_size = 0;
     std::size_t m_capacity = 0;
     std::size_t m_depthLimit = 0;
+    bool m_cycleBound = true;
 };
 
 // A node of a walk and the next child to visit.

@@ -1,5 +1,6 @@
-// What tqxmltool leaves behind when its output cannot be written: the old
-// file or nothing, never a cut-off one, and an exit code that says so.
+// What tqxmltool writes, and what it leaves behind when its output cannot be
+// written: the old file or nothing, never a cut-off one, and an exit code
+// that says so.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <tqxml/tqxml.h>
@@ -30,142 +31,95 @@ std::string FileSinkBytes(const std::string& utf8, const std::string& path) {
     for (unsigned int i = 0; const tqcore::CXMLObject* child = doc.GetContent().item(i); ++i)
         EXPECT_TRUE(out.Write(*child));
     EXPECT_TRUE(out.Close(false));
-    return ReadFile(path);
-}
-
-TEST(ToolOutput, FormatWritesWhatTheFileSinkWrites) {
-    // The content kinds are the serialiser's own tests; a deep tree is the tool's.
-    const std::vector<std::string> sources = {Document(), ReadFile(TQXML_CORPUS_DIR "/deep.xml")};
-    for (const std::string& source : sources) {
-        ASSERT_FALSE(source.empty());
-        ScratchDir dir;
-        WriteFile(dir / "in.xml", source);
-        const ToolRun run = RunTool({"format", dir / "in.xml", dir / "out.xml"});
-        ASSERT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_EQ(ReadFile(dir / "out.xml"), FileSinkBytes(source, dir / "expected.xml"));
-    }
-}
-
-TEST(ToolOutput, PackedImagesUnpackToTheFormattedText) {
-    ScratchDir dir;
-    WriteFile(dir / "in.xml", Document());
-    ASSERT_EQ(RunTool({"format", dir / "in.xml", dir / "formatted.xml"}).exitCode, 0);
-    const std::vector<std::vector<std::string>> packs = {
-        {"pack", dir / "in.xml", dir / "image"},
-        {"pack", dir / "in.xml", dir / "image", "--utf8"},
-    };
-    for (const std::vector<std::string>& pack : packs) {
-        SCOPED_TRACE(pack.size() == 4 ? "UTF-8 strings" : "UTF-16 strings");
-        ASSERT_EQ(RunTool(pack).exitCode, 0);
-        const ToolRun run = RunTool({"unpack", dir / "image", dir / "unpacked.xml"});
-        ASSERT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_EQ(ReadFile(dir / "unpacked.xml"), ReadFile(dir / "formatted.xml"));
-    }
-    // XML text is no image.
-    const ToolRun wrong = RunTool({"unpack", dir / "in.xml", dir / "unpacked2.xml"});
-    EXPECT_EQ(wrong.exitCode, 1) << wrong.err;
-    EXPECT_FALSE(Exists(dir / "unpacked2.xml"));
-}
-
-struct FailedFormat {
-    const char* name;
-    bool outExists;
-    bool outIsInput;  // format X X
-};
-
-// A file-size limit makes the writes of the output fail part-way.
-TEST(ToolOutput, FailedFormatLeavesOldOutputOrNone) {
-    const FailedFormat cases[] = {
-        {"new OUT", false, false},
-        {"existing OUT", true, false},
-        {"OUT is IN", true, true},
-    };
-    const std::string source = Document();
-    for (const FailedFormat& c : cases) {
-        SCOPED_TRACE(c.name);
-        ScratchDir dir;
-        WriteFile(dir / "in.xml", source);
-        const std::string out = c.outIsInput ? dir / "in.xml" : dir / "out.xml";
-        if (c.outExists && !c.outIsInput) WriteFile(out, "old contents");
-        const std::vector<std::string> before = Entries(dir.path());
-        ToolOptions limited;
-        limited.fileSizeLimit = source.size();  // the UTF-16 output is about twice that
-        const ToolRun run = RunTool({"format", dir / "in.xml", out}, limited);
-        EXPECT_EQ(run.exitCode, kCannotWrite) << run.err;
-        EXPECT_NE(run.err.find("cannot be written"), std::string::npos) << run.err;
-        EXPECT_EQ(Entries(dir.path()), before) << "a temporary file was left behind";
-        EXPECT_EQ(ReadFile(dir / "in.xml"), source);
-        if (c.outExists && !c.outIsInput) {
-            EXPECT_EQ(ReadFile(out), "old contents");
-        }
-        if (!c.outExists) {
-            EXPECT_FALSE(Exists(out));
-        }
-    }
-}
-
-TEST(ToolOutput, ReplacedOutputKeepsModeAndLink) {
-    ScratchDir dir;
-    WriteFile(dir / "in.xml", "<a><b/></a>");
-    WriteFile(dir / "target.xml", "old");
-    ASSERT_EQ(chmod((dir / "target.xml").c_str(), 0640), 0);
-    ASSERT_EQ(symlink("target.xml", (dir / "link.xml").c_str()), 0);
-    const ToolRun run = RunTool({"format", dir / "in.xml", dir / "link.xml"});
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    struct stat link {
-    }, target{};
-    ASSERT_EQ(lstat((dir / "link.xml").c_str(), &link), 0);
-    ASSERT_EQ(stat((dir / "target.xml").c_str(), &target), 0);
-    EXPECT_TRUE(S_ISLNK(link.st_mode));
-    EXPECT_EQ(target.st_mode & 07777, 0640u);
-    EXPECT_EQ(ReadFile(dir / "target.xml").substr(0, 2), "\xFF\xFE");
-}
-
-struct StdoutFailure {
-    const char* name;
-    std::vector<std::string> args;
-    bool closed;  // else /dev/full
-};
-
-TEST(ToolOutput, FailedStandardOutputExitsFive) {
-    ScratchDir dir;
-    WriteFile(dir / "in.xml", Document());
-    const StdoutFailure cases[] = {
-        {"check into /dev/full", {"check", dir / "in.xml"}, false},    // fails at the flush
-        {"format into /dev/full", {"format", dir / "in.xml"}, false},  // fails while writing
-        {"sample into /dev/full", {}, false},
-        {"stats into closed stdout", {"stats", dir / "in.xml"}, true},
-    };
-    for (const StdoutFailure& c : cases) {
-        SCOPED_TRACE(c.name);
-        ToolOptions options;
-        options.closeStdout = c.closed;
-        if (!c.closed) options.stdoutPath = "/dev/full";
-        const ToolRun run = RunTool(c.args, options);
-        EXPECT_EQ(run.exitCode, kCannotWrite) << run.err;
-        EXPECT_NE(run.err.find("standard output"), std::string::npos) << run.err;
-    }
+    return ReadBytes(path);
 }
 
 // With standard output closed, the output file must not take its place.
-TEST(ToolOutput, ClosedStdoutDoesNotLeakIntoOutputFile) {
-    ScratchDir dir;
-    WriteFile(dir / "in.xml", "<a/>");
+TEST(ToolOutput, FormatWritesWhatTheFileSinkWritesAndPacksUnpackToIt) {
     ToolOptions closed;
     closed.closeStdout = true;
-    const ToolRun run = RunTool({"format", dir / "in.xml", dir / "out.xml"}, closed);
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(ReadFile(dir / "out.xml"), FileSinkBytes("<a/>", dir / "expected.xml"));
+    // The content kinds are the serialiser's own tests; a deep tree is the tool's.
+    for (const std::string& source : {ReadBytes(TQXML_CORPUS_DIR "/deep.xml"), Document()}) {
+        const TempDir dir;
+        const std::string in = dir.Write("in.xml", source);
+        const ToolRun run = RunTool({"format", in, dir.Path("out.xml")}, closed);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(ReadBytes(dir.Path("out.xml")), FileSinkBytes(source, dir.Path("expected.xml")));
+    }
+    const TempDir dir;
+    const std::string in = dir.Write("in.xml", Document());
+    ASSERT_EQ(RunTool({"format", in, dir.Path("formatted.xml")}).exitCode, 0);
+    for (const char* strings : {"--utf8", ""}) {
+        std::vector<std::string> pack{"pack", in, dir.Path("image")};
+        if (*strings) pack.push_back(strings);
+        ASSERT_EQ(RunTool(pack).exitCode, 0);
+        ASSERT_EQ(RunTool({"unpack", dir.Path("image"), dir.Path("unpacked.xml")}).exitCode, 0);
+        EXPECT_EQ(ReadBytes(dir.Path("unpacked.xml")), ReadBytes(dir.Path("formatted.xml")));
+    }
+    // XML text is no image.
+    EXPECT_EQ(RunTool({"unpack", in, dir.Path("wrong.xml")}).exitCode, 1);
+    EXPECT_FALSE(Exists(dir.Path("wrong.xml")));
 }
 
-TEST(ToolOutput, DeviceAsOutIsWrittenNotReplaced) {
-    ScratchDir dir;
-    WriteFile(dir / "in.xml", "<a/>");
-    EXPECT_EQ(RunTool({"format", dir / "in.xml", "/dev/full"}).exitCode, kCannotWrite);
-    EXPECT_EQ(RunTool({"format", dir / "in.xml", "/dev/null"}).exitCode, 0);
-    struct stat null {};
+// A file-size limit makes the writes of the output fail part-way.
+TEST(ToolOutput, FailedFormatLeavesOldOutputOrNone) {
+    const std::string source = Document();
+    for (const char* out : {"new.xml", "old.xml", "in.xml"}) {
+        const TempDir dir;
+        const std::string in = dir.Write("in.xml", source);
+        dir.Write("old.xml", "old contents");
+        const std::vector<std::string> before = Entries(dir.path());
+        ToolOptions limited;
+        limited.fileSizeLimit = source.size();  // the UTF-16 output is about twice that
+        const ToolRun run = RunTool({"format", in, dir.Path(out)}, limited);
+        EXPECT_EQ(run.exitCode, kCannotWrite) << run.err;
+        EXPECT_NE(run.err.find("cannot be written"), std::string::npos) << run.err;
+        EXPECT_EQ(Entries(dir.path()), before) << "a temporary file was left behind";
+        EXPECT_EQ(ReadBytes(in), source);
+        EXPECT_EQ(ReadBytes(dir.Path("old.xml")), "old contents");
+    }
+}
+
+TEST(ToolOutput, ReplacedOutputKeepsModeAndLinkAndDevicesAreWrittenNotReplaced) {
+    const TempDir dir;
+    const std::string in = dir.Write("in.xml", "<a><b/></a>");
+    const std::string target = dir.Write("target.xml", "old");
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    ASSERT_EQ(symlink("target.xml", dir.Path("link.xml").c_str()), 0);
+    const ToolRun run = RunTool({"format", in, dir.Path("link.xml")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    struct stat link {
+    }, replaced{}, null{};
+    ASSERT_EQ(lstat(dir.Path("link.xml").c_str(), &link), 0);
+    ASSERT_EQ(stat(target.c_str(), &replaced), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    EXPECT_EQ(replaced.st_mode & 07777, 0640u);
+    EXPECT_EQ(ReadBytes(target).substr(0, 2), "\xFF\xFE");
+
+    EXPECT_EQ(RunTool({"format", in, "/dev/full"}).exitCode, kCannotWrite);
+    EXPECT_EQ(RunTool({"format", in, "/dev/null"}).exitCode, 0);
     ASSERT_EQ(stat("/dev/null", &null), 0);
     EXPECT_TRUE(S_ISCHR(null.st_mode));
+}
+
+TEST(ToolOutput, FailedStandardOutputExitsFive) {
+    const TempDir dir;
+    const std::string in = dir.Write("in.xml", Document());
+    const std::pair<std::vector<std::string>, bool> cases[] = {
+        // arguments, closed or /dev/full
+        {{"check", in}, false},   // fails at the flush
+        {{"format", in}, false},  // fails while writing
+        {{}, false},
+        {{"stats", in}, true},
+    };
+    for (const auto& [args, closed] : cases) {
+        ToolOptions options;
+        options.closeStdout = closed;
+        if (!closed) options.stdoutPath = "/dev/full";
+        const ToolRun run = RunTool(args, options);
+        EXPECT_EQ(run.exitCode, kCannotWrite) << run.err;
+        EXPECT_NE(run.err.find("standard output"), std::string::npos) << run.err;
+    }
 }
 
 }  // namespace

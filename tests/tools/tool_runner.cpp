@@ -9,17 +9,12 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace tooltest {
 
 namespace {
-
-constexpr auto kTimeLimit = std::chrono::seconds(60);
 
 // Only async-signal-safe calls between fork and exec.
 [[noreturn]] void StartChild(const std::vector<char*>& argv, const ToolOptions& options,
@@ -43,7 +38,7 @@ constexpr auto kTimeLimit = std::chrono::seconds(60);
 
 ToolRun RunTool(const std::vector<std::string>& args, const ToolOptions& options) {
     signal(SIGPIPE, SIG_IGN);
-    ScratchDir scratch;
+    const TempDir scratch;
     std::vector<std::string> all{TQXMLTOOL_PATH};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -52,10 +47,10 @@ ToolRun RunTool(const std::vector<std::string>& args, const ToolOptions& options
 
     int input[2];
     if (pipe2(input, O_CLOEXEC) != 0) ADD_FAILURE() << "pipe";
-    const std::string outPath = options.stdoutPath.empty() ? scratch / "out" : options.stdoutPath;
+    const std::string outPath =
+        options.stdoutPath.empty() ? scratch.Path("out") : options.stdoutPath;
     const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-    const int err = open((scratch / "err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-
+    const int err = open(scratch.Path("err").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = fork();
     if (child == 0) StartChild(argv, options, input[0], out, err);
@@ -70,32 +65,18 @@ ToolRun RunTool(const std::vector<std::string>& args, const ToolOptions& options
     ToolRun run;
     int status = 0;
     while (waitpid(child, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() - start > kTimeLimit) {
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(60)) {
             kill(child, SIGKILL);
             waitpid(child, &status, 0);
-            run.hung = true;
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
-    if (options.stdoutPath.empty()) run.out = ReadFile(outPath);
-    run.err = ReadFile(scratch / "err");
+    if (options.stdoutPath.empty()) run.out = ReadBytes(outPath);
+    run.err = ReadBytes(scratch.Path("err"));
     return run;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << path;
 }
 
 bool Exists(const std::string& path) {
@@ -128,18 +109,6 @@ std::string Encode(const std::string& utf8, const char* encoding) {
     iconv_close(converter);
     out.resize(out.size() - toLeft);
     return out;
-}
-
-ScratchDir::ScratchDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tqxmltool-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp";
-    m_path = pattern;
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
 }
 
 }  // namespace tooltest

@@ -1,12 +1,18 @@
 #pragma once
 // Runs the built tqxmltool in a child process with chosen standard streams
-// and limits, and scratch directories for its files.
+// and limits.
 #include <sys/resource.h>
 
 #include <string>
 #include <vector>
 
+#include "support/corpus_list.h"
+#include "support/temp_dir.h"
+
 namespace tooltest {
+
+using tqtest::ReadBytes;
+using tqtest::TempDir;
 
 struct ToolOptions {
     std::string input;         // fed to standard input through a pipe
@@ -18,34 +24,18 @@ struct ToolOptions {
 
 struct ToolRun {
     int exitCode = -1;  // -1 when the tool did not exit normally
-    bool hung = false;  // killed after the time limit
     double seconds = 0;
     std::string out;
     std::string err;
 };
 
+// Kills the tool after a minute.
 ToolRun RunTool(const std::vector<std::string>& args, const ToolOptions& options = {});
 
-std::string ReadFile(const std::string& path);
-void WriteFile(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 // Names of the entries in `directory`, sorted.
 std::vector<std::string> Entries(const std::string& directory);
-
 // Converts UTF-8 text with iconv; the test fails on an unknown encoding.
 std::string Encode(const std::string& utf8, const char* encoding);
-
-class ScratchDir {
-  public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& path() const { return m_path; }
-
-  private:
-    std::string m_path;
-};
 
 }  // namespace tooltest

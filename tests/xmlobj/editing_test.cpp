@@ -1,3 +1,6 @@
+// Editing content: the node type through every edit, data text in each
+// width, children added, replaced and deleted, tag builders and formatted
+// text.
 #include <gtest/gtest.h>
 
 #include "tqxml/xmlout.h"
@@ -9,63 +12,41 @@ namespace {
 
 using Edit = bool (*)(CXMLObject&);
 
-bool AddChild(CXMLObject& n) {
-    return static_cast<bool>(n.Add(Node(u"c")));
-}
-bool AddData(CXMLObject& n) {
-    return n.Add(PS(u"d"));
-}
-bool DeleteElements(CXMLObject& n) {
-    return n.DeleteElements();
-}
-bool DeleteData(CXMLObject& n) {
-    return n.DeleteData();
-}
-bool DeleteFirst(CXMLObject& n) {
-    return n.Delete(n.item(0u));
-}
-bool SetEmptyList(CXMLObject& n) {
-    return n.Set(CXMLObjectList());
-}
-bool InsertChild(CXMLObject& n) {
-    return static_cast<bool>(n.Insert(Node(u"i"), 0));
-}
-bool DeleteContent(CXMLObject& n) {
-    return n.DeleteContent() && n.IsNamedDefault();
-}
-bool SetList(CXMLObject& n) {
+CXMLObjectList OneNodeList() {
     CXMLObjectList l;
     l.Add(Node(u"x"));
-    return n.Set(l);
-}
-bool AddList(CXMLObject& n) {
-    CXMLObjectList l;
-    l.Add(Node(u"x"));
-    return n.Add(l);
+    return l;
 }
 
 TEST(Editing, TypeFollowsTheContent) {
-    struct Case {
-        const char* what;
-        std::vector<std::pair<Edit, unsigned int>> steps;  // edit, type afterwards
+    const Edit addChild = [](CXMLObject& n) { return bool(n.Add(Node(u"c"))); };
+    const Edit addData = [](CXMLObject& n) { return n.Add(PS(u"d")); };
+    const Edit deleteElements = [](CXMLObject& n) { return n.DeleteElements(); };
+    const Edit deleteData = [](CXMLObject& n) { return n.DeleteData(); };
+    const Edit deleteFirst = [](CXMLObject& n) { return n.Delete(n.item(0u)); };
+    const Edit insertChild = [](CXMLObject& n) { return bool(n.Insert(Node(u"i"), 0)); };
+    const Edit deleteContent = [](CXMLObject& n) {
+        return n.DeleteContent() && n.IsNamedDefault();
     };
-    const Case cases[] = {
-        {"child then data", {{AddChild, 1}, {AddData, 3}, {DeleteElements, 2}, {DeleteData, 0}}},
-        {"data then child", {{AddData, 2}, {InsertChild, 3}, {DeleteData, 1}, {DeleteElements, 0}}},
-        {"last child deleted", {{AddChild, 1}, {DeleteFirst, 1}, {DeleteElements, 1}}},
-        {"data after last child deleted",
-         {{AddChild, 1}, {AddData, 3}, {DeleteFirst, 3}, {DeleteData, 0}}},
-        {"empty list set", {{AddData, 2}, {SetEmptyList, 0}}},
-        {"list set over data", {{AddData, 2}, {SetList, 1}}},
-        {"list added to data", {{AddData, 2}, {AddList, 3}}},
-        {"content deleted", {{DeleteContent, 0}, {AddChild, 1}, {AddData, 3}, {DeleteContent, 0}}},
+    const Edit setEmptyList = [](CXMLObject& n) { return n.Set(CXMLObjectList()); };
+    const Edit setList = [](CXMLObject& n) { return n.Set(OneNodeList()); };
+    const Edit addList = [](CXMLObject& n) { return n.Add(OneNodeList()); };
+    const std::vector<std::pair<Edit, unsigned int>> cases[] = {
+        // edit, type afterwards
+        {{addChild, 1}, {addData, 3}, {deleteElements, 2}, {deleteData, 0}},
+        {{addData, 2}, {insertChild, 3}, {deleteData, 1}, {deleteElements, 0}},
+        {{addChild, 1}, {deleteFirst, 1}, {deleteElements, 1}},
+        {{addChild, 1}, {addData, 3}, {deleteFirst, 3}, {deleteData, 0}},
+        {{addData, 2}, {setEmptyList, 0}},
+        {{addData, 2}, {setList, 1}},
+        {{addData, 2}, {addList, 3}},
+        {{deleteContent, 0}, {addChild, 1}, {addData, 3}, {deleteContent, 0}},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto& steps : cases) {
         CXMLObject n = Node(u"n");
-        for (std::size_t i = 0; i < c.steps.size(); ++i) {
-            EXPECT_TRUE(c.steps[i].first(n)) << "step " << i;
-            EXPECT_EQ(n.GetType(), c.steps[i].second) << "step " << i;
+        for (std::size_t i = 0; i < steps.size(); ++i) {
+            EXPECT_TRUE(steps[i].first(n)) << "case " << &steps - cases << " step " << i;
+            EXPECT_EQ(n.GetType(), steps[i].second) << "case " << &steps - cases << " step " << i;
         }
     }
 }
@@ -80,59 +61,52 @@ TEST(Editing, DataTextByWidth) {
     EXPECT_TRUE(n.IsNamedDefault());
     EXPECT_TRUE(n.Add(PS(u"first")));
     EXPECT_FALSE(n.Add(PS(u"second")));  // one data text per node
-    EXPECT_FALSE(n.Add("second"));
     EXPECT_TRUE(n.Set(PS(u"second")));
     EXPECT_EQ(Text(n.GetData()), u"second");
-
     // An empty text clears the node whatever its width; only a pooled one is accepted.
     for (int width = 0; width < 3; ++width) {
         CXMLObject m = Node(u"m");
         m.Add(Node(u"c"));
         m.Add(PS(u"d"));
-        EXPECT_EQ(width == 0   ? m.Set("")
-                  : width == 1 ? m.Set(W(u""))
-                               : m.Set(PS(u"")),
-                  width == 2)
-            << width;
+        EXPECT_EQ(width == 0 ? m.Set("") : width == 1 ? m.Set(W(u"")) : m.Set(PS(u"")), width == 2);
         EXPECT_EQ(m.GetType(), CXML_TYPE_EMPTY) << width;
-        EXPECT_EQ(m.item(0u), nullptr) << width;
     }
-
     CXMLObject a = Node(u"a"), u = Node(u"u"), w = Node(u"w");
     EXPECT_TRUE(a.Add("caf\xE9 \x80"));
     EXPECT_TRUE(
         CXMLObjectTestAccess::addUtf8(u, reinterpret_cast<const unsigned char*>("caf\xC3\xA9")));
-    EXPECT_TRUE(w.Set(W(u"wide")));
     EXPECT_EQ(Text(a.GetData()), u"caf\u00E9 \u20AC");  // the ANSI code page is Windows-1252
     EXPECT_EQ(Text(u.GetData()), u"caf\u00E9");
+    EXPECT_TRUE(w.Set(W(u"wide")));
     EXPECT_TRUE(w.Set(static_cast<const unsigned short*>(w.GetData())));  // its own text
     EXPECT_EQ(Text(w.GetData()), u"wide");
 }
 
-TEST(Editing, InsertReplaceAndDelete) {
+TEST(Editing, InsertReplaceDeleteAndSet) {
     CXMLObject n = Node(u"n");
     n.Add(Node(u"a"));
     n.Add(Node(u"b"));
     EXPECT_EQ(n.Insert(Node(u"z"), 7).uIndex(), 2u);
     EXPECT_FALSE(n.Insert(CXMLObject(), 0));
-    EXPECT_FALSE(n.Add(CXMLObject()));
-
     const std::int64_t bodies = GetXMLObjectBodyCount();
     EXPECT_FALSE(n.Replace(Node(u"r"), 3));
     EXPECT_EQ(n.Replace(Node(u"r"), 0).uIndex(), 0u);
     EXPECT_EQ(GetXMLObjectBodyCount(), bodies);  // "a" destroyed, "r" held
-    EXPECT_TRUE(n.item(0u)->IsName(PS(u"r")));
-
     EXPECT_EQ(n.Replace(Node(u"s"), n.item(1u)).uIndex(), 1u);
     CXMLObject elsewhere = *n.item(2u);  // same body, other address
     EXPECT_FALSE(n.Replace(Node(u"t"), &elsewhere));
-    EXPECT_FALSE(n.Replace(Node(u"t"), static_cast<CXMLObject*>(nullptr)));
     EXPECT_FALSE(n.Delete(&elsewhere));
     EXPECT_TRUE(n.Delete(n.item(2u)));
+    EXPECT_EQ(n.GetNElements(CPPoolString()), 2u);
+    EXPECT_EQ(n.Set(*n.item(1u)).uIndex(), 0u);  // the child outlives the clearing
+    EXPECT_TRUE(n.item(0u)->IsName(PS(u"s")));
+    EXPECT_EQ(n.GetNElements(CPPoolString()), 1u);
+
+    CXMLObjectList list = OneNodeList();
+    ASSERT_TRUE(n.Set(list));  // shares the block
     unsigned int count;
-    n.GetElements(count);
-    EXPECT_EQ(count, 2u);
-    EXPECT_TRUE(elsewhere.IsName(PS(u"z")));
+    list.GetArray(count)[0].Rename(PS(u"renamed"));
+    EXPECT_TRUE(n.item(0u)->IsName(PS(u"renamed")));
 }
 
 TEST(Editing, CAddSkipsNodesWithoutListBlocks) {
@@ -146,61 +120,102 @@ TEST(Editing, CAddSkipsNodesWithoutListBlocks) {
     EXPECT_EQ(n.item(0u)->GetName(), withAttribute.GetName());
 }
 
-TEST(Editing, SetListSharesTheBlock) {
-    CXMLObjectList list;
-    list.Add(Node(u"x"));
-    list.Add(Node(u"y"));
-    CXMLObject n = Node(u"n");
-    ASSERT_TRUE(n.Set(list));
-    unsigned int count;
-    list.GetArray(count)[1].Rename(PS(u"renamed"));
-    list.Delete(0);
-    EXPECT_TRUE(n.item(0u)->IsName(PS(u"renamed")));
-    EXPECT_FALSE(n.Add(CXMLObjectList()));
-}
-
-TEST(Editing, SetNodeWithItsOwnChildReplaces) {
-    CXMLObject n = Node(u"n");
-    n.Add(Node(u"x"));
-    n.Add(Node(u"y"));
-    EXPECT_EQ(n.Set(*n.item(1u)).uIndex(), 0u);  // the child outlives the clearing
-    unsigned int count;
-    const CXMLObject* items = n.GetElements(count);
-    ASSERT_EQ(count, 1u);
-    EXPECT_TRUE(items[0].IsName(PS(u"y")));
-    EXPECT_FALSE(n.Set(CXMLObject()));
-}
-
-TEST(Editing, ANodeIsNeverItsOwnChild) {
+TEST(Editing, ANodeIsNeverItsOwnChildAndWalksStopOnACycle) {
     CXMLObject a(PS(u"a")), b(PS(u"b"));
     EXPECT_FALSE(a.Add(a));
     EXPECT_FALSE(a.Insert(a, 0));
     EXPECT_FALSE(a.Set(a));
     ASSERT_TRUE(a.Add(b));
     EXPECT_FALSE(a.Replace(a, 0));
-    EXPECT_EQ(a.GetType(), CXML_TYPE_ELEMENT);
     EXPECT_EQ(a.GetContent(), PS(u"<a><b/></a>"));
-}
-
-TEST(Editing, WalksStopOnACycleMadeThroughAChild) {
     // A chain deeper than the first stack block, closed into a ring.
-    CXMLObject top(PS(u"top"));
-    CXMLObject last = top;
+    CXMLObject last = a;
     for (int i = 0; i < 500; ++i) {
         CXMLObject next(PS(u"n"));
         ASSERT_TRUE(last.Add(next));
         last = next;
     }
-    ASSERT_TRUE(last.Add(top));
+    ASSERT_TRUE(last.Add(a));
     std::uint64_t used = 0, spare = 0;
-    top.GetMemUsage(used, spare);
-    EXPECT_FALSE(top.Compact());
-    CXMLObject copy = top;
+    a.GetMemUsage(used, spare);
+    EXPECT_FALSE(a.Compact());
+    CXMLObject copy = a;
     EXPECT_FALSE(copy.Realloc());
     CXMLMemOut sink;
     ASSERT_TRUE(sink.Open());
-    EXPECT_FALSE(sink.Write(top));
+    EXPECT_FALSE(sink.Write(a));
     last.DeleteElements();  // opens the ring so the chain can go
+}
+
+TEST(TagBuilders, NamesAndValuesThatFailLeaveTheNode) {
+    CXMLObject n = Node(u"n");
+    const tagXMLFLAGMAP map[] = {{1, PS(u"one")}};
+    EXPECT_FALSE(n.AddTag(PS(u"1a"), u"x"));
+    EXPECT_FALSE(n.AddTag(PS(u""), 1.0));
+    EXPECT_FALSE(n.AddTag(PS(u"a"), u""));
+    EXPECT_FALSE(n.SetTag(PS(u"a"), static_cast<const unsigned short*>(nullptr)));
+    EXPECT_FALSE(n.AddTag(PS(u"a"), timecode()));
+    EXPECT_FALSE(n.AddTag(PS(u"a"), 0, map, 1, '|'));
+    EXPECT_TRUE(n.IsNamedDefault());
+    EXPECT_FALSE(CXMLObject().SetTag(PS(u"a"), true));
+    EXPECT_TRUE(n.item(n.AddTag(PS(u"a"), PS(u"")))->IsNamedDefault());
+    const unsigned char bytes[] = {1};
+    EXPECT_EQ(n.AddTag(PS(u"c"), bytes, 0).uIndex(), 1u);  // no bytes: no data
+
+    ASSERT_EQ(n.SetTag(PS(u"b"), u"5").uIndex(), 0u);
+    EXPECT_EQ(n.FindElementInt(PS(u"b"), 0), 5);
+    EXPECT_FALSE(n.SetTag(PS(u"9"), true));  // fails before removing anything
+    ASSERT_EQ(n.SetTag(PS(u"f"), filetime(77)).uIndex(), 0u);
+    EXPECT_EQ(n.FindElementFileTime(PS(u"f"), filetime()), filetime(77));
+    EXPECT_EQ(n.GetNElements(CPPoolString()), 1u);
+    ASSERT_TRUE(n.Add(u"text"));
+    EXPECT_FALSE(n.printfTag(PS(u"t"), W(u"%d"), 1));  // beside data only AddTag adds
+    ASSERT_TRUE(n.AddTag(PS(u"t"), true));
+    EXPECT_EQ(n.GetType(), CXML_TYPE_PROCESS);
+}
+
+TEST(FormattedText, LengthLimit) {
+    for (const auto& [format, accepted] :
+         {std::pair{u"%2047s", true}, std::pair{u"%2048s", false}, std::pair{u"%n", false}}) {
+        CXMLObject n = Node(u"n");
+        EXPECT_EQ(n.printf(W(format), W(u"x")), accepted);
+        EXPECT_EQ(n.GetData().len(), accepted ? 2047u : 0u);
+        CXMLObject holder = Node(u"h");
+        EXPECT_EQ(static_cast<bool>(holder.printfTag(PS(u"t"), W(format), W(u"x"))), accepted);
+        EXPECT_EQ(holder.printfAttribute(PS(u"a"), W(format), W(u"x")), accepted);
+        ASSERT_TRUE(holder.Set(u"old"));
+        EXPECT_EQ(holder.Sprintf(W(format), W(u"x")), accepted);
+        EXPECT_EQ(Text(holder.GetData()).size(), accepted ? 2047u : 3u);
+    }
+}
+
+TEST(FormattedText, AddingRefusesAndReplacingReplaces) {
+    CXMLObject n = Node(u"n");
+    ASSERT_TRUE(n.printf(W(u"%d-%s"), 42, W(u"x")));
+    EXPECT_EQ(Text(n.GetData()), u"42-x");
+    EXPECT_FALSE(n.printf(W(u"%d"), 1));
+    ASSERT_TRUE(n.Sprintf(W(u"%I64u"), std::uint64_t{18446744073709551615u}));
+    EXPECT_EQ(n.GetDataLUInt(0), 18446744073709551615u);
+    EXPECT_FALSE(n.Sprintf(W(u"%s"), W(u"")));  // removes, then refuses the empty text
+    EXPECT_TRUE(n.IsNamedDefault());
+    EXPECT_FALSE(CXMLObject().printf(W(u"x")));
+
+    ASSERT_TRUE(n.printfAttribute(PS(u"a"), W(u"%u"), 7u));
+    ASSERT_TRUE(n.printfAttribute(PS(u"b"), W(u"%x"), 255u));
+    EXPECT_FALSE(n.printfAttribute(PS(u"a"), W(u"%u"), 8u));
+    EXPECT_FALSE(n.printfAttribute(PS(u"1a"), W(u"%u"), 8u));
+    EXPECT_EQ(n.FindAttributeHex(PS(u"b"), 0), 255u);
+    ASSERT_TRUE(n.SprintfAttribute(PS(u"a"), W(u"%s!"), n.FindAttributeString(PS(u"a"), nullptr)));
+    EXPECT_EQ(n.FindAttribute(PS(u"a")), PS(u"7!"));
+    EXPECT_FALSE(n.SprintfAttribute(PS(u"b"), W(u"%n")));  // the old one stays removed
+    EXPECT_FALSE(n.HasAttribute(PS(u"b")));
+
+    ASSERT_EQ(n.printfTag(PS(u"i"), W(u"%d"), -3).uIndex(), 0u);
+    ASSERT_EQ(n.printfTag(PS(u"j"), W(u"%s"), W(u"")).uIndex(), 1u);  // a child without data
+    EXPECT_FALSE(n.printfTag(PS(u""), W(u"%d"), 1));
+    ASSERT_EQ(n.SprintfTag(PS(u"k"), W(u"%.3f"), 0.5).uIndex(), 0u);
+    EXPECT_EQ(n.GetNElements(CPPoolString()), 1u);
+    EXPECT_EQ(n.FindElementDouble(PS(u"k"), 0), 0.5);
 }
 
 }  // namespace

@@ -13,8 +13,7 @@ namespace {
 // Children: 0 a(k=1) "x", 1 b, 2 a "y", 3 a(k=2) with a child, 4 a(k=1).
 CXMLObject Family() {
     CXMLObject root = Node(u"root");
-    const char16_t* names[] = {u"a", u"b", u"a", u"a", u"a"};
-    for (const char16_t* name : names) root.Add(Node(name));
+    for (const char16_t* name : {u"a", u"b", u"a", u"a", u"a"}) root.Add(Node(name));
     root.item(0u)->AddAttribute(PS(u"k"), u"1");
     root.item(0u)->Add(u"x");
     root.item(2u)->Add(u"y");
@@ -39,72 +38,45 @@ std::vector<unsigned int> Walk(const CXMLObject& root, const Step& step) {
 TEST(ChildSearch, StepsForwardsAndBackwardsThroughMatches) {
     const CPPoolString a = PS(u"a"), k = PS(u"k"), one = PS(u"1"), x = PS(u"x");
     struct Case {
-        const char* what;
         Step next, prev;
         std::vector<unsigned int> forward;
     };
     const Case cases[] = {
-        {"name",
-         [&](auto& r, auto* s) { return r.FindNextElement(a, s); },
+        {[&](auto& r, auto* s) { return r.FindNextElement(a, s); },
          [&](auto& r, auto* s) { return r.FindPrevElement(a, s); },
          {0, 2, 3, 4}},
-        {"data",
-         [&](auto& r, auto* s) { return r.FindNextElementData(a, x, s); },
+        {[&](auto& r, auto* s) { return r.FindNextElementData(a, x, s); },
          [&](auto& r, auto* s) { return r.FindPrevElementData(a, x, s); },
          {0}},
-        {"type",
-         [&](auto& r, auto* s) { return r.FindNextElementType(a, CXML_TYPE_EMPTY, s); },
+        {[&](auto& r, auto* s) { return r.FindNextElementType(a, CXML_TYPE_EMPTY, s); },
          [&](auto& r, auto* s) { return r.FindPrevElementType(a, CXML_TYPE_EMPTY, s); },
          {4}},
-        {"attribute",
-         [&](auto& r, auto* s) { return r.FindNextElementAtt(a, k, s); },
+        {[&](auto& r, auto* s) { return r.FindNextElementAtt(a, k, s); },
          [&](auto& r, auto* s) { return r.FindPrevElementAtt(a, k, s); },
          {0, 3, 4}},
-        {"value",
-         [&](auto& r, auto* s) { return r.FindNextElementAttVal(a, k, one, s); },
+        {[&](auto& r, auto* s) { return r.FindNextElementAttVal(a, k, one, s); },
          [&](auto& r, auto* s) { return r.FindPrevElementAttVal(a, k, one, s); },
          {0, 4}},
-        {"no match",
-         [&](auto& r, auto* s) { return r.FindNextElement(PS(u"zz"), s); },
-         [&](auto& r, auto* s) { return r.FindPrevElement(PS(u"zz"), s); },
-         {}},
     };
     const CXMLObject root = Family();
     for (const Case& c : cases) {
-        EXPECT_EQ(Walk(root, c.next), c.forward) << c.what;
-        const std::vector<unsigned int> backward(c.forward.rbegin(), c.forward.rend());
-        EXPECT_EQ(Walk(root, c.prev), backward) << c.what;
-        EXPECT_EQ(Walk(CXMLObject(), c.next), std::vector<unsigned int>()) << c.what;
+        EXPECT_EQ(Walk(root, c.next), c.forward) << c.forward.size();
+        EXPECT_EQ(Walk(root, c.prev),
+                  std::vector<unsigned int>(c.forward.rbegin(), c.forward.rend()));
+        EXPECT_TRUE(Walk(CXMLObject(), c.next).empty());
     }
-}
-
-TEST(ChildSearch, EdgesOfTheListAndCounts) {
-    CXMLObject root = Family();
-    CXMLObject* first = root.item(0u);
-    EXPECT_EQ(root.FindPrevElement(PS(u"a"), first), nullptr);
-    EXPECT_EQ(root.FindNextElement(PS(u"a"), root.item(4u)), nullptr);
-    CXMLObject* third = root.FindNextElement(PS(u"a"), first);
-    ASSERT_EQ(third, root.item(2u));
+    CXMLObject writable = Family();
+    CXMLObject* third = writable.FindNextElement(a, writable.item(0u));
+    ASSERT_EQ(third, writable.item(2u));
     EXPECT_TRUE(third->Rename(PS(u"renamed")));  // the twin hands back a writable child
-    const CXMLObject other = Family();
-    EXPECT_EQ(root.FindNextElement(PS(u"a"), other.item(0u)), nullptr);  // not from this list
-    EXPECT_EQ(Node(u"leaf").FindNextElement(PS(u"a"), nullptr), nullptr);
-
-    EXPECT_EQ(root.GetNElements(CPPoolString()), 5u);
-    EXPECT_EQ(root.GetNElements(PS(u"")), 5u);
-    EXPECT_EQ(root.GetNElements(PS(u"a")), 3u);  // one a was renamed above
-    EXPECT_EQ(root.GetNElements(PS(u"zz")), 0u);
+    EXPECT_EQ(writable.FindNextElement(a, root.item(0u)), nullptr);  // not from this list
+    EXPECT_EQ(writable.GetNElements(CPPoolString()), 5u);
+    EXPECT_EQ(writable.GetNElements(a), 3u);
     EXPECT_EQ(CXMLObject().GetNElements(CPPoolString()), 0u);
-    EXPECT_EQ(Node(u"leaf").GetNElements(CPPoolString()), 0u);
 }
 
 TEST(ElementPaths, SplittingWellAndMalformedPaths) {
-    struct Case {
-        const char16_t* path;
-        std::vector<std::u16string> names;
-    };
-    const Case cases[] = {
-        {u"a/b", {u"a", u"b"}},
+    const std::pair<const char16_t*, std::vector<std::u16string>> cases[] = {
         {u" a / b ", {u"a", u"b"}},
         {u"a/b/", {u"a", u"b"}},
         {u"x:y/_z.1", {u"x:y", u"_z.1"}},
@@ -115,22 +87,25 @@ TEST(ElementPaths, SplittingWellAndMalformedPaths) {
         {u"a b", {}},
         {u"1a", {}},
         {u"a/ ", {}},
-        {u"a/*", {}},
     };
-    for (const Case& c : cases) {
-        const CPPoolStringArray split = CXMLObject::SplitElementPath(W(c.path), false);
+    for (const auto& [path, expected] : cases) {
+        const CPPoolStringArray split = CXMLObject::SplitElementPath(W(path), false);
         unsigned int count = 0;
         const CPPoolString* names = split.GetArray(count);
         std::vector<std::u16string> got;
         for (unsigned int i = 0; i < count; ++i) got.push_back(Text(names[i]));
-        EXPECT_EQ(got, c.names) << testing::PrintToString(Text(PS(c.path)));
+        EXPECT_EQ(got, expected) << testing::PrintToString(std::u16string(path));
     }
     EXPECT_FALSE(CXMLObject::SplitElementPath(nullptr, true));
+    // A query interns nothing.
+    const std::size_t before = CStringPool::GetCount();
+    EXPECT_EQ(Family().FindFirstElement(W(u"a/neverSeenNameQ7/neverSeenNameQ8")), nullptr);
+    EXPECT_FALSE(CXMLObject::SplitElementPath(W(u"neverSeenNameQ9"), true));
+    EXPECT_EQ(CStringPool::GetCount(), before);
 }
 
 TEST(ElementPaths, FirstElementFollowsFirstChildren) {
     CXMLObject root = Family();
-    root.item(3u)->item(0u)->Add(Node(u"d"));
     root.item(0u)->Add(Node(u"q"));  // beside data: the first a is a process node
     const CXMLObject* parent = &root;
     EXPECT_EQ(root.FindFirstElement(W(u"a / q"), &parent), root.item(0u)->item(0u));
@@ -141,18 +116,9 @@ TEST(ElementPaths, FirstElementFollowsFirstChildren) {
     CXMLObject* writable = nullptr;
     EXPECT_EQ(root.FindFirstElement(W(u"b"), &writable), root.item(1u));
     EXPECT_EQ(writable, &root);
-    for (const char16_t* bad : {u"/a", u"a//b", u"a[1]", u"", u"a/b/c/d/e"})
-        EXPECT_EQ(root.FindFirstElement(W(bad)), nullptr) << testing::PrintToString(Text(PS(bad)));
+    EXPECT_EQ(root.FindFirstElement(W(u"a//b")), nullptr);
     EXPECT_EQ(root.FindFirstElement(nullptr), nullptr);
     EXPECT_EQ(CXMLObject().FindFirstElement(W(u"a")), nullptr);
-}
-
-TEST(ElementPaths, QueriesInternNothing) {
-    const CXMLObject root = Family();
-    const std::size_t before = CStringPool::GetCount();
-    EXPECT_EQ(root.FindFirstElement(W(u"a/neverSeenNameQ7/neverSeenNameQ8")), nullptr);
-    EXPECT_FALSE(CXMLObject::SplitElementPath(W(u"neverSeenNameQ9"), true));
-    EXPECT_EQ(CStringPool::GetCount(), before);
 }
 
 TEST(TypedLookup, FirstChildOfTheNameDecides) {
@@ -164,17 +130,12 @@ TEST(TypedLookup, FirstChildOfTheNameDecides) {
     EXPECT_EQ(root.FindElementInt(PS(u"n"), 7), 7);
     EXPECT_EQ(root.FindElementInt(PS(u"m"), 7), 42);
     EXPECT_EQ(root.FindElementHex(PS(u"m"), 7), 0x42u);
-    EXPECT_EQ(root.FindElementDouble(PS(u"m"), 7), 42.0);
     EXPECT_EQ(root.FindElementInt(PS(u"missing"), 7), 7);
     EXPECT_EQ(root.FindElementData(PS(u"n")), CPPoolString());
     EXPECT_EQ(root.FindElementData(PS(u"m")), PS(u"42"));
     const unsigned short* fallback = W(u"f");
     EXPECT_EQ(root.FindElementString(PS(u"n"), fallback), fallback);
-    EXPECT_EQ(
-        Text(PS(reinterpret_cast<const char16_t*>(root.FindElementString(PS(u"m"), fallback)))),
-        u"42");
     EXPECT_EQ(root.FindElementIndex(PS(u"n"), W(u"5"), '|'), 0xFFFFFFFFu);
-    EXPECT_EQ(root.FindElementFlags(PS(u"missing"), nullptr, 0, '|'), 0u);
     EXPECT_EQ(CXMLObject().FindElementInt(PS(u"m"), 7), 7);
 }
 

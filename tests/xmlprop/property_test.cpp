@@ -19,15 +19,14 @@ CXMLObject SampleTree() {
     CXMLObject child = Node(u"Name");
     child.Add(W(u"caf\u00e9 & more"));
     root.Add(child);
-    root.Add(Node(u"Empty"));
     return root;
 }
 
-std::vector<unsigned char> ImageOf(const CXMLObject& tree) {
-    CPMemory image;
-    if (!CXMLObject::Store(image, tree, true)) return {};
-    const auto* bytes = static_cast<const unsigned char*>(static_cast<void*>(image));
-    return std::vector<unsigned char>(bytes, bytes + image.GetSize());
+// A property with the sample tree, or none when that fails.
+CPXMLProperty Sample(std::uint32_t dataParam = 0, const GUID* sub = nullptr) {
+    CPXMLProperty prop;
+    prop.SetPropertyID(5, SampleTree(), kGuidA, sub, 0x11223344, dataParam);
+    return prop;
 }
 
 void PutLE(std::vector<unsigned char>& out, std::uint64_t value, int bytes) {
@@ -41,214 +40,144 @@ void PutGuid(std::vector<unsigned char>& out, const GUID& g) {
     out.insert(out.end(), g.Data4, g.Data4 + 8);
 }
 
-TEST(XmlPropRecordTest, PayloadIsHeaderThenImage) {
-    CPXMLProperty prop;
-    ASSERT_TRUE(prop.SetPropertyID(5, SampleTree(), kGuidA, &kGuidB, 0x11223344, 0x55667788));
+TEST(XmlPropRecord, PayloadIsHeaderThenImageAndTheSignatureIsOfBothGuids) {
+    const CPXMLProperty prop = Sample(0x55667788, &kGuidB);
     std::vector<unsigned char> expected;
     PutLE(expected, 44, 4);
     PutGuid(expected, kGuidA);
     PutGuid(expected, kGuidB);
     PutLE(expected, 0x11223344, 4);
     PutLE(expected, 0x55667788, 4);
-    const std::vector<unsigned char> image = ImageOf(SampleTree());
-    ASSERT_FALSE(image.empty());
-    expected.insert(expected.end(), image.begin(), image.end());
+    CPMemory image;
+    ASSERT_TRUE(CXMLObject::Store(image, SampleTree(), true));
+    const auto* bytes = static_cast<const unsigned char*>(static_cast<void*>(image));
+    expected.insert(expected.end(), bytes, bytes + image.GetSize());
     EXPECT_EQ(Payload(prop), expected);
     EXPECT_TRUE(prop.IsPropertyID(5, GUID_XMLPROPERTY));
-    EXPECT_EQ(prop->dwDataParam, 0x55667788u);
-    EXPECT_EQ(Text(prop.GetPropertyData().GetContent()), Text(SampleTree().GetContent()));
+    EXPECT_EQ(prop.GetPropertyData().GetContent(), SampleTree().GetContent());
+
+    EXPECT_EQ(prop.GetSignature(), GetCRC32(&kGuidB, 16, GetCRC32(&kGuidA, 16, 0x9ced0d47)));
+    EXPECT_EQ(Sample().GetSignature(), CPXMLProperty::GetSignature(kGuidA, GUID_NULL));
+    EXPECT_EQ(CPXMLProperty().GetSignature(), 0u);
+    GUID main = kGuidB, sub = kGuidB;
+    EXPECT_TRUE(Sample().GetPropertyID(main, sub));
+    EXPECT_EQ(main, kGuidA);
+    EXPECT_EQ(sub, GUID_NULL);
+    EXPECT_FALSE(CPXMLProperty().GetPropertyID(main, sub));
+    EXPECT_EQ(main, GUID_NULL);
 }
 
-TEST(XmlPropRecordTest, AllocatorLeavesRoomForTheHeader) {
+TEST(XmlPropRecord, AllocatorLeavesRoomForTheHeader) {
     CPropertyNewDelete alloc;
     EXPECT_EQ(alloc.New(0), nullptr);
     auto* image = static_cast<unsigned char*>(alloc.New(10));
-    ASSERT_NE(image, nullptr);
     auto* payload = static_cast<unsigned char*>(static_cast<void*>(alloc.Property()));
     EXPECT_EQ(image - payload, 44);
     EXPECT_EQ(alloc.Property().GetSize(), 54u);
-    int elsewhere = 0;
-    alloc.Delete(&elsewhere);
     alloc.Delete(payload);
     EXPECT_EQ(alloc.Property().GetSize(), 54u) << "only the image address frees";
     alloc.Delete(image);
     EXPECT_EQ(alloc.Property().GetSize(), 0u);
 }
 
-TEST(XmlPropRecordTest, SignatureOfTheTwoGuids) {
-    CPXMLProperty both, mainOnly, empty;
-    ASSERT_TRUE(both.SetPropertyID(1, SampleTree(), kGuidA, &kGuidB, 0, 0));
-    ASSERT_TRUE(mainOnly.SetPropertyID(1, SampleTree(), kGuidA, nullptr, 0, 0));
-    EXPECT_EQ(both.GetSignature(), CPXMLProperty::GetSignature(kGuidA, kGuidB));
-    EXPECT_EQ(both.GetSignature(), GetCRC32(&kGuidB, 16, GetCRC32(&kGuidA, 16, 0x9ced0d47)));
-    EXPECT_EQ(mainOnly.GetSignature(), CPXMLProperty::GetSignature(kGuidA, GUID_NULL));
-    EXPECT_NE(CPXMLProperty::GetSignature(kGuidA, kGuidB),
-              CPXMLProperty::GetSignature(kGuidB, kGuidA));
-    EXPECT_EQ(empty.GetSignature(), 0u);
-
-    GUID main{}, sub{};
-    EXPECT_TRUE(mainOnly.GetPropertyID(main, sub));
-    EXPECT_EQ(main, kGuidA);
-    EXPECT_EQ(sub, GUID_NULL);
-    main = kGuidB;
-    EXPECT_FALSE(empty.GetPropertyID(main, sub));
-    EXPECT_EQ(main, GUID_NULL);
-}
-
-TEST(XmlPropRecordTest, ConversionKeepsOnlyXmlProperties) {
-    struct Case {
-        const char* what;
-        GUID type;
-        std::size_t bytes;
-        bool kept;
+TEST(XmlPropRecord, ConversionKeepsOnlyXmlProperties) {
+    const std::tuple<GUID, std::size_t, bool> cases[] = {
+        {kGuidB, 100, false},         {GUID_XMLPROPERTY, 44, false}, {GUID_XMLPROPERTY, 10, false},
+        {GUID_XMLPROPERTY, 0, false}, {GUID_XMLPROPERTY, 45, true},
     };
-    const Case cases[] = {
-        {"other type GUID", kGuidB, 100, false},
-        {"header only", GUID_XMLPROPERTY, 44, false},
-        {"shorter than a header", GUID_XMLPROPERTY, 10, false},
-        {"no payload", GUID_XMLPROPERTY, 0, false},
-        {"one byte of image", GUID_XMLPROPERTY, 45, true},
-    };
-    for (const Case& c : cases) {
-        CPProperty other = RawProperty(std::vector<unsigned char>(c.bytes, 0x5A));
-        other.SetPropertyID(3, c.type);
-        CPXMLProperty constructed(other);
-        CPXMLProperty assigned;
-        ASSERT_TRUE(assigned.SetPropertyID(1, SampleTree(), kGuidA, nullptr, 0, 0));
+    for (const auto& [type, bytes, kept] : cases) {
+        CPProperty other = RawProperty(std::vector<unsigned char>(bytes, 0x5A));
+        other.SetPropertyID(3, type);
+        CPXMLProperty constructed(other), assigned = Sample();
         assigned = other;
         for (const CPXMLProperty* p : {&constructed, &assigned}) {
-            EXPECT_EQ(static_cast<const tagXMLPROPERTY*>(*p) != nullptr, c.kept) << c.what;
-            EXPECT_EQ(p->GetSize(), c.kept ? c.bytes : 0) << c.what;
+            EXPECT_EQ(static_cast<const tagXMLPROPERTY*>(*p) != nullptr, kept) << bytes;
+            EXPECT_EQ(p->GetSize(), kept ? bytes : 0) << bytes;
         }
     }
-    CPXMLProperty self;
-    ASSERT_TRUE(self.SetPropertyID(1, SampleTree(), kGuidA, nullptr, 0, 0));
+    CPXMLProperty self = Sample();
     self = static_cast<const CPProperty&>(self);
     EXPECT_NE(self.operator->(), nullptr) << "self-assignment keeps the payload";
 }
 
-// Every refused call reports under its own text and leaves the property
-// as stated.
-TEST(XmlPropRecordTest, RefusedCallsReport) {
-    struct Case {
-        const char* what;
-        bool (*call)(CPXMLProperty&);
-        bool startsFull;
-        std::vector<std::string> reports;  // "title|text"
-        bool endsFull;
-    };
-    const Case cases[] = {
-        {"empty tree",
-         [](CPXMLProperty& p) { return p.SetPropertyID(1, CXMLObject(), kGuidA, nullptr, 0, 0); },
-         true,
-         {"Runtime exclusion failed|xmlPropertyData.IsDefault()"},
-         false},
-        {"null main GUID",
-         [](CPXMLProperty& p) {
+// Every refused call reports under its own text and leaves no payload.
+TEST(XmlPropRecord, RefusedCallsReport) {
+    const std::pair<bool (*)(CPXMLProperty&), const char*> cases[] = {
+        {[](CPXMLProperty& p) { return p.SetPropertyID(1, CXMLObject(), kGuidA, nullptr, 0, 0); },
+         "xmlPropertyData.IsDefault()"},
+        {[](CPXMLProperty& p) {
              return p.SetPropertyID(1, SampleTree(), GUID_NULL, nullptr, 0, 0);
          },
-         true,
-         {"Runtime exclusion failed|guidMain == GUID_NULL"},
-         false},
-        {"data into an empty property",
-         [](CPXMLProperty& p) { return p.SetPropertyData(SampleTree(), 0); },
-         false,
-         {"Runtime exclusion failed|!pProp"},
-         false},
-        {"empty tree as data",
-         [](CPXMLProperty& p) { return p.SetPropertyData(CXMLObject(), 0); },
-         true,
-         {"Runtime exclusion failed|xmlPropertyData.IsDefault()"},
-         false},
+         "guidMain == GUID_NULL"},
+        {[](CPXMLProperty& p) {
+             p.Free();
+             return p.SetPropertyData(SampleTree(), 0);
+         },
+         "!pProp"},
+        {[](CPXMLProperty& p) { return p.SetPropertyData(CXMLObject(), 0); },
+         "xmlPropertyData.IsDefault()"},
     };
-    for (const Case& c : cases) {
-        CPXMLProperty prop;
-        if (c.startsFull) {
-            ASSERT_TRUE(prop.SetPropertyID(1, SampleTree(), kGuidA, nullptr, 0, 0));
-        }
+    for (const auto& [call, report] : cases) {
+        CPXMLProperty prop = Sample();
         ReportRecorder recorder;
-        EXPECT_FALSE(c.call(prop)) << c.what;
-        std::vector<std::string> seen;
-        for (const auto& r : recorder.reports()) {
-            EXPECT_EQ(r.file, "xmlprop") << c.what;
-            seen.push_back(r.title + "|" + r.expression);
-        }
-        EXPECT_EQ(seen, c.reports) << c.what;
-        EXPECT_EQ(prop.GetSize() != 0, c.endsFull) << c.what;
+        EXPECT_FALSE(call(prop)) << report;
+        ASSERT_EQ(recorder.reports().size(), 1u) << report;
+        EXPECT_EQ(recorder.reports()[0].file, "xmlprop");
+        EXPECT_EQ(recorder.reports()[0].title + "|" + recorder.reports()[0].expression,
+                  std::string("Runtime exclusion failed|") + report);
+        EXPECT_EQ(prop.GetSize(), 0u) << report;
     }
 }
 
-TEST(XmlPropRecordTest, SetPropertyDataKeepsTheRestOfTheHeader) {
-    CPXMLProperty prop;
-    ASSERT_TRUE(prop.SetPropertyID(9, SampleTree(), kGuidA, &kGuidB, 77, 88));
+TEST(XmlPropRecord, SetPropertyDataKeepsTheRestOfTheHeaderOrAllOnFailure) {
+    CPXMLProperty prop = Sample(88, &kGuidB);
     CPXMLProperty earlier = prop;
     CXMLObject other = Node(u"Other");
     other.Add(W(u"text"));
     ASSERT_TRUE(prop.SetPropertyData(other, 99));
     EXPECT_EQ(prop->dwXMLPropertySize, 44u);
-    EXPECT_EQ(prop->guidMain, kGuidA);
     EXPECT_EQ(prop->guidSub, kGuidB);
-    EXPECT_EQ(prop->dwIDParam, 77u);
+    EXPECT_EQ(prop->dwIDParam, 0x11223344u);
     EXPECT_EQ(prop->dwDataParam, 99u);
-    EXPECT_TRUE(prop.IsPropertyID(9, GUID_XMLPROPERTY));
-    EXPECT_EQ(Text(prop.GetPropertyData().GetContent()), Text(other.GetContent()));
+    EXPECT_TRUE(prop.IsPropertyID(5, GUID_XMLPROPERTY));
+    EXPECT_EQ(prop.GetPropertyData().GetContent(), other.GetContent());
     EXPECT_EQ(earlier->dwDataParam, 88u) << "a copy keeps the payload it shared";
-}
 
-TEST(XmlPropRecordTest, OutOfMemoryIsAResult) {
-    CPXMLProperty prop;
-    {
-        AllocationFailure failure(0);
-        EXPECT_FALSE(prop.SetPropertyID(1, SampleTree(), kGuidA, nullptr, 0, 0));
-    }
-    EXPECT_EQ(prop.GetSize(), 0u);
-    ASSERT_TRUE(prop.SetPropertyID(1, SampleTree(), kGuidA, nullptr, 0, 5));
     const std::vector<unsigned char> before = Payload(prop);
-    const CXMLObject other = Node(u"Other");
+    const CXMLObject tree = SampleTree();
     {
         AllocationFailure failure(0);
-        EXPECT_FALSE(prop.SetPropertyData(other, 6));
+        EXPECT_FALSE(prop.SetPropertyData(tree, 6));
+        EXPECT_FALSE(Sample());
     }
     EXPECT_EQ(Payload(prop), before) << "a failed store leaves the property as it was";
 }
 
-TEST(XmlPropRecordTest, GetDataOfBadPayloads) {
-    CPXMLProperty prop;
-    ASSERT_TRUE(prop.SetPropertyID(1, SampleTree(), kGuidA, nullptr, 0, 0));
-    std::vector<unsigned char> payload = Payload(prop);
+TEST(XmlPropRecord, GetDataOfBadPayloads) {
+    const std::vector<unsigned char> payload = Payload(Sample());
     std::vector<unsigned char> oversized = payload;
     oversized[0] = 0xFF;  // dwXMLPropertySize past the payload
-    struct Case {
-        const char* what;
-        const void* data;
-        std::uint64_t size;
-        std::vector<std::string> reports;
+    const std::tuple<const void*, std::uint64_t, const char*> cases[] = {
+        {nullptr, 100, ""},
+        {nullptr, 0, "sData >= sizeof(XMLPROPERTY)"},
+        {payload.data(), 43, "sData >= sizeof(XMLPROPERTY)"},
+        {payload.data(), 44, ""},
+        {payload.data(), payload.size() - 1, ""},  // image cut short
+        {oversized.data(), oversized.size(), "sData >= (SIZE_T)pProp->dwXMLPropertySize"},
     };
-    const Case cases[] = {
-        {"null", nullptr, 100, {}},
-        {"null and short", nullptr, 0, {"sData >= sizeof(XMLPROPERTY)"}},
-        {"shorter than a header", payload.data(), 43, {"sData >= sizeof(XMLPROPERTY)"}},
-        {"header only", payload.data(), 44, {}},
-        {"image cut short", payload.data(), payload.size() - 1, {}},
-        {"header larger than the payload",
-         oversized.data(),
-         oversized.size(),
-         {"sData >= (SIZE_T)pProp->dwXMLPropertySize"}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [data, size, report] : cases) {
         tagXMLPROPERTY header;
         std::memset(&header, 0xCC, sizeof header);
         ReportRecorder recorder;
-        EXPECT_FALSE(CPXMLProperty::GetData(c.data, c.size, &header)) << c.what;
+        EXPECT_FALSE(CPXMLProperty::GetData(data, size, &header)) << size;
         tagXMLPROPERTY zero{};
         zero.dwXMLPropertySize = 44;
-        EXPECT_EQ(std::memcmp(&header, &zero, sizeof header), 0) << c.what;
-        std::vector<std::string> seen;
-        for (const auto& r : recorder.reports()) {
-            EXPECT_EQ(r.title, "Runtime assumption failed") << c.what;
-            seen.push_back(r.expression);
+        EXPECT_EQ(std::memcmp(&header, &zero, sizeof header), 0) << size;
+        ASSERT_EQ(recorder.reports().size(), *report ? 1u : 0u) << size;
+        if (*report) {
+            EXPECT_EQ(recorder.reports()[0].expression, report);
+            EXPECT_EQ(recorder.reports()[0].title, "Runtime assumption failed");
         }
-        EXPECT_EQ(seen, c.reports) << c.what;
     }
     tagXMLPROPERTY header{};
     EXPECT_TRUE(CPXMLProperty::GetData(payload.data(), payload.size(), &header));

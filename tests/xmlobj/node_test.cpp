@@ -1,0 +1,287 @@
+// The node handle: names, shared bodies, null handles, slots, memory
+// failures, threads and a million levels.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "xmlobj_test_support.h"
+
+using namespace xmlobj_test;
+
+namespace {
+
+using A = CXMLObjectTestAccess;
+
+TEST(NodeCore, FactoryNamesWidenTheirCodePageAndEmptyNamesAreReported) {
+    CXMLObject n;
+    ASSERT_TRUE(A::setNameType(n, "Caf\xE9", 0));
+    EXPECT_EQ(Text(n.GetName()), u"Caf\u00E9");
+    ASSERT_TRUE(A::setNameType(n, reinterpret_cast<const unsigned char*>("Caf\xC3\xA9"), 1));
+    EXPECT_EQ(Text(n.GetName()), u"Caf\u00E9");
+    EXPECT_EQ(n.GetType(), CXML_TYPE_ELEMENT);
+    ASSERT_TRUE(A::setNameType(n, W(u"<Main>"), CXML_TYPE_ELEMENT));  // no name rule here
+
+    ReportRecorder recorder;
+    EXPECT_FALSE(CXMLObject(PS(u"")));
+    EXPECT_FALSE(CXMLObject(CPPoolString{}));
+    ASSERT_EQ(recorder.reports().size(), 2u);
+    ExpectReport(recorder.reports()[0], "pName", 339, "setNameType");
+    EXPECT_FALSE(A::setNameType(n, static_cast<const char*>(nullptr), 0));
+    EXPECT_FALSE(n);
+}
+
+TEST(NodeCore, SetNameBindsTheHandleToANewNodeAndRenameChecksTheName) {
+    CXMLObject a = Node(u"old");
+    ASSERT_TRUE(a.Add(u"data"));
+    CXMLObject b = a;
+    ASSERT_TRUE(b.SetNameType(PS(u"fresh"), CXML_TYPE_ELEMENT));  // the type is ignored
+    EXPECT_EQ(b.GetType(), CXML_TYPE_EMPTY);
+    EXPECT_EQ(Text(a.GetName()) + Text(a.GetData()), u"olddata");
+    for (const char16_t* bad : {u"9lives", u"a b"}) {
+        EXPECT_FALSE(b.SetName(PS(bad)));
+        EXPECT_FALSE(b.Rename(PS(bad)));
+    }
+    EXPECT_FALSE(b.SetName(CPPoolString()));
+    EXPECT_EQ(Text(b.GetName()), u"fresh");
+    CXMLObject none;
+    EXPECT_TRUE(none.SetName(PS(u"born")));
+}
+
+TEST(NodeCore, HandlesShareOneBodyAndTheLastReleaseFreesItsChildren) {
+    const std::int64_t bodies = GetXMLObjectBodyCount();
+    CXMLObject kept = Node(u"kept");
+    ASSERT_TRUE(kept.Add(Node(u"grandchild")));
+    {
+        CXMLObject a = Node(u"a");
+        CXMLObject b(a), c;
+        c = a;
+        c = c;
+        a.Add(kept);
+        a.Add(Node(u"dropped"));
+        b.Add(PS(u"seen by all"));
+        EXPECT_TRUE(a.IsData(PS(u"seen by all")));
+        a.Free();
+        c = CXMLObject();
+        EXPECT_EQ(GetXMLObjectBodyCount(), bodies + 4);
+        CXMLObject moved(std::move(b));
+        EXPECT_TRUE(moved.IsName(PS(u"a")));
+    }
+    EXPECT_EQ(GetXMLObjectBodyCount(), bodies + 2);
+    EXPECT_TRUE(kept.item(0u)->IsName(PS(u"grandchild")));
+}
+
+TEST(NodeCore, ResetReassignAndRealloc) {
+    CXMLObject a = Node(u"a");
+    a.AddAttribute(PS(u"x"), PS(u"1"));
+    a.Add(Node(u"c"));
+    CXMLObject b = a;
+    ASSERT_TRUE(b.Realloc());  // shared list blocks are copied
+    unsigned int na, nb;
+    EXPECT_NE(a.GetAttributes(na), b.GetAttributes(nb));
+    b.item(0u)->Rename(PS(u"only_b"));
+    EXPECT_TRUE(a.item(0u)->IsName(PS(u"c")));
+    const CXMLObject* before = b.GetElements(nb);
+    ASSERT_TRUE(b.Realloc());
+    EXPECT_EQ(b.GetElements(nb), before);  // nothing shared, nothing copied
+
+    CXMLObject copy;
+    copy.Reassign(a);  // the subtree becomes private
+    copy.item(0u)->SetAttribute(PS(u"k"), PS(u"changed"));
+    EXPECT_FALSE(a.item(0u)->HasAttribute(PS(u"k")));
+    EXPECT_EQ(copy.item(0u)->GetName(), a.item(0u)->GetName());
+
+    CXMLObject shared = a;
+    shared.Reset();  // keeps the name on the shared body
+    EXPECT_TRUE(a.IsNamedDefault());
+    EXPECT_TRUE(a.IsName(PS(u"a")));
+    EXPECT_EQ(a.GetNAttributes(), 0u);
+}
+
+TEST(NullHandle, EveryOperationAnswersWithoutANode) {
+    ReportRecorder recorder;
+    CXMLObject n;
+    unsigned int count = 5;
+    std::uint64_t used = 7, spare = 9;
+    n.GetMemUsage(used, spare);
+    EXPECT_EQ(used + spare, 16u);
+    EXPECT_EQ(n.GetType(), 0xFFFFFFFFu);
+    EXPECT_TRUE(n.GetName().isnull() && n.GetData().isnull() && n.FindAttribute(PS(u"a")).isnull());
+    EXPECT_TRUE(n.IsDefault() && !n.IsNamedDefault());
+    EXPECT_FALSE(n.IsName(CPPoolString()) || n.IsData(CPPoolString()) || n.HasAttribute(PS(u"a")));
+    EXPECT_TRUE(n.Compact() && n.Realloc() && n.DeleteAttribute(PS(u"a")));
+    EXPECT_TRUE(A::deleteAttribute(n, PS(u"a")));
+    EXPECT_TRUE(!n.item(0u) && !n.GetAttributes(count) && count == 0 && n.GetNAttributes() == 0);
+    EXPECT_FALSE(n.Rename(PS(u"ok")) || n.AddAttribute(PS(u"a"), PS(u"1")));
+    EXPECT_FALSE(n.SetAttribute(PS(u"a"), PS(u"1")) || n.MergeAttributes(Node(u"x"), true));
+    EXPECT_FALSE(A::addAttribute(n, "a", "b") || n.Add(Node(u"x")) || n.Insert(Node(u"x"), 0));
+    EXPECT_FALSE(n.CAdd(Node(u"x")) || n.Set(CXMLObjectList()) || n.Add(PS(u"x")));
+    EXPECT_FALSE(n.Set("x") || n.DeleteContent());
+    n.Reset();
+    n.Free();
+    EXPECT_FALSE(n);
+    EXPECT_TRUE(recorder.reports().empty());
+    // Only the deleters report a missing node.
+    EXPECT_FALSE(n.Delete(nullptr));
+    EXPECT_FALSE(n.DeleteElements());
+    EXPECT_FALSE(n.DeleteData());
+    ASSERT_EQ(recorder.reports().size(), 3u);
+    ExpectReport(recorder.reports()[0], "m_pO", 1879, "Delete(");
+    ExpectReport(recorder.reports()[1], "m_pO", 1899, "DeleteElements(");
+    ExpectReport(recorder.reports()[2], "m_pO", 1921, "DeleteData(");
+}
+
+TEST(PXMLObject, SlotsAreMadeOnlyByTheNonConstAccessorsAndShared) {
+    const std::int64_t bodies = GetXMLObjectBodyCount();
+    {
+        CPXMLObject p;
+        const CPXMLObject& cp = p;
+        EXPECT_EQ(cp.operator->(), nullptr);
+        EXPECT_FALSE(p);  // testing it does not allocate
+        CXMLObject* slot = p.operator->();
+        ASSERT_NE(slot, nullptr);
+        EXPECT_EQ(p.Create(), slot);
+        CPXMLObject empty;
+        CPXMLObject b = empty;  // no slot to share yet
+        empty = Node(u"first");
+        EXPECT_FALSE(b);
+        CPXMLObject c = empty, d;
+        d = c;
+        *c = Node(u"second");
+        EXPECT_TRUE(d->IsName(PS(u"second")));
+        EXPECT_EQ(GetXMLObjectBodyCount(), bodies + 1);
+    }
+    EXPECT_EQ(GetXMLObjectBodyCount(), bodies);
+}
+
+TEST(PXMLObject, ForeignBlocksAreRefused) {
+    CPObjectMemory foreign;
+    ASSERT_TRUE(foreign.Alloc(sizeof(CXMLObject), &CXMLObjectList::_vtbl));
+    EXPECT_FALSE(CPXMLObject(foreign));
+    ReportRecorder recorder;
+    CPXMLObject p(Node(u"x"));
+    p = foreign;
+    EXPECT_FALSE(p);
+    ASSERT_EQ(recorder.reports().size(), 1u);
+    ExpectReport(recorder.reports()[0],
+                 "cpMem.IsAssignable(sizeof(CXMLObject),&CPXMLObject::_vtbl)", 190);
+    CPXMLObject source(Node(u"shared"));
+    p = static_cast<const CPObjectMemory&>(source);
+    *p = Node(u"changed");
+    EXPECT_TRUE(source->IsName(PS(u"changed")));
+}
+
+TEST(AllocationFailure, NodesBlocksAndReallocFailCleanly) {
+    const CPPoolString name = PS(u"x"), value = PS(u"v");
+    CXMLObject n = Node(u"n"), child = Node(u"c"), renamed = Node(u"r");
+    CXMLObject a = Node(u"a");
+    a.Add(Node(u"c"));
+    CXMLObject b = a;
+    ReportRecorder recorder;
+    {
+        AllocationFailure fail(0);
+        EXPECT_FALSE(CXMLObject(name));
+        EXPECT_FALSE(b.Realloc());
+        EXPECT_FALSE(CXMLObjectList().Prealloc(3));
+        EXPECT_FALSE(CXMLAttribList().Prealloc(2));
+        EXPECT_FALSE(n.Add(child));
+        EXPECT_FALSE(n.AddAttribute(name, value));
+        CPXMLObject p;
+        EXPECT_EQ(p.Create(), nullptr);
+        EXPECT_FALSE(renamed.SetName(name));
+        EXPECT_FALSE(renamed);
+    }
+    EXPECT_TRUE(recorder.reports().empty());  // an exhausted heap is not an assumption
+    EXPECT_TRUE(n.IsNamedDefault());
+    b.Rename(PS(u"seen_by_a"));  // the failed Realloc kept the shared body
+    EXPECT_TRUE(a.IsName(PS(u"seen_by_a")));
+}
+
+// Full lists whose next growth needs a new block, and a compaction.
+TEST(AllocationFailure, GrowthAndCompactionLeaveTheListsAsTheyWere) {
+    CXMLObject n = Node(u"n");
+    for (int i = 0; i < 40; ++i) n.Add(Node(u"c"));  // capacity 40, next step 256
+    for (const char16_t* name : {u"a", u"b", u"c", u"d"}) n.AddAttribute(PS(name), PS(u"v"));
+    CXMLObjectList more;
+    for (int i = 0; i < 10; ++i) more.Add(Node(u"m"));
+    const CPPoolString extra = PS(u"e"), value = PS(u"v");
+    const CXMLObject newcomer = Node(u"x");
+    unsigned int count;
+    const CXMLObject* before = n.GetElements(count);
+    const CXMLAttribute* attribsBefore = n.GetAttributes(count);
+    {
+        AllocationFailure fail(0);
+        EXPECT_FALSE(n.Add(*n.item(0u)));
+        EXPECT_FALSE(n.Insert(newcomer, 0));
+        EXPECT_FALSE(n.Add(more));
+        EXPECT_FALSE(n.AddAttribute(extra, value));
+    }
+    EXPECT_EQ(n.GetElements(count), before);
+    EXPECT_EQ(count, 40u);
+    EXPECT_EQ(n.GetAttributes(count), attribsBefore);
+    EXPECT_EQ(count, 4u);
+    CXMLObject five = Node(u"five");
+    for (int i = 0; i < 5; ++i) five.Add(Node(u"c"));  // capacity 8
+    {
+        AllocationFailure fail(0);
+        EXPECT_FALSE(five.Compact());
+    }
+    EXPECT_EQ(five.GetNElements(CPPoolString()), 5u);
+}
+
+TEST(Threads, HandlesCopiedAndReleasedConcurrently) {
+    const std::int64_t bodies = GetXMLObjectBodyCount();
+    {
+        CXMLObject shared = Node(u"shared");
+        shared.Add(Node(u"child"));
+        auto churn = [&shared] {
+            for (int i = 0; i < 200000; ++i) {
+                CXMLObject a(shared), b;
+                b = a;
+                a.Free();
+            }
+        };
+        std::thread t1(churn), t2(churn);
+        t1.join();
+        t2.join();
+        EXPECT_EQ(GetXMLObjectBodyCount(), bodies + 2);
+    }
+    // The last release, on either thread, frees the tree.
+    for (int round = 0; round < 200; ++round) {
+        CXMLObject tree = Node(u"t");
+        for (int i = 0; i < 20; ++i) tree.Add(Node(u"c"));
+        CXMLObject first = tree, second = tree;
+        tree.Free();
+        std::thread t1([h = std::move(first)]() mutable { h.Free(); });
+        std::thread t2([h = std::move(second)]() mutable { h.Free(); });
+        t1.join();
+        t2.join();
+    }
+    EXPECT_EQ(GetXMLObjectBodyCount(), bodies);
+}
+
+TEST(DeepTree, MillionLevelsReleaseMeasureCompactAndRealloc) {
+    constexpr unsigned int kDepth = 1000000;
+    const std::int64_t bodies = GetXMLObjectBodyCount();
+    {
+        CXMLObject root = Chain(kDepth);
+        std::uint64_t used = 0, spare = 0;
+        root.GetMemUsage(used, spare);
+        EXPECT_EQ(used, std::uint64_t(kDepth) * sizeof(CXMLObjectBody));
+        EXPECT_EQ(spare, 0u);  // every list holds its one child at capacity 1
+        for (const char16_t* name : {u"a", u"b", u"c", u"d", u"e"})
+            root.item(0u)->AddAttribute(PS(name), PS(u"v"));  // capacity 8
+        used = spare = 0;
+        root.GetMemUsage(used, spare);
+        EXPECT_EQ(spare, 3 * sizeof(CXMLAttribute));
+        EXPECT_TRUE(root.Compact());
+        used = spare = 0;
+        root.GetMemUsage(used, spare);
+        EXPECT_EQ(spare, 0u);
+        CXMLObject copy = root;
+        ASSERT_TRUE(copy.Realloc());  // the whole chain is shared: every body is copied
+        EXPECT_EQ(GetXMLObjectBodyCount(), bodies + 2 * std::int64_t(kDepth));
+    }
+    EXPECT_EQ(GetXMLObjectBodyCount(), bodies);
+}
+
+}  // namespace
