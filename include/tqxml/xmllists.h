@@ -2,6 +2,7 @@
 // The two lists of a node body: attributes and child elements. Each keeps
 // its items back to back in one shared object-memory block.
 #include <cstdint>
+#include <utility>
 
 #include "tqcore/objmem.h"
 #include "tqcore/pool.h"
@@ -16,8 +17,8 @@ class CXMLObject;
 class TQXML_API CXMLAttribute {
   public:
     CXMLAttribute() noexcept = default;
-    CXMLAttribute(const CPPoolString& name, const CPPoolString& value) noexcept
-        : m_Name(name), m_Value(value) {}
+    CXMLAttribute(CPPoolString name, CPPoolString value) noexcept
+        : m_Name(std::move(name)), m_Value(std::move(value)) {}
     CXMLAttribute(const CXMLAttribute&) noexcept = default;
     CXMLAttribute& operator=(const CXMLAttribute&) noexcept = default;
     ~CXMLAttribute() = default;  // members go in reverse: value, then name
@@ -51,8 +52,9 @@ class TQXML_API CXMLAttribList {
     const CXMLAttribute* GetArray(unsigned int& count) const;
     // Only on a list without a block.
     bool Prealloc(unsigned int n);
-    // Appends without checking the name.
+    // Appends without checking the name; the second form takes the strings over.
     bool Add(const CPPoolString& name, const CPPoolString& value);
+    bool Add(CPPoolString&& name, CPPoolString&& value);
     bool Delete(unsigned int index);
     bool Compact();
     void GetMemUsage(std::uint64_t& used, std::uint64_t& spare) const;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "tqcore/guid.h"
 #include "tqcore/pool.h"
@@ -34,8 +35,8 @@ struct CXMLObjectBody {
     CXMLObjectList m_Elements;
     CPPoolString m_Data;
 
-    CXMLObjectBody(const CPPoolString& name, std::uint32_t type) noexcept
-        : m_lRefCnt(1), m_Name(name), m_uType(type) {}
+    CXMLObjectBody(CPPoolString name, std::uint32_t type) noexcept
+        : m_lRefCnt(1), m_Name(std::move(name)), m_uType(type) {}
 };
 
 class TQXML_API CXMLObject {
@@ -428,7 +429,7 @@ class TQXML_API CXMLObject {
     friend struct CXMLObjectTestAccess;  // unit tests reach the private adders
 
     // The node factory: the handle lets go of its body and gets a new one.
-    bool setNameType(const CPPoolString& name, unsigned int type);
+    bool setNameType(CPPoolString name, unsigned int type);
     bool setNameType(const char* name, unsigned int type);
     bool setNameType(const unsigned char* name, unsigned int type);
     bool setNameType(const unsigned short* name, unsigned int type);
@@ -464,6 +465,8 @@ class TQXML_API CXMLObject {
     // takes them over as they lie (CXMLObjectList::adopt).
     bool adoptChildren(CXMLObject* from, std::size_t n) noexcept;
     void afterDataAdded() noexcept;
+    // Add of a data text the caller gives up.
+    bool takeData(CPPoolString text);
 
     // ---- Typed values: private helpers ----
     // The next child from `start` on, forwards or backwards, that is named

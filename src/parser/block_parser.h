@@ -479,42 +479,43 @@ class CXMLDoc::BlockParser {
         T* attrib = text;
         T* nameEnd = Tag_FindNameAttrib(text, attrib);
         if (!nameEnd) return false;
-        const parser::LentString name = pool(text, static_cast<std::size_t>(nameEnd - text));
-        if (name.isnull() || !node.setNameType(name.get(), CXML_TYPE_EMPTY))
+        CPPoolString name = pool(text, static_cast<std::size_t>(nameEnd - text));
+        if (name.isnull() || !node.setNameType(std::move(name), CXML_TYPE_EMPTY))
             return fail(text - 1, ParseError::MixedContent);
         return *attrib == 0 || Tag_GetAttributes(attrib, node);
     }
 
     bool addAttribute(CXMLObject& node, T* name, T* nameEnd, T* value) {
-        const parser::LentString lentName = pool(name, static_cast<std::size_t>(nameEnd - name));
-        const parser::LentString lentValue = pool(value, length(value));
-        const CPPoolString& pooledName = lentName.get();
-        const CPPoolString& pooledValue = lentValue.get();
+        CPPoolString pooledName = pool(name, static_cast<std::size_t>(nameEnd - name));
+        CPPoolString pooledValue = pool(value, length(value));
         if (pooledName.isnull() || pooledValue.isnull()) return false;
         using Names = parser::AttributeNameSet;
         unsigned int count;
         const CXMLAttribute* existing = node.GetAttributes(count);
-        if (count < Names::kFirstIndexed) return node.addAttribute(pooledName, pooledValue);
-        // The node is the parser's alone, so the set sees every name it gets.
-        if (count == Names::kFirstIndexed) {
-            m_attributeNames.clear();
-            for (unsigned int i = 0; i < count; ++i)
-                if (m_attributeNames.add(existing[i].GetName()) != Names::Added::New) return false;
+        if (count < Names::kFirstIndexed) {
+            if (!pooledName || node.HasAttribute(pooledName)) return false;
+        } else {
+            // The node is the parser's alone, so the set sees every name it gets.
+            if (count == Names::kFirstIndexed) {
+                m_attributeNames.clear();
+                for (unsigned int i = 0; i < count; ++i)
+                    if (m_attributeNames.add(existing[i].GetName()) != Names::Added::New)
+                        return false;
+            }
+            if (m_attributeNames.add(pooledName) != Names::Added::New) return false;
         }
-        return m_attributeNames.add(pooledName) == Names::Added::New &&
-               node.m_pO->m_Attribs.Add(pooledName, pooledValue);
+        return node.m_pO->m_Attribs.Add(std::move(pooledName), std::move(pooledValue));
     }
 
     // Empty data is refused, like a second run.
     bool addData(CXMLObject& node, T* text) {
         if (*text == 0) return false;
-        const parser::LentString data = pool(text, length(text));
-        return !data.isnull() && node.Add(data.get());
+        CPPoolString data = pool(text, length(text));
+        return !data.isnull() && node.takeData(std::move(data));
     }
 
-    // Lent strings are copied into the node before the next piece but one is pooled.
-    parser::LentString pool(const T* text, std::size_t count) {
-        return parser::LentString(m_pieces.Lend(text, count, m_scratch));
+    CPPoolString pool(const T* text, std::size_t count) {
+        return m_pieces.Take(text, count, m_scratch);
     }
     // A decoded "&#0;" ends a piece early, so pieces are measured to their zero.
     static std::size_t length(const T* text) noexcept {

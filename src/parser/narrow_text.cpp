@@ -59,7 +59,7 @@ std::size_t WidenAscii(const char* text, std::size_t count, unsigned short* unit
 }  // namespace
 
 detail::PoolEntry* InternNarrow(std::uint32_t codePage, const char* text, std::size_t count,
-                                WideScratch& scratch) {
+                                WideScratch& scratch, std::int32_t refs) {
     if (count > INT_MAX) return nullptr;
     unsigned short* units = scratch.Reserve(count);
     if (!units) return nullptr;
@@ -73,7 +73,8 @@ detail::PoolEntry* InternNarrow(std::uint32_t codePage, const char* text, std::s
         if (rest <= 0) return nullptr;
         n += static_cast<std::size_t>(rest);
     }
-    return detail::InternHashed(units, static_cast<std::uint32_t>(n), detail::HashUnits(units, n));
+    return detail::InternHashed(units, static_cast<std::uint32_t>(n), detail::HashUnits(units, n),
+                                refs);
 }
 
 }  // namespace tqcore::parser

@@ -3,12 +3,12 @@
 // each distinct piece is looked up in the shared pool once per cache slot
 // life: a hit compares the source units, widens nothing and takes no lock.
 //
-// The cache holds one reference to each entry it keeps and lends it: the
-// caller copies the lent string into the tree (that copy is the tree's own
-// reference) and never releases the loan. An evicted entry is retired for one
-// more look-up, so a lent string stays valid until the second look-up after
-// it; every reference the cache holds is dropped when the parse ends. Long
-// pieces are not kept, only retired.
+// Each kept entry holds the cache's own reference and a stock of spare ones
+// taken from the pool in one step, so handing a repeated piece to the tree
+// touches no shared count: what the document's threads share is counted once
+// per refill, not once per node. An evicted entry gives its spares back; so
+// does every entry when the parse ends, before the document is handed out.
+// Long pieces are not kept.
 //
 // Keys point into the parse buffer: a piece is finished (cut out, decoded,
 // terminated) before it is pooled, and the parser writes only ahead of it.
@@ -23,24 +23,6 @@
 
 namespace tqcore::parser {
 
-// A pooled string on loan: copy it, never release it.
-class LentString {
-  public:
-    explicit LentString(detail::PoolEntry* entry) noexcept
-        : m_string(detail::PoolAccess::Adopt(entry)) {}
-    LentString(const LentString&) = delete;
-    LentString& operator=(const LentString&) = delete;
-    ~LentString() {}  // the reference stays with its lender
-
-    const CPPoolString& get() const noexcept { return m_string; }
-    bool isnull() const noexcept { return m_string.isnull(); }
-
-  private:
-    union {
-        CPPoolString m_string;
-    };
-};
-
 template <class T>
 class PieceCache {
   public:
@@ -48,46 +30,48 @@ class PieceCache {
     static constexpr std::size_t kSlots = std::size_t(1) << kSlotBits;
     // Longer pieces seldom repeat: they go to the pool directly.
     static constexpr std::size_t kLongestCached = 64;
+    // Spare references taken at once for a piece that repeats.
+    static constexpr std::int32_t kRefill = 32;
 
     PieceCache() = default;
     PieceCache(const PieceCache&) = delete;
     PieceCache& operator=(const PieceCache&) = delete;
     ~PieceCache() {
-        if (m_slots) {
-            for (std::size_t i = 0; i < kSlots; ++i)
-                if (m_slots[i].entry) detail::PoolAccess::Release(m_slots[i].entry);
-            _ffree(m_slots);
-        }
-        for (detail::PoolEntry* entry : m_retired)
-            if (entry) detail::PoolAccess::Release(entry);
+        if (!m_slots) return;
+        for (std::size_t i = 0; i < kSlots; ++i)
+            if (m_slots[i].entry) giveBack(m_slots[i]);
+        _ffree(m_slots);
     }
 
     static std::uint32_t Hash(const T* text, std::size_t count) noexcept {
         return detail::HashBytes(text, count * sizeof(T), count);
     }
 
-    // The pooled entry for the `count` units at `text`, widened through
+    // The pooled string of the `count` units at `text`, widened through
     // `scratch` when it must be interned; null when memory ran out or the
     // text does not convert.
-    detail::PoolEntry* Lend(const T* text, std::size_t count, WideScratch& scratch) noexcept {
-        if (count == 0) return &detail::g_emptyEntry;
-        if (count > kLongestCached) {
-            detail::PoolEntry* entry = Traits::Intern(text, count, scratch);
-            if (entry) retire(entry);
-            return entry;
-        }
-        if (!m_slots && !allocate()) return nullptr;
+    CPPoolString Take(const T* text, std::size_t count, WideScratch& scratch) noexcept {
+        if (count == 0) return CPPoolString::pempty;
+        if (count > kLongestCached)
+            return detail::PoolAccess::Adopt(Traits::Intern(text, count, scratch));
+        if (!m_slots && !allocate()) return CPPoolString();
         const std::uint32_t hash = Hash(text, count);
         Slot& slot = m_slots[hash & (kSlots - 1)];
         if (slot.hash == hash && slot.length == count && slot.entry &&
-            detail::SameBytes(slot.key, text, count * sizeof(T)))
-            return slot.entry;
-        if (m_retired[m_nextRetired]) __builtin_prefetch(m_retired[m_nextRetired], 1);
-        detail::PoolEntry* entry = Traits::InternKeyed(text, count, hash, scratch);
-        if (!entry) return nullptr;
-        if (slot.entry) retire(slot.entry);
-        slot = Slot{text, entry, hash, static_cast<std::uint32_t>(count)};
-        return entry;
+            detail::SameBytes(slot.key, text, count * sizeof(T))) {
+            if (slot.spares == 0) {
+                slot.entry->refs.fetch_add(kRefill, std::memory_order_relaxed);
+                slot.spares = kRefill;
+            }
+            --slot.spares;
+            return detail::PoolAccess::Adopt(slot.entry);
+        }
+        // One reference for the cache, one for the caller.
+        detail::PoolEntry* entry = Traits::InternKeyed(text, count, hash, scratch, 2);
+        if (!entry) return CPPoolString();
+        if (slot.entry) giveBack(slot);
+        slot = Slot{text, entry, hash, static_cast<std::uint32_t>(count), 0};
+        return detail::PoolAccess::Adopt(entry);
     }
 
   private:
@@ -96,6 +80,7 @@ class PieceCache {
         detail::PoolEntry* entry;  // null: free
         std::uint32_t hash;
         std::uint32_t length;
+        std::int32_t spares;  // references held beyond the cache's own
     };
 
     bool allocate() noexcept {
@@ -105,20 +90,13 @@ class PieceCache {
         return true;
     }
 
-    // Each look-up retires one entry at most, and an entry stays retired for
-    // two look-ups: what a look-up lends outlives the next one.
-    void retire(detail::PoolEntry* entry) noexcept {
-        detail::PoolEntry*& oldest = m_retired[m_nextRetired];
-        if (oldest) detail::PoolAccess::Release(oldest);
-        oldest = entry;
-        m_nextRetired ^= 1;
+    static void giveBack(const Slot& slot) noexcept {
+        detail::PoolAccess::ReleaseMany(slot.entry, slot.spares + 1);
     }
 
     using Traits = UnitTraits<T>;
 
     Slot* m_slots = nullptr;
-    detail::PoolEntry* m_retired[2] = {nullptr, nullptr};
-    unsigned m_nextRetired = 0;
 };
 
 }  // namespace tqcore::parser

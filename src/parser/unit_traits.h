@@ -67,11 +67,11 @@ class WideScratch {
     std::size_t m_capacity = 0;
 };
 
-// Interns `count` (1 or more) bytes of text in `codePage` with one reference
-// for the caller, widened once into room for one unit per byte (no byte makes
+// Interns `count` (1 or more) bytes of text in `codePage` with `refs`
+// references for the caller, widened once into room for one unit per byte (no byte makes
 // more); null when memory ran out or the text does not convert.
 detail::PoolEntry* InternNarrow(std::uint32_t codePage, const char* text, std::size_t count,
-                                WideScratch& scratch);
+                                WideScratch& scratch, std::int32_t refs = 1);
 
 template <class T>
 struct UnitTraits;
@@ -87,8 +87,8 @@ struct UnitTraits<char> {
         return InternNarrow(tqplat::CP_ACP, text, count, scratch);
     }
     static detail::PoolEntry* InternKeyed(const char* text, std::size_t count, std::uint32_t,
-                                          WideScratch& scratch) {
-        return Intern(text, count, scratch);
+                                          WideScratch& scratch, std::int32_t refs) {
+        return InternNarrow(tqplat::CP_ACP, text, count, scratch, refs);
     }
     static constexpr unsigned int kUnitBytes = 1;
 };
@@ -105,8 +105,9 @@ struct UnitTraits<unsigned char> {
         return InternNarrow(tqplat::CP_UTF8, reinterpret_cast<const char*>(text), count, scratch);
     }
     static detail::PoolEntry* InternKeyed(const unsigned char* text, std::size_t count,
-                                          std::uint32_t, WideScratch& scratch) {
-        return Intern(text, count, scratch);
+                                          std::uint32_t, WideScratch& scratch, std::int32_t refs) {
+        return InternNarrow(tqplat::CP_UTF8, reinterpret_cast<const char*>(text), count, scratch,
+                            refs);
     }
     static constexpr unsigned int kUnitBytes = 1;
 };
@@ -118,12 +119,12 @@ struct UnitTraits<unsigned short> {
     static void PutChar(unsigned short*& w, unsigned short value) { *w++ = value; }
     static detail::PoolEntry* Intern(const unsigned short* text, std::size_t count,
                                      WideScratch& scratch) {
-        return InternKeyed(text, count, detail::HashUnits(text, count), scratch);
+        return InternKeyed(text, count, detail::HashUnits(text, count), scratch, 1);
     }
     // A key's hash over its bytes is the pool's hash of the same units.
     static detail::PoolEntry* InternKeyed(const unsigned short* text, std::size_t count,
-                                          std::uint32_t hash, WideScratch&) {
-        return detail::InternHashed(text, static_cast<std::uint32_t>(count), hash);
+                                          std::uint32_t hash, WideScratch&, std::int32_t refs) {
+        return detail::InternHashed(text, static_cast<std::uint32_t>(count), hash, refs);
     }
     static constexpr unsigned int kUnitBytes = 2;
 };

@@ -13,10 +13,14 @@ void CXMLObject::afterDataAdded() noexcept {
 }
 
 bool CXMLObject::Add(const CPPoolString& text) {
+    return takeData(text);
+}
+
+bool CXMLObject::takeData(CPPoolString text) {
     if (!m_pO) return false;
     if (m_pO->m_uType > CXML_TYPE_ELEMENT && m_pO->m_Data) return false;  // one data text per node
     if (text.len() == 0) return true;
-    m_pO->m_Data = text;
+    m_pO->m_Data = std::move(text);
     afterDataAdded();
     return true;
 }

@@ -169,6 +169,10 @@ bool CXMLAttribList::moveToBlock(unsigned int newCapacity) {
 }
 
 bool CXMLAttribList::Add(const CPPoolString& name, const CPPoolString& value) {
+    return Add(CPPoolString(name), CPPoolString(value));
+}
+
+bool CXMLAttribList::Add(CPPoolString&& name, CPPoolString&& value) {
     const unsigned int n = count();
     const unsigned int cap = capacity();
     if (n + 1 > cap) {
@@ -176,7 +180,7 @@ bool CXMLAttribList::Add(const CPPoolString& name, const CPPoolString& value) {
             if (!m_mem.Prealloc(Attributes::kItem, &_vtbl)) return false;
         } else if (!m_mem.Incalloc(AttributeGrowthStep(cap) * Attributes::kItem)) {
             // The pair may lie in the block that is about to move.
-            CXMLAttribute keep(name, value);
+            CXMLAttribute keep(std::move(name), std::move(value));
             if (!moveToBlock(cap + AttributeGrowthStep(cap))) return false;
             m_mem.SetSize((n + 1) * Attributes::kItem);
             new (Attributes::items(m_mem) + n) CXMLAttribute(keep);
@@ -184,7 +188,7 @@ bool CXMLAttribList::Add(const CPPoolString& name, const CPPoolString& value) {
         }
     }
     m_mem.SetSize((n + 1) * Attributes::kItem);
-    new (Attributes::items(m_mem) + n) CXMLAttribute(name, value);
+    new (Attributes::items(m_mem) + n) CXMLAttribute(std::move(name), std::move(value));
     return true;
 }
 

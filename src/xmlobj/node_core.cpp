@@ -70,9 +70,9 @@ void ReleaseBody(CXMLObjectBody* body) noexcept {
 }
 
 // A new body from the node heap, or null when the heap is exhausted.
-CXMLObjectBody* NewBody(const CPPoolString& name, unsigned int type) noexcept {
+CXMLObjectBody* NewBody(CPPoolString name, unsigned int type) noexcept {
     void* block = module::XMLObjectHeap().Alloc();
-    return block ? new (block) CXMLObjectBody(name, type) : nullptr;
+    return block ? new (block) CXMLObjectBody(std::move(name), type) : nullptr;
 }
 
 bool HoldsNothing(const CXMLObjectBody& body) noexcept {
@@ -125,15 +125,14 @@ void CXMLObject::lastRelease(CXMLObjectBody* body, std::int32_t before) noexcept
     ReleaseBody(body);
 }
 
-bool CXMLObject::setNameType(const CPPoolString& name, unsigned int type) {
+bool CXMLObject::setNameType(CPPoolString name, unsigned int type) {
     if (!name) {
         reports::Assumption(reports::kXmlObj, "pName", reports::kLineSetNameType,
                             __PRETTY_FUNCTION__);
         Free();
         return false;
     }
-    // The new body is made before the old one goes: `name` may live in it.
-    CXMLObjectBody* body = NewBody(name, type);
+    CXMLObjectBody* body = NewBody(std::move(name), type);
     Free();
     m_pO = body;
     return body != nullptr;

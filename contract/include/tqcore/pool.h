@@ -189,16 +189,27 @@ inline std::uint32_t HashUnits(const unsigned short* text, std::size_t count) no
     return HashBytes(text, count * 2, count);
 }
 
-// `count` units (1 or more) interned with one reference for the caller;
-// `hash` is HashUnits of them. Null when memory ran out.
+// `count` units (1 or more) interned with `refs` references (1 or more) for
+// the caller; `hash` is HashUnits of them. Null when memory ran out.
 TQCORE_API PoolEntry* InternHashed(const unsigned short* text, std::uint32_t count,
-                                   std::uint32_t hash) noexcept;
+                                   std::uint32_t hash, std::int32_t refs = 1) noexcept;
 
 // For holders that keep an entry's reference outside a CPPoolString.
 struct PoolAccess {
     // A string that takes over one reference to `entry`.
     static CPPoolString Adopt(PoolEntry* entry) noexcept { return CPPoolString(entry); }
     static void Release(PoolEntry* entry) noexcept { CPPoolString::release(entry); }
+    // Drops `n` (1 or more) references held by the caller in one step.
+    static void ReleaseMany(PoolEntry* entry, std::int32_t n) noexcept {
+        std::int32_t r = entry->refs.load(std::memory_order_relaxed);
+        while (r > n)
+            if (entry->refs.compare_exchange_weak(r, r - n, std::memory_order_release,
+                                                  std::memory_order_relaxed))
+                return;
+        // The caller's are the last: all but one go here, that one the usual way.
+        if (n > 1) entry->refs.fetch_sub(n - 1, std::memory_order_release);
+        CPPoolString::release(entry);
+    }
 };
 
 }  // namespace detail

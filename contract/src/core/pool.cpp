@@ -121,14 +121,14 @@ struct Shard {
 
     // Adds the text at `free`, the slot where its probe ended.
     PoolEntry* insert(std::size_t free, const unsigned short* text, std::uint32_t length,
-                      std::uint32_t hash, std::uint32_t shard) noexcept {
+                      std::uint32_t hash, std::uint32_t shard, std::int32_t refs) noexcept {
         // Keep the load at kMaxLoad at most; a failed growth still inserts
         // while another free slot remains.
         const bool grown = (count + 1) * kMaxLoad.den > (mask + 1) * kMaxLoad.num && grow();
         if (!grown && count + 1 > mask) return nullptr;
         PoolEntry* e = AllocEntry(length);
         if (!e) return nullptr;
-        new (&e->refs) std::atomic<std::int32_t>(1);
+        new (&e->refs) std::atomic<std::int32_t>(refs);
         e->length = length;
         e->hash = hash;
         e->shard = shard;
@@ -238,8 +238,8 @@ void ReleaseBatch::flush() noexcept {
 
 namespace {
 
-PoolEntry* Intern(const unsigned short* text, std::uint32_t count, std::uint32_t hash,
-                  bool create) noexcept {
+PoolEntry* Intern(const unsigned short* text, std::uint32_t count, std::uint32_t hash, bool create,
+                  std::int32_t refs = 1) noexcept {
     std::uint32_t shardIndex = hash >> (32 - kShardBits);
     Shard& s = shards()[shardIndex];
     s.lock.lock();
@@ -248,9 +248,9 @@ PoolEntry* Intern(const unsigned short* text, std::uint32_t count, std::uint32_t
         const std::size_t i = s.find(text, count, hash);
         e = s.slots[i].entry;
         if (e)
-            e->refs.fetch_add(1, std::memory_order_relaxed);
+            e->refs.fetch_add(refs, std::memory_order_relaxed);
         else if (create)
-            e = s.insert(i, text, count, hash, shardIndex);
+            e = s.insert(i, text, count, hash, shardIndex, refs);
     }
     s.lock.unlock();
     return e;
@@ -259,8 +259,8 @@ PoolEntry* Intern(const unsigned short* text, std::uint32_t count, std::uint32_t
 }  // namespace
 
 detail::PoolEntry* detail::InternHashed(const unsigned short* text, std::uint32_t count,
-                                        std::uint32_t hash) noexcept {
-    return Intern(text, count, hash, true);
+                                        std::uint32_t hash, std::int32_t refs) noexcept {
+    return Intern(text, count, hash, true, refs);
 }
 
 CPPoolString CStringPool::GetStringRefn(const unsigned short* text, unsigned int count) {
