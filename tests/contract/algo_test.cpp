@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "contract_test_support.h"
 #include "tqcore/hashtable.h"
 
 namespace {
@@ -179,16 +180,11 @@ TEST(HashTable, ThreadsShareATable) {
     std::vector<Entry> entries;
     for (int i = 0; i < kThreads * kPerThread; ++i) entries.push_back(makeEntry(i % 37, i));
     IdTable table(10);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            for (int i = t * kPerThread; i < (t + 1) * kPerThread; ++i) {
-                if (table.AddItem(&entries[i].header) && i % 2)
-                    table.DeleteItem(&entries[i].header);
-            }
-        });
-    }
-    for (auto& th : threads) th.join();
+    tqtest::RunThreads(kThreads, [&](int t) {
+        for (int i = t * kPerThread; i < (t + 1) * kPerThread; ++i) {
+            if (table.AddItem(&entries[i].header) && i % 2) table.DeleteItem(&entries[i].header);
+        }
+    });
     EXPECT_EQ(table.GetCount(), table.released.size());
     EXPECT_EQ(table.released.size(), std::size_t(kThreads * kPerThread / 2));
 }

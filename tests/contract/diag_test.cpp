@@ -164,14 +164,9 @@ TEST(LogSink, SettingReturnsThePreviousAndNullRestoresUtf8Stderr) {
 TEST(WPrintf, ThreadsDeliverWholeMessages) {
     constexpr int kThreads = 4, kMessages = 500;
     Capture capture;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([t] {
-            for (int i = 0; i < kMessages; ++i)
-                tqcore::wPrintf(t, i, W(u"thread %d message %d"), t, i);
-        });
-    }
-    for (auto& thread : threads) thread.join();
+    tqtest::RunThreads(kThreads, [](int t) {
+        for (int i = 0; i < kMessages; ++i) tqcore::wPrintf(t, i, W(u"thread %d message %d"), t, i);
+    });
     ASSERT_EQ(Capture::Log().size(), static_cast<std::size_t>(kThreads * kMessages));
     for (const auto& line : Capture::Log()) {
         const std::string expected = "thread " + std::to_string(line.selector1) + " message " +

@@ -83,7 +83,8 @@ TEST(FixedHeap, BlocksFreedOnAnotherThreadAreReused) {
 
 TEST(FixedHeap, TwoThreadsAllocateAndFreeAtOnce) {
     CFHeap heap("busy", 48, 256, 0, 0);
-    auto work = [&heap](unsigned char tag) {
+    tqtest::RunThreads(2, [&heap](int thread) {
+        const auto tag = static_cast<unsigned char>(thread + 1);
         for (int round = 0; round < 200; ++round) {
             std::vector<unsigned char*> mine(300);
             for (auto& b : mine) {
@@ -95,10 +96,7 @@ TEST(FixedHeap, TwoThreadsAllocateAndFreeAtOnce) {
                 heap.Free(b);
             }
         }
-    };
-    std::thread t1(work, 1), t2(work, 2);
-    t1.join();
-    t2.join();
+    });
     EXPECT_EQ(heap.GetUsedCount(), 0);
 }
 

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/capture.h"
+#include "contract_test_support.h"
 
 namespace {
 
@@ -69,21 +69,17 @@ TEST_P(CriticalSectionTest, ExcludesOtherThreads) {
     tqcore::COSCriticalSection lock(GetParam());
     long counter = 0;  // plain on purpose: only the lock protects it
     std::atomic<int> inside{0}, overlaps{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < kRounds; ++i) {
-                lock.Enter();
-                lock.Enter();  // nested, as callers of callers do
-                if (inside.fetch_add(1) != 0) ++overlaps;
-                counter = counter + 1;
-                inside.fetch_sub(1);
-                lock.Leave();
-                lock.Leave();
-            }
-        });
-    }
-    for (auto& thread : threads) thread.join();
+    tqtest::RunThreads(kThreads, [&](int) {
+        for (int i = 0; i < kRounds; ++i) {
+            lock.Enter();
+            lock.Enter();  // nested, as callers of callers do
+            if (inside.fetch_add(1) != 0) ++overlaps;
+            counter = counter + 1;
+            inside.fetch_sub(1);
+            lock.Leave();
+            lock.Leave();
+        }
+    });
     EXPECT_EQ(overlaps, 0);
     EXPECT_EQ(counter, static_cast<long>(kThreads) * kRounds);
 }
