@@ -84,8 +84,7 @@ TEST(DebugSwitch, InitialValueComesFromTqDebug) {
     for (const auto& [value, on] : cases) {
         EXPECT_EXIT(
             {
-                if (value) setenv("TQ_DEBUG", value, 1);
-                if (!value) unsetenv("TQ_DEBUG");
+                value ? setenv("TQ_DEBUG", value, 1) : unsetenv("TQ_DEBUG");
                 std::_Exit(tqcore::IsDebugOn() ? 10 : 20);
             },
             ::testing::ExitedWithCode(on ? 10 : 20), "")

@@ -180,8 +180,7 @@ TEST(Memory, AlignOffsetRoundsTheAddressNotJustTheOffset) {
 }
 
 // Counts constructions and destructions of 4-byte items.
-int g_live = 0;
-int g_clones = 0;
+int g_live = 0, g_clones = 0;
 void Create(void* p, std::uint64_t bytes) {
     std::memset(p, 0x11, bytes);
     g_live += static_cast<int>(bytes / 4);
