@@ -9,7 +9,6 @@
 #include <mutex>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "contract_test_support.h"

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cmath>
 #include <thread>
-#include <vector>
 
 #include "contract_test_support.h"
 
