@@ -104,7 +104,7 @@ TEST(Timecode, InvalidTextOrFieldsGiveAnUndefinedTimecodeAndNoText) {
     for (const char16_t* text :
          {u"", u"01:02:03", u"1:02:03:04", u"01:02:03:045", u"01:02:03:04 ", u"24:00:00:00",
           u"00:60:00:00", u"00:00:60:00", u"00:00:00:60", u"01;02:03:04", u"0a:00:00:00",
-          u"00:00:00:0/", u"\uff10\uff11:02:03:04" /* full-width digits */,
+          u"00:0A:00:00", u"00:00:00:0/", u"\uff10\uff11:02:03:04" /* full-width digits */,
           static_cast<const char16_t*>(nullptr)}) {
         const SZUTC parsed(W(text));
         EXPECT_EQ(timecode(parsed).IsDefined(), 0) << U16(W(text)).size();
