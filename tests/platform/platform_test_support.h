@@ -1,5 +1,6 @@
 #pragma once
-// Helpers shared by the platform tests: UTF-16 text as the interface takes it.
+// Helpers shared by the platform tests: UTF-16 text as the interface takes it,
+// and the error code of a failed call.
 #include <string>
 
 #include "support/temp_dir.h"
@@ -16,6 +17,13 @@ inline const unsigned short* U(const std::u16string& s) {
 }
 inline std::u16string FromU(const unsigned short* s) {
     return reinterpret_cast<const char16_t*>(s);
+}
+// The last error when the call just made `failed` (~0u when it succeeded),
+// cleared so that the next call's code is its own.
+inline std::uint32_t TakeError(bool failed) {
+    const std::uint32_t error = failed ? GetLastError() : ~0u;
+    SetLastError(0);
+    return error;
 }
 
 }  // namespace tqplat

@@ -20,71 +20,58 @@ std::u16string ModuleName(void* module) {
 int FunctionOfTheMainProgram() {
     return 42;
 }
-
-std::u16string MainPath() {
-    char path[PATH_MAX] = {};
-    return Wide(readlink("/proc/self/exe", path, sizeof path - 1) > 0 ? path : "");
-}
-
-void* MainBase() {
-    return GetModuleFromAddress(reinterpret_cast<const void*>(&FunctionOfTheMainProgram));
-}
-void* CoreBase() {
-    return GetModuleFromAddress(reinterpret_cast<const void*>(&SetLastError));
-}
+void* const kMainAddress = reinterpret_cast<void*>(&FunctionOfTheMainProgram);
+void* const kCoreAddress = reinterpret_cast<void*>(&SetLastError);
 
 TEST(Modules, MainProgramAndCoreLibraryAreNamedByBase) {
     Dl_info mainInfo{}, coreInfo{};
-    ASSERT_NE(dladdr(reinterpret_cast<const void*>(&FunctionOfTheMainProgram), &mainInfo), 0);
-    ASSERT_NE(dladdr(reinterpret_cast<const void*>(&SetLastError), &coreInfo), 0);
-    EXPECT_EQ(MainBase(), mainInfo.dli_fbase);
-    EXPECT_EQ(CoreBase(), coreInfo.dli_fbase);
-    EXPECT_NE(CoreBase(), MainBase());
-    EXPECT_EQ(ModuleName(nullptr), MainPath());
-    const std::u16string corePath = ModuleName(CoreBase());
+    ASSERT_TRUE(dladdr(kMainAddress, &mainInfo) && dladdr(kCoreAddress, &coreInfo));
+    void* const core = GetModuleFromAddress(kCoreAddress);
+    EXPECT_EQ(GetModuleFromAddress(kMainAddress), mainInfo.dli_fbase);
+    EXPECT_EQ(core, coreInfo.dli_fbase);
+    EXPECT_NE(core, mainInfo.dli_fbase);
+    EXPECT_EQ(GetModuleFromAddress(nullptr), nullptr);
+    char mainPath[PATH_MAX] = {};
+    ASSERT_GT(readlink("/proc/self/exe", mainPath, sizeof mainPath - 1), 0);
+    EXPECT_EQ(ModuleName(nullptr), Wide(mainPath));
+    const std::u16string corePath = ModuleName(core);
     EXPECT_NE(corePath.find(u"libtqcore.so"), std::u16string::npos);
     struct stat byName {
     }, byLoader{};
     ASSERT_EQ(stat(std::string(corePath.begin(), corePath.end()).c_str(), &byName), 0);
     ASSERT_EQ(stat(coreInfo.dli_fname, &byLoader), 0);
     EXPECT_EQ(byName.st_ino, byLoader.st_ino);
-    EXPECT_EQ(GetModuleFromAddress(nullptr), nullptr);
     unsigned short small[5] = {1, 1, 1, 1, 1};
     EXPECT_EQ(GetModuleFileNameW(nullptr, small, 5), 5u);
-    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(FromU(small), MainPath().substr(0, 4)) << "truncated and terminated";
+    EXPECT_EQ(TakeError(true), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(FromU(small), Wide(mainPath).substr(0, 4)) << "truncated and terminated";
 }
 
 TEST(Modules, MainProgramAndLoadedLibrariesCountReferences) {
-    const std::u16string mainPath = ModuleName(nullptr), corePath = ModuleName(CoreBase());
-    EXPECT_EQ(LoadLibraryW(U(mainPath)), MainBase());
-    EXPECT_EQ(LoadLibraryW(U(mainPath)), MainBase());
-    EXPECT_TRUE(FreeLibrary(MainBase()));
+    void* const main = GetModuleFromAddress(kMainAddress);
+    void* const core = GetModuleFromAddress(kCoreAddress);
+    const std::u16string mainPath = ModuleName(nullptr), corePath = ModuleName(core);
+    EXPECT_EQ(LoadLibraryW(U(mainPath)), main);
+    EXPECT_EQ(LoadLibraryW(U(mainPath)), main);
+    EXPECT_TRUE(FreeLibrary(main));
     EXPECT_TRUE(FreeLibrary(nullptr)) << "null names the main program";
-    EXPECT_FALSE(FreeLibrary(MainBase())) << "every reference is already back";
-    EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
-    EXPECT_EQ(LoadLibraryW(U(corePath)), CoreBase());
-    EXPECT_TRUE(FreeLibrary(CoreBase()));
-    EXPECT_FALSE(FreeLibrary(CoreBase()));
-    EXPECT_EQ(ModuleName(CoreBase()), corePath) << "a library loaded at start stays";
+    EXPECT_EQ(TakeError(!FreeLibrary(main)), ERROR_MOD_NOT_FOUND) << "every reference is back";
+    EXPECT_EQ(LoadLibraryW(U(corePath)), core);
+    EXPECT_TRUE(FreeLibrary(core));
+    EXPECT_FALSE(FreeLibrary(core));
+    EXPECT_EQ(ModuleName(core), corePath) << "a library loaded at start stays";
 }
 
 TEST(Modules, BadArgumentsFail) {
-    EXPECT_EQ(GetModuleFileNameW(nullptr, nullptr, 10), 0u);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(LoadLibraryW(nullptr), nullptr);
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    for (const char16_t* path : {u"/nonexistent/dir/libnothing.so", u"/proc/self/status"}) {
-        EXPECT_EQ(LoadLibraryW(U(path)), nullptr);
-        EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
-    }
+    EXPECT_EQ(TakeError(!GetModuleFileNameW(nullptr, nullptr, 10)), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(TakeError(!LoadLibraryW(nullptr)), ERROR_INVALID_PARAMETER);
+    for (const char16_t* path : {u"/nonexistent/dir/libnothing.so", u"/proc/self/status"})
+        EXPECT_EQ(TakeError(!LoadLibraryW(U(path))), ERROR_MOD_NOT_FOUND);
     // Inside a module but not its base, and no module at all.
     int onStack = 0;
-    for (void* notABase :
-         {static_cast<char*>(CoreBase()) + 16, reinterpret_cast<char*>(&onStack)}) {
+    for (char* notABase : {static_cast<char*>(kCoreAddress), reinterpret_cast<char*>(&onStack)}) {
         unsigned short buffer[64];
-        EXPECT_EQ(GetModuleFileNameW(notABase, buffer, 64), 0u);
-        EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+        EXPECT_EQ(TakeError(!GetModuleFileNameW(notABase, buffer, 64)), ERROR_MOD_NOT_FOUND);
         EXPECT_FALSE(FreeLibrary(notABase));
     }
 }

@@ -4,65 +4,52 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <deque>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include "platform_test_support.h"
 
 namespace tqplat {
 namespace {
 
 using Units = std::vector<unsigned short>;
-
-// UTF-16 literals as the unsigned short text the interface takes; the copies
-// live for the whole test program.
-const unsigned short* W(const std::u16string& s) {
-    static std::deque<Units> keep;
-    keep.emplace_back(s.begin(), s.end());
-    keep.back().push_back(0);
-    return keep.back().data();
-}
-
-std::u16string Str(const unsigned short* s, std::size_t n) {
-    return std::u16string(s, s + n);
-}
+// UTF-16 literals as the interface takes them, alive to the end of the statement.
+const auto W = U;
 
 template <typename... Args>
 std::u16string F(const char16_t* format, Args... args) {
     unsigned short buffer[512];
     int n = _snwprintf_l(buffer, 512, W(format), nullptr, args...);
-    if (n < 0) return u"<failed>";
-    return Str(buffer, static_cast<std::size_t>(n));
+    return n < 0 ? u"<failed>" : std::u16string(buffer, buffer + n);
 }
 
 TEST(WidePrintf, Conversions) {
     const double inf = std::numeric_limits<double>::infinity();
     const double quiet = std::numeric_limits<double>::quiet_NaN();
     const std::u16string cases[][2] = {
-        {F(u"[%ls]", W(u"abc")), u"[abc]"},
+        {F(u"[%ls|%S]", W(u"abc"), "xy"), u"[abc|xy]"},
         {F(u"[%s]", W(u"a\u20ACb")), u"[a\u20ACb]"},   // %s is wide in the wide functions
         {F(u"[%hs]", "\xE9\x80"), u"[\u00E9\u20AC]"},  // narrow text is ANSI
-        {F(u"[%S]", "xy"), u"[xy]"},
         {F(u"[%s|%hs]", static_cast<const unsigned short*>(nullptr),
            static_cast<const char*>(nullptr)),
          u"[(null)|(null)]"},
         {F(u"[%.3ls|%5ls|%-5hs]", W(u"abcdef"), W(u"ab"), "ab"), u"[abc|   ab|ab   ]"},
         {F(u"[%c%c%hc]", 'A', 0x20AC, static_cast<char>(0x80)), u"[A\u20AC\u20AC]"},
-        {F(u"100%%"), u"100%"},
-        {F(u"%d", std::numeric_limits<int>::min()), u"-2147483648"},
+        {F(u"100%% %d", std::numeric_limits<int>::min()), u"100% -2147483648"},
         {F(u"%+d % d|%-05d|%05d", 5, 5, 42, -42), u"+5  5|42   |-0042"},
         {F(u"%08.3d|[%.0d]", 7, 0), u"     007|[]"},  // a precision turns 0 off
         {F(u"%u %x %X %o", -1, 255, 255, 8), u"4294967295 ff FF 10"},
         {F(u"%#x %#o %#x %#010x", 255, 8, 0, 255), u"0xff 010 0 0x000000ff"},
         {F(u"%hd %hu %hx", 65535, 65537, 0x12345), u"-1 1 2345"},
         {F(u"%I64x", std::uint64_t{0x3ff8000000000000}), u"3ff8000000000000"},
-        {F(u"%I64d", std::numeric_limits<std::int64_t>::min()), u"-9223372036854775808"},
-        {F(u"%I64u", std::numeric_limits<std::uint64_t>::max()), u"18446744073709551615"},
+        {F(u"%I64d %I64u", INT64_MIN, UINT64_MAX), u"-9223372036854775808 18446744073709551615"},
         {F(u"%lld %llx %zu", -1LL, 1ULL << 40, std::size_t{123456789012}),
          u"-1 10000000000 123456789012"},
         {F(u"%*d|%*d|", 5, 42, -4, 7), u"   42|7   |"},  // a negative width means left
@@ -79,26 +66,19 @@ TEST(WidePrintf, Conversions) {
     for (const auto& c : cases) EXPECT_EQ(c[0], c[1]) << "case " << (&c - cases);
 }
 
+// The text is cut at the buffer's end and terminated only when there is room.
 TEST(WidePrintf, ResultAtTheEndOfTheBuffer) {
-    const struct {
-        const char16_t* format;
-        std::size_t count;
-        int result;
-        std::u16string written;
-        bool terminated;
-    } cases[] = {
-        {u"abc", 10, 3, u"abc", true},   {u"abc", 4, 3, u"abc", true},
-        {u"abc", 3, 3, u"abc", false},    // exactly count: no terminator
-        {u"abcd", 3, -1, u"abc", false},  // too long: truncated, negative
-        {u"", 1, 0, u"", true},          {u"", 0, 0, u"", false},
-        {u"a", 0, -1, u"", false},
+    // Format, count, result.
+    const std::tuple<std::u16string, std::size_t, int> cases[] = {
+        {u"abc", 10, 3}, {u"abc", 4, 3}, {u"abc", 3, 3}, {u"abcd", 3, -1},  // too long: negative
+        {u"", 1, 0},     {u"", 0, 0},    {u"a", 0, -1},
     };
-    for (const auto& c : cases) {
+    for (const auto& [format, count, result] : cases) {
         Units buffer(16, 0xAAAA);
-        int n = _snwprintf_l(buffer.data(), c.count, W(c.format), nullptr);
-        EXPECT_EQ(n, c.result) << c.count;
-        EXPECT_EQ(Str(buffer.data(), c.written.size()), c.written);
-        EXPECT_EQ(buffer[c.written.size()], c.terminated ? 0 : 0xAAAA) << c.count;
+        EXPECT_EQ(_snwprintf_l(buffer.data(), count, W(format), nullptr), result) << count;
+        const std::size_t kept = std::min(format.size(), count);
+        EXPECT_EQ(std::u16string(buffer.begin(), buffer.begin() + kept), format.substr(0, kept));
+        EXPECT_EQ(buffer[kept], kept < count ? 0 : 0xAAAA) << count;
     }
     // A null buffer with count 0 asks for the length.
     EXPECT_EQ(_snwprintf_l(nullptr, 0, W(u"%d-%ls"), nullptr, 12345, W(u"xyz")), 9);
@@ -118,51 +98,41 @@ TEST(WidePrintf, BadFormatsFail) {
     EXPECT_LT(_snwprintf_l(buffer, 64, nullptr, nullptr), 0);
 }
 
-TEST(WideScanf, Integers) {
-    const struct {
-        const char16_t *input, *format;
-        int result;
-        std::int32_t value;
-    } cases[] = {
-        {u" \t\r\n42", u"%d", 1, 42},  // leading white space
-        {u"+17", u"%d", 1, 17},
-        {u"12abc", u"%d", 1, 12},  // the converted prefix
-        {u"abc", u"%d", 0, 777},
-        {u"", u"%d", -1, 777},
-        {u"2147483648", u"%d", 1, std::numeric_limits<std::int32_t>::min()},  // wraps
-        {u"4294967295", u"%u", 1, -1},
-        {u"0x1A", u"%x", 1, 26},
-        {u"0xg", u"%x", 1, 0},
-        {u"010", u"%i", 1, 8},
-        {u"12345", u"%3d", 1, 123},
-        {u"y=5", u"x=%d", 0, 777},  // mismatching literal
-        {u"x", u"x=%d", -1, 777},   // input ends at a literal
-        {u"x=5", u"x = %d", 1, 5},  // white space in the format matches none too
-        {u"1 2", u"%*d %d", 1, 2},
-    };
-    for (const auto& c : cases) {
-        std::int32_t value = 777;
-        EXPECT_EQ(_swscanf_l(W(c.input), W(c.format), nullptr, &value), c.result) << (&c - cases);
-        EXPECT_EQ(value, c.value) << (&c - cases);
-    }
+// What scanning `input` by `format` returns, and the one field it stores.
+template <class Value>
+std::pair<int, Value> Scan(const char16_t* input, const char16_t* format, Value initial) {
+    Value value = initial;
+    return {_swscanf_l(W(input), W(format), nullptr, &value), value};
 }
 
-TEST(WideScanf, SizedIntegers) {
-    const struct {
-        const char16_t *input, *format;
-        int result;
-        std::uint64_t value;
-    } cases[] = {
-        {u"3ff8000000000000(1.5)", u"%I64x", 1, 0x3ff8000000000000},
-        {u"-9223372036854775808", u"%I64d", 1, 0x8000000000000000},
-        {u"123456789012", u"%zu", 1, 123456789012},
-        {u"zz", u"%I64x", 0, 5},
+TEST(WideScanf, Integers) {
+    using Int = std::pair<int, std::int32_t>;
+    using Int64 = std::pair<int, std::uint64_t>;
+    const Int cases[][2] = {
+        {Scan(u" \t\r\n42", u"%d", 777), {1, 42}},  // leading white space
+        {Scan(u"+17", u"%d", 777), {1, 17}},
+        {Scan(u"12abc", u"%d", 777), {1, 12}},  // the converted prefix
+        {Scan(u"abc", u"%d", 777), {0, 777}},
+        {Scan(u"", u"%d", 777), {-1, 777}},
+        {Scan(u"2147483648", u"%d", 777), {1, std::numeric_limits<std::int32_t>::min()}},  // wraps
+        {Scan(u"4294967295", u"%u", 777), {1, -1}},
+        {Scan(u"0x1A", u"%x", 777), {1, 26}},
+        {Scan(u"0xg", u"%x", 777), {1, 0}},
+        {Scan(u"010", u"%i", 777), {1, 8}},
+        {Scan(u"12345", u"%3d", 777), {1, 123}},
+        {Scan(u"y=5", u"x=%d", 777), {0, 777}},  // mismatching literal
+        {Scan(u"x", u"x=%d", 777), {-1, 777}},   // input ends at a literal
+        {Scan(u"x=5", u"x = %d", 777), {1, 5}},  // white space in the format matches none too
+        {Scan(u"1 2", u"%*d %d", 777), {1, 2}},
     };
-    for (const auto& c : cases) {
-        std::uint64_t value = 5;
-        EXPECT_EQ(_swscanf_l(W(c.input), W(c.format), nullptr, &value), c.result) << c.value;
-        EXPECT_EQ(value, c.value);
-    }
+    for (const auto& c : cases) EXPECT_EQ(c[0], c[1]) << (&c - cases);
+    const Int64 sized[][2] = {
+        {Scan(u"3ff8000000000000(1.5)", u"%I64x", std::uint64_t{5}), {1, 0x3ff8000000000000}},
+        {Scan(u"-9223372036854775808", u"%I64d", std::uint64_t{5}), {1, 0x8000000000000000}},
+        {Scan(u"123456789012", u"%zu", std::uint64_t{5}), {1, 123456789012}},
+        {Scan(u"zz", u"%I64x", std::uint64_t{5}), {0, 5}},
+    };
+    for (const auto& c : sized) EXPECT_EQ(c[0], c[1]) << (&c - sized);
     short narrower[2] = {0, 0x5555};  // written in its own width only
     EXPECT_EQ(_swscanf_l(W(u"65535"), W(u"%hd"), nullptr, &narrower[0]), 1);
     EXPECT_EQ(narrower[0], -1);
@@ -171,12 +141,8 @@ TEST(WideScanf, SizedIntegers) {
 
 TEST(WideScanf, Doubles) {
     const double inf = std::numeric_limits<double>::infinity();
-    const struct {
-        const char16_t* input;
-        int result;
-        double value;
-        int consumed;
-    } cases[] = {
+    // Input, result, value, units consumed.
+    const std::tuple<const char16_t*, int, double, int> cases[] = {
         {u" -2.25e3", 1, -2250.0, 8},
         {u"0.1", 1, 0.1, 3},
         {u"1,5", 1, 1.0, 1},  // only "." is a decimal point
@@ -190,16 +156,14 @@ TEST(WideScanf, Doubles) {
         {u"", -1, 9.0, -1},
     };
     for (const auto& c : cases) {
-        double value = 9.0;
-        int consumed = -1;
-        EXPECT_EQ(_swscanf_l(W(c.input), W(u"%lg%n"), nullptr, &value, &consumed), c.result)
+        const auto& [input, result, value, consumed] = c;
+        double scanned = 9.0;
+        int used = -1;
+        EXPECT_EQ(_swscanf_l(W(input), W(u"%lg%n"), nullptr, &scanned, &used), result)
             << (&c - cases);
-        EXPECT_EQ(value, c.value) << (&c - cases);
-        EXPECT_EQ(consumed, c.consumed) << (&c - cases);
+        EXPECT_EQ(std::pair(scanned, used), std::pair(value, consumed)) << (&c - cases);
     }
-    float single = 0;
-    EXPECT_EQ(_swscanf_l(W(u"0.1"), W(u"%g"), nullptr, &single), 1);
-    EXPECT_EQ(single, 0.1f);
+    EXPECT_EQ(Scan(u"0.1", u"%g", 0.0f), std::pair(1, 0.1f));
 }
 
 TEST(WideScanf, SeveralFieldsAndBadArguments) {
@@ -209,38 +173,27 @@ TEST(WideScanf, SeveralFieldsAndBadArguments) {
     second = 0;
     // The input ends after one conversion: the count, not EOF.
     EXPECT_EQ(_swscanf_l(W(u"7"), W(u"%d %d"), nullptr, &first, &second), 1);
-    EXPECT_EQ(first, 7);
-    EXPECT_EQ(second, 0);
+    EXPECT_EQ(std::pair(first, second), std::pair(7, 0));
     EXPECT_EQ(_swscanf_l(nullptr, W(u"%d"), nullptr, &first), -1);
     EXPECT_EQ(_swscanf_l(W(u"1"), nullptr, nullptr, &first), -1);
 }
 
-// Selects a process locale whose decimal point is a comma (set-up installs de_DE.UTF-8).
-const char* SelectCommaLocale() {
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8"}) {
-        if (std::setlocale(LC_ALL, name) != nullptr) return name;
-    }
-    return nullptr;
-}
-
 TEST(Locale, NumbersKeepTheDotInAnyProcessLocale) {
     EXPECT_STREQ(localeconv()->decimal_point, ".");
-    if (SelectCommaLocale() == nullptr)
+    // A process locale whose decimal point is a comma (set-up installs de_DE.UTF-8).
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8"))
         GTEST_SKIP() << "no locale with a decimal comma is available";
     char runtime[16];
     std::snprintf(runtime, sizeof runtime, "%.1f", 1.5);
     _locale_t english = _create_locale(0, "English");
-    std::u16string text = F(u"%.2f %g", 1.5, 0.25);
+    const std::u16string text = F(u"%.2f %g", 1.5, 0.25);
     double value = 0;
-    int result = _swscanf_l(W(u"2.5"), W(u"%lg"), english, &value);
-    const std::string decimalPoint = localeconv()->decimal_point;
+    const int result = _swscanf_l(W(u"2.5"), W(u"%lg"), english, &value);
     std::setlocale(LC_ALL, "C");
     _free_locale(english);
     EXPECT_STREQ(runtime, "1,5") << "the process locale is not in effect";
-    EXPECT_EQ(decimalPoint, ",");
     EXPECT_EQ(text, u"1.50 0.25");
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(value, 2.5);
+    EXPECT_EQ(std::pair(result, value), std::pair(1, 2.5));
 }
 
 }  // namespace
