@@ -64,6 +64,8 @@ TEST(AttribList, PreallocOnlyWithoutABlockAndCompactOfASharedBlock) {
     ASSERT_TRUE(list.Compact());  // shared block: compaction copies
     EXPECT_EQ(AllocatedBytes(list), 2 * sizeof(CXMLAttribute));
     EXPECT_EQ(AllocatedBytes(other), 6 * sizeof(CXMLAttribute));
+    unsigned int kept = 0;
+    EXPECT_TRUE(other.GetArray(kept) && kept == 2);  // the other holder keeps its items
     EXPECT_TRUE(list.Delete(2) && list.Delete(0) && list.Delete(0));  // index 2 == count: nothing
     EXPECT_FALSE(list.HasBlock());
 }
