@@ -54,10 +54,8 @@ TEST(Editing, TypeFollowsTheContent) {
 TEST(Editing, DataTextByWidth) {
     CXMLObject n = Node(u"n");
     EXPECT_TRUE(n.Add(PS(u"")));  // only a pooled text may be empty, and it stores nothing
-    EXPECT_FALSE(n.Add(""));
-    EXPECT_FALSE(n.Add(W(u"")));
-    EXPECT_FALSE(n.Add(static_cast<const char*>(nullptr)));
-    EXPECT_FALSE(n.Add(static_cast<const unsigned short*>(nullptr)));
+    EXPECT_FALSE(n.Add("") || n.Add(W(u"")) || n.Add(static_cast<const char*>(nullptr)) ||
+                 n.Add(static_cast<const unsigned short*>(nullptr)));
     EXPECT_TRUE(n.IsNamedDefault());
     EXPECT_TRUE(n.Add(PS(u"first")));
     EXPECT_FALSE(n.Add(PS(u"second")));  // one data text per node
@@ -122,9 +120,7 @@ TEST(Editing, CAddSkipsNodesWithoutListBlocks) {
 
 TEST(Editing, ANodeIsNeverItsOwnChildAndWalksStopOnACycle) {
     CXMLObject a(PS(u"a")), b(PS(u"b"));
-    EXPECT_FALSE(a.Add(a));
-    EXPECT_FALSE(a.Insert(a, 0));
-    EXPECT_FALSE(a.Set(a));
+    EXPECT_FALSE(a.Add(a) || a.Insert(a, 0) || a.Set(a));
     ASSERT_TRUE(a.Add(b));
     EXPECT_FALSE(a.Replace(a, 0));
     EXPECT_EQ(a.GetContent(), PS(u"<a><b/></a>"));
@@ -150,12 +146,9 @@ TEST(Editing, ANodeIsNeverItsOwnChildAndWalksStopOnACycle) {
 TEST(TagBuilders, NamesAndValuesThatFailLeaveTheNode) {
     CXMLObject n = Node(u"n");
     const tagXMLFLAGMAP map[] = {{1, PS(u"one")}};
-    EXPECT_FALSE(n.AddTag(PS(u"1a"), u"x"));
-    EXPECT_FALSE(n.AddTag(PS(u""), 1.0));
-    EXPECT_FALSE(n.AddTag(PS(u"a"), u""));
-    EXPECT_FALSE(n.SetTag(PS(u"a"), static_cast<const unsigned short*>(nullptr)));
-    EXPECT_FALSE(n.AddTag(PS(u"a"), timecode()));
-    EXPECT_FALSE(n.AddTag(PS(u"a"), 0, map, 1, '|'));
+    EXPECT_FALSE(n.AddTag(PS(u"1a"), u"x") || n.AddTag(PS(u""), 1.0) || n.AddTag(PS(u"a"), u""));
+    EXPECT_FALSE(n.SetTag(PS(u"a"), static_cast<const unsigned short*>(nullptr)) ||
+                 n.AddTag(PS(u"a"), timecode()) || n.AddTag(PS(u"a"), 0, map, 1, '|'));
     EXPECT_TRUE(n.IsNamedDefault());
     EXPECT_FALSE(CXMLObject().SetTag(PS(u"a"), true));
     EXPECT_TRUE(n.item(n.AddTag(PS(u"a"), PS(u"")))->IsNamedDefault());
@@ -202,8 +195,8 @@ TEST(FormattedText, AddingRefusesAndReplacingReplaces) {
 
     ASSERT_TRUE(n.printfAttribute(PS(u"a"), W(u"%u"), 7u));
     ASSERT_TRUE(n.printfAttribute(PS(u"b"), W(u"%x"), 255u));
-    EXPECT_FALSE(n.printfAttribute(PS(u"a"), W(u"%u"), 8u));
-    EXPECT_FALSE(n.printfAttribute(PS(u"1a"), W(u"%u"), 8u));
+    EXPECT_FALSE(n.printfAttribute(PS(u"a"), W(u"%u"), 8u) ||
+                 n.printfAttribute(PS(u"1a"), W(u"%u"), 8u));
     EXPECT_EQ(n.FindAttributeHex(PS(u"b"), 0), 255u);
     ASSERT_TRUE(n.SprintfAttribute(PS(u"a"), W(u"%s!"), n.FindAttributeString(PS(u"a"), nullptr)));
     EXPECT_EQ(n.FindAttribute(PS(u"a")), PS(u"7!"));

@@ -27,30 +27,25 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Little-endian fields for hand-made images.
-void Append(Bytes& out, std::uint64_t value, int width) {
-    for (int i = 0; i < width; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-// A header and UTF-8 strings.
+// A header and UTF-8 strings of a hand-made image.
 Bytes Header(std::uint32_t count, std::initializer_list<const char*> strings = {},
              std::uint32_t headerSize = 12) {
     Bytes out;
-    Append(out, headerSize, 4);
-    Append(out, count, 4);
-    Append(out, 1, 4);
+    AppendLE(out, headerSize, 4);
+    AppendLE(out, count, 4);
+    AppendLE(out, 1, 4);
     for (const char* s : strings) out.insert(out.end(), s, s + std::strlen(s) + 1);
     return out;
 }
+// A node record (name id, attribute count, children or 0x80000000 | data id)
+// or an attribute record (name id, value id) after `out`.
 Bytes NodeRecord(Bytes out, std::uint32_t name, std::uint16_t attribs, std::uint32_t content) {
-    Append(out, name, 4);
-    Append(out, attribs, 2);
-    Append(out, content, 4);
+    for (auto [value, width] : {std::pair{name, 4}, {attribs, 2}, {content, 4}})
+        AppendLE(out, value, width);
     return out;
 }
 Bytes AttribRecord(Bytes out, std::uint32_t name, std::uint32_t value) {
-    Append(out, name, 4);
-    Append(out, value, 4);
-    return out;
+    return AppendLE(out, name, 4), AppendLE(out, value, 4), out;
 }
 
 Bytes StoreBytes(const CXMLObject& tree, bool wide) {
@@ -80,10 +75,8 @@ bool Same(const CXMLObject& a, const CXMLObject& b) {
         const auto [x, y] = pending.back();
         pending.pop_back();
         unsigned int nx = 0, ny = 0, ax = 0, ay = 0;
-        const CXMLObject* cx = x->GetElements(nx);
-        const CXMLObject* cy = y->GetElements(ny);
-        const CXMLAttribute* attrsX = x->GetAttributes(ax);
-        const CXMLAttribute* attrsY = y->GetAttributes(ay);
+        const CXMLObject *cx = x->GetElements(nx), *cy = y->GetElements(ny);
+        const CXMLAttribute *attrsX = x->GetAttributes(ax), *attrsY = y->GetAttributes(ay);
         if (x->GetName() != y->GetName() || x->GetType() != y->GetType() ||
             x->GetData() != y->GetData() || nx != ny || ax != ay)
             return false;
@@ -114,7 +107,7 @@ CXMLObject RepeatedName() {
 TEST(ImageFormat, ExactBytesLoadBack) {
     Bytes loneUtf16;
     for (const auto& [value, width] : {std::pair{12, 4}, {1, 4}, {0, 4}, {'a', 2}, {0, 2}})
-        Append(loneUtf16, value, width);
+        AppendLE(loneUtf16, value, width);
     Bytes repeated = Header(2, {"r", "c"});
     for (int children : {3, 0, 0, 0})
         repeated = NodeRecord(repeated, children ? 0 : 1, 0, children);
@@ -235,8 +228,8 @@ TEST(ImageLoad, DeepImagesLoadAndUnpackOnTheirOwn) {
     constexpr int kDepth = 1000;
     Bytes image = Header(1, {"d"});
     for (int i = 0; i < kDepth; ++i) {
-        Append(image, 0, 6);
-        Append(image, i + 1 < kDepth ? 1 : 0, 4);
+        AppendLE(image, 0, 6);
+        AppendLE(image, i + 1 < kDepth ? 1 : 0, 4);
     }
     Cxmpobject pack;
     {
@@ -345,9 +338,7 @@ TEST(Packed, CopiesShareOneBodyAndUnpackedTreesAreIndependent) {
         c = b;
         c = c;
         EXPECT_EQ(GetXmpObjectBodyCount(), bodies + 1);
-        std::uint64_t used = 0, spare = 0;
-        a.GetMemUsage(used, spare);
-        EXPECT_GT(used, sizeof(CxmpobjectBody));
+        EXPECT_GT(MemUsage(a).first, sizeof(CxmpobjectBody));
         a.Free();
         EXPECT_TRUE(b && c);
         b = CXMLObject();

@@ -153,6 +153,7 @@ TEST(PXMLObject, SlotsAreMadeOnlyByTheNonConstAccessorsAndShared) {
     EXPECT_EQ(GetXMLObjectBodyCount(), bodies);
 }
 
+// Blocks of another type are refused; a slot's own block is shared.
 TEST(PXMLObject, ForeignBlocksAreRefused) {
     CPObjectMemory foreign;
     ASSERT_TRUE(foreign.Alloc(sizeof(CXMLObject), &CXMLObjectList::_vtbl));
@@ -170,61 +171,45 @@ TEST(PXMLObject, ForeignBlocksAreRefused) {
     EXPECT_TRUE(source->IsName(PS(u"changed")));
 }
 
-TEST(AllocationFailure, NodesBlocksAndReallocFailCleanly) {
+// With the heap exhausted every operation that needs a block fails and
+// leaves the node as it was; full lists whose next growth needs a new block
+// keep their blocks, and a compaction keeps the list.
+TEST(AllocationFailure, NodesBlocksGrowthAndCompactionFailCleanly) {
     const CPPoolString name = PS(u"x"), value = PS(u"v");
-    CXMLObject n = Node(u"n"), child = Node(u"c"), renamed = Node(u"r");
-    CXMLObject a = Node(u"a");
+    CXMLObject n = Node(u"n"), child = Node(u"c"), renamed = Node(u"r"), a = Node(u"a");
     a.Add(Node(u"c"));
     CXMLObject b = a;
+    CXMLObject full = Node(u"full"), five = Node(u"five");
+    for (int i = 0; i < 40; ++i) full.Add(Node(u"c"));  // capacity 40, next step 256
+    for (const char16_t* att : {u"a", u"b", u"c", u"d"}) full.AddAttribute(PS(att), value);
+    for (int i = 0; i < 5; ++i) five.Add(Node(u"c"));  // capacity 8
+    CXMLObjectList more;
+    for (int i = 0; i < 10; ++i) more.Add(Node(u"m"));
+    unsigned int count;
+    const CXMLObject* before = full.GetElements(count);
+    const CXMLAttribute* attribsBefore = full.GetAttributes(count);
     ReportRecorder recorder;
     {
         AllocationFailure fail(0);
         EXPECT_FALSE(CXMLObject(name));
         EXPECT_FALSE(b.Realloc());
-        EXPECT_FALSE(CXMLObjectList().Prealloc(3));
-        EXPECT_FALSE(CXMLAttribList().Prealloc(2));
-        EXPECT_FALSE(n.Add(child));
-        EXPECT_FALSE(n.AddAttribute(name, value));
+        EXPECT_FALSE(CXMLObjectList().Prealloc(3) || CXMLAttribList().Prealloc(2));
+        EXPECT_FALSE(n.Add(child) || n.AddAttribute(name, value));
         CPXMLObject p;
         EXPECT_EQ(p.Create(), nullptr);
         EXPECT_FALSE(renamed.SetName(name));
         EXPECT_FALSE(renamed);
+        EXPECT_FALSE(full.Add(*full.item(0u)) || full.Insert(child, 0) || full.Add(more));
+        EXPECT_FALSE(full.AddAttribute(name, value) || five.Compact());
     }
     EXPECT_TRUE(recorder.reports().empty());  // an exhausted heap is not an assumption
     EXPECT_TRUE(n.IsNamedDefault());
     b.Rename(PS(u"seen_by_a"));  // the failed Realloc kept the shared body
     EXPECT_TRUE(a.IsName(PS(u"seen_by_a")));
-}
-
-// Full lists whose next growth needs a new block, and a compaction.
-TEST(AllocationFailure, GrowthAndCompactionLeaveTheListsAsTheyWere) {
-    CXMLObject n = Node(u"n");
-    for (int i = 0; i < 40; ++i) n.Add(Node(u"c"));  // capacity 40, next step 256
-    for (const char16_t* name : {u"a", u"b", u"c", u"d"}) n.AddAttribute(PS(name), PS(u"v"));
-    CXMLObjectList more;
-    for (int i = 0; i < 10; ++i) more.Add(Node(u"m"));
-    const CPPoolString extra = PS(u"e"), value = PS(u"v");
-    const CXMLObject newcomer = Node(u"x");
-    unsigned int count;
-    const CXMLObject* before = n.GetElements(count);
-    const CXMLAttribute* attribsBefore = n.GetAttributes(count);
-    {
-        AllocationFailure fail(0);
-        EXPECT_FALSE(n.Add(*n.item(0u)));
-        EXPECT_FALSE(n.Insert(newcomer, 0));
-        EXPECT_FALSE(n.Add(more));
-        EXPECT_FALSE(n.AddAttribute(extra, value));
-    }
-    EXPECT_EQ(n.GetElements(count), before);
+    EXPECT_EQ(full.GetElements(count), before);
     EXPECT_EQ(count, 40u);
-    EXPECT_EQ(n.GetAttributes(count), attribsBefore);
+    EXPECT_EQ(full.GetAttributes(count), attribsBefore);
     EXPECT_EQ(count, 4u);
-    CXMLObject five = Node(u"five");
-    for (int i = 0; i < 5; ++i) five.Add(Node(u"c"));  // capacity 8
-    {
-        AllocationFailure fail(0);
-        EXPECT_FALSE(five.Compact());
-    }
     EXPECT_EQ(five.GetNElements(CPPoolString()), 5u);
 }
 
@@ -264,19 +249,13 @@ TEST(DeepTree, MillionLevelsReleaseMeasureCompactAndRealloc) {
     const std::int64_t bodies = GetXMLObjectBodyCount();
     {
         CXMLObject root = Chain(kDepth);
-        std::uint64_t used = 0, spare = 0;
-        root.GetMemUsage(used, spare);
-        EXPECT_EQ(used, std::uint64_t(kDepth) * sizeof(CXMLObjectBody));
-        EXPECT_EQ(spare, 0u);  // every list holds its one child at capacity 1
+        // Every list holds its one child at capacity 1.
+        EXPECT_EQ(MemUsage(root), std::pair(std::uint64_t(kDepth) * sizeof(CXMLObjectBody), 0ul));
         for (const char16_t* name : {u"a", u"b", u"c", u"d", u"e"})
             root.item(0u)->AddAttribute(PS(name), PS(u"v"));  // capacity 8
-        used = spare = 0;
-        root.GetMemUsage(used, spare);
-        EXPECT_EQ(spare, 3 * sizeof(CXMLAttribute));
+        EXPECT_EQ(MemUsage(root).second, 3 * sizeof(CXMLAttribute));
         EXPECT_TRUE(root.Compact());
-        used = spare = 0;
-        root.GetMemUsage(used, spare);
-        EXPECT_EQ(spare, 0u);
+        EXPECT_EQ(MemUsage(root).second, 0u);
         CXMLObject copy = root;
         ASSERT_TRUE(copy.Realloc());  // the whole chain is shared: every body is copied
         EXPECT_EQ(GetXMLObjectBodyCount(), bodies + 2 * std::int64_t(kDepth));

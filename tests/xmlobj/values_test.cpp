@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <type_traits>
 #include <vector>
 
 #include "xmlobj_test_support.h"
@@ -166,14 +167,10 @@ struct Readers {
     T (CXMLObject::*element)(const CPPoolString&, T) const;
 };
 
-bool Same(double a, double b) {
-    return Bits(a) == Bits(b);
-}
-bool Same(mtime a, mtime b) {
-    return Bits(a) == Bits(b);
-}
+// Floating values by their bits, so that NaN and -0 compare too.
 template <class T>
 bool Same(const T& a, const T& b) {
+    if constexpr (std::is_same_v<T, double> || std::is_same_v<T, mtime>) return Bits(a) == Bits(b);
     return a == b;
 }
 
@@ -196,37 +193,28 @@ void ExpectRoundTrip(const T& value, const T& fallback, const Readers<T>& read) 
     EXPECT_TRUE(Same((holder.*read.element)(PS(u"e"), fallback), value));
 }
 
+#define READERS(T, Name)                                              \
+    Readers<T> {                                                      \
+        &CXMLObject::GetData##Name, &CXMLObject::FindAttribute##Name, \
+            &CXMLObject::FindElement##Name                            \
+    }
+
 TEST(RoundTrip, EveryTypedWriterReadsBack) {
     using L = std::numeric_limits<double>;
     for (double d : {0.0, -0.0, 1.0 / 3.0, -1e300, L::denorm_min(), L::max(), L::infinity(),
                      -L::quiet_NaN()}) {
-        ExpectRoundTrip(
-            d, 7.0,
-            Readers<double>{&CXMLObject::GetDataEDouble, &CXMLObject::FindAttributeEDouble,
-                            &CXMLObject::FindElementEDouble});
-        ExpectRoundTrip(mtime(d), mtime(7.0),
-                        Readers<mtime>{&CXMLObject::GetDataMTime, &CXMLObject::FindAttributeMTime,
-                                       &CXMLObject::FindElementMTime});
+        ExpectRoundTrip(d, 7.0, READERS(double, EDouble));
+        ExpectRoundTrip(mtime(d), mtime(7.0), READERS(mtime, MTime));
     }
     CGUID g;
     g = u"{6B29FC40-CA47-1067-B31D-00DD010662DA}";
-    ExpectRoundTrip(g, CGUID(),
-                    Readers<CGUID>{&CXMLObject::GetDataGUID, &CXMLObject::FindAttributeGUID,
-                                   &CXMLObject::FindElementGUID});
+    ExpectRoundTrip(g, CGUID(), READERS(CGUID, GUID));
     for (std::uint64_t v : {std::uint64_t{0}, ~std::uint64_t{0}, std::uint64_t{0x01D9A2B3C4D5E6F7}})
-        ExpectRoundTrip(
-            filetime(v), filetime(42),
-            Readers<filetime>{&CXMLObject::GetDataFileTime, &CXMLObject::FindAttributeFileTime,
-                              &CXMLObject::FindElementFileTime});
+        ExpectRoundTrip(filetime(v), filetime(42), READERS(filetime, FileTime));
     for (const timecode& t : {timecode(0, 0, 0, 0), timecode(23, 59, 59, 29, true)})
-        ExpectRoundTrip(
-            t, timecode(1, 2, 3, 4),
-            Readers<timecode>{&CXMLObject::GetDataTimecode, &CXMLObject::FindAttributeTimecode,
-                              &CXMLObject::FindElementTimecode});
-    const Readers<bool> bools{&CXMLObject::GetDataBool, &CXMLObject::FindAttributeBool,
-                              &CXMLObject::FindElementBool};
-    ExpectRoundTrip(true, false, bools);
-    ExpectRoundTrip(false, true, bools);
+        ExpectRoundTrip(t, timecode(1, 2, 3, 4), READERS(timecode, Timecode));
+    ExpectRoundTrip(true, false, READERS(bool, Bool));
+    ExpectRoundTrip(false, true, READERS(bool, Bool));
 }
 
 TEST(RoundTrip, ByteArraysOfEveryLength) {

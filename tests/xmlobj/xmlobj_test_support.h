@@ -2,6 +2,7 @@
 // Shared helpers of the node model tests.
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/capture.h"
@@ -38,6 +39,11 @@ inline CXMLObject Chain(unsigned int depth) {
     return root;
 }
 
+// Appends `value` as `width` little-endian bytes.
+inline void AppendLE(std::vector<unsigned char>& out, std::uint64_t value, int width) {
+    for (int i = 0; i < width; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
+}
+
 // Records every assumption report while alive.
 using ReportRecorder = tqtest::Capture;
 
@@ -58,12 +64,16 @@ class AllocationFailure {
     ~AllocationFailure() { SetAllocationFailureCountdown(-1); }
 };
 
-// Allocated bytes of a list, from its memory figures.
+// The used and spare bytes of a node or list, counted from zero.
+template <class Owner>
+std::pair<std::uint64_t, std::uint64_t> MemUsage(const Owner& owner) {
+    std::uint64_t used = 0, spare = 0;
+    owner.GetMemUsage(used, spare);
+    return {used, spare};
+}
 template <class List>
 std::uint64_t AllocatedBytes(const List& list) {
-    std::uint64_t used = 0, spare = 0;
-    list.GetMemUsage(used, spare);
-    return used + spare;
+    return MemUsage(list).first + MemUsage(list).second;
 }
 
 }  // namespace xmlobj_test

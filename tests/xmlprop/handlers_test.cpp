@@ -7,18 +7,15 @@ namespace {
 
 using namespace xmlprop_test;
 
-bool GetFirst(CPProperty&, CXMLObject&) {
-    return true;
+// Distinct handler functions: their results are never asked for.
+template <int N>
+bool Handler(CPProperty&, CXMLObject&) {
+    return N > 0;
 }
-bool SetFirst(CPProperty&, CXMLObject&) {
-    return true;
-}
-bool GetSecond(CPProperty&, CXMLObject&) {
-    return false;
-}
+constexpr auto GetFirst = &Handler<1>, SetFirst = &Handler<2>, GetSecond = &Handler<3>;
 
-const tagXMLPROPHANDLER kFirst{kGuidA, &GetFirst, &SetFirst};
-const tagXMLPROPHANDLER kSecond{kGuidA, &GetSecond, &SetFirst};
+const tagXMLPROPHANDLER kFirst{kGuidA, GetFirst, SetFirst};
+const tagXMLPROPHANDLER kSecond{kGuidA, GetSecond, SetFirst};
 
 const tagXMLPROPHANDLER* Default() {
     return CXMLPropHandler::GetDefHandler(kGuidB);
@@ -35,13 +32,13 @@ TEST(XmlPropHandlers, RegistrationSteps) {
         bool (*foundGet)(CPProperty&, CXMLObject&);  // null: the default handler
     };
     const Step steps[] = {
-        {true, {kGuidA, nullptr, &SetFirst}, false, nullptr},
-        {true, {kGuidA, &GetFirst, nullptr}, false, nullptr},
+        {true, {kGuidA, nullptr, SetFirst}, false, nullptr},
+        {true, {kGuidA, GetFirst, nullptr}, false, nullptr},
         {false, kFirst, false, nullptr},  // unknown GUID
-        {true, kFirst, true, &GetFirst},
-        {true, kFirst, true, &GetFirst},    // same again
-        {true, kSecond, true, &GetSecond},  // later functions win
-        {false, kFirst, true, &GetSecond},  // other functions stay
+        {true, kFirst, true, GetFirst},
+        {true, kFirst, true, GetFirst},    // same again
+        {true, kSecond, true, GetSecond},  // later functions win
+        {false, kFirst, true, GetSecond},  // other functions stay
         {false, kSecond, true, nullptr},
         {false, kSecond, false, nullptr},
     };
@@ -62,19 +59,18 @@ TEST(XmlPropHandlers, RegistrationSteps) {
 // their own functions, and an entry stays where it is while others go.
 TEST(XmlPropHandlers, NullGuidAndManyGuids) {
     EXPECT_EQ(CXMLPropHandler::FindHandler(GUID_NULL), nullptr);
-    const tagXMLPROPHANDLER nullGuid{GUID_NULL, &GetFirst, &SetFirst};
+    const tagXMLPROPHANDLER nullGuid{GUID_NULL, GetFirst, SetFirst};
     ASSERT_TRUE(CXMLPropHandler::Register(nullGuid));
-    EXPECT_EQ(CXMLPropHandler::FindHandler(GUID_NULL)->pfnSetXMLContent, &SetFirst);
+    EXPECT_EQ(CXMLPropHandler::FindHandler(GUID_NULL)->pfnSetXMLContent, SetFirst);
     EXPECT_EQ(CXMLPropHandler::GetDefHandler(GUID_NULL), nullptr);
     EXPECT_TRUE(CXMLPropHandler::Unregister(nullGuid));
 
     auto guid = [](std::uint32_t i) { return GUID{i + 1, 0x77, 0x88, {1, 2, 3, 4, 5, 6, 7, 8}}; };
     for (std::uint32_t i = 0; i < 40; ++i)
-        ASSERT_TRUE(
-            CXMLPropHandler::Register({guid(i), i % 2 ? &GetFirst : &GetSecond, &SetFirst}));
+        ASSERT_TRUE(CXMLPropHandler::Register({guid(i), i % 2 ? GetFirst : GetSecond, SetFirst}));
     const tagXMLPROPHANDLER* kept = CXMLPropHandler::FindHandler(guid(0));
     for (std::uint32_t i = 1; i < 40; i += 2)
-        ASSERT_TRUE(CXMLPropHandler::Unregister({guid(i), &GetFirst, &SetFirst}));
+        ASSERT_TRUE(CXMLPropHandler::Unregister({guid(i), GetFirst, SetFirst}));
     EXPECT_EQ(CXMLPropHandler::FindHandler(guid(0)), kept);
     for (std::uint32_t i = 0; i < 40; ++i) {
         const tagXMLPROPHANDLER* found = CXMLPropHandler::FindHandler(guid(i));

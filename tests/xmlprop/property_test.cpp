@@ -29,25 +29,21 @@ CPXMLProperty Sample(std::uint32_t dataParam = 0, const GUID* sub = nullptr) {
     return prop;
 }
 
-void PutLE(std::vector<unsigned char>& out, std::uint64_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
-}
-
 void PutGuid(std::vector<unsigned char>& out, const GUID& g) {
-    PutLE(out, g.Data1, 4);
-    PutLE(out, g.Data2, 2);
-    PutLE(out, g.Data3, 2);
+    for (auto [value, width] :
+         {std::pair<std::uint32_t, int>{g.Data1, 4}, {g.Data2, 2}, {g.Data3, 2}})
+        AppendLE(out, value, width);
     out.insert(out.end(), g.Data4, g.Data4 + 8);
 }
 
 TEST(XmlPropRecord, PayloadIsHeaderThenImageAndTheSignatureIsOfBothGuids) {
     const CPXMLProperty prop = Sample(0x55667788, &kGuidB);
     std::vector<unsigned char> expected;
-    PutLE(expected, 44, 4);
+    AppendLE(expected, 44, 4);
     PutGuid(expected, kGuidA);
     PutGuid(expected, kGuidB);
-    PutLE(expected, 0x11223344, 4);
-    PutLE(expected, 0x55667788, 4);
+    AppendLE(expected, 0x11223344, 4);
+    AppendLE(expected, 0x55667788, 4);
     CPMemory image;
     ASSERT_TRUE(CXMLObject::Store(image, SampleTree(), true));
     const auto* bytes = static_cast<const unsigned char*>(static_cast<void*>(image));

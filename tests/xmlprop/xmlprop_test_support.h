@@ -10,6 +10,7 @@ namespace xmlprop_test {
 
 using namespace tqcore;
 using xmlobj_test::AllocationFailure;
+using xmlobj_test::AppendLE;
 using xmlobj_test::Node;
 using xmlobj_test::PS;
 using xmlobj_test::ReportRecorder;
