@@ -1,35 +1,20 @@
 // The block parser on ASCII documents, run through all three scanners: the
-// tree it builds, or the error code and position it records.
+// tree it builds, or the error code and position it records, also a million
+// levels deep; and what differs between the scanners above ASCII.
 #include <gtest/gtest.h>
 
+#include "../../src/parser/unit_traits.h"
 #include "parser_test_support.h"
 #include "support/capture.h"
 
-namespace tqcore {
+namespace tqcore::parsertest {
 namespace {
 
-using parsertest::Ansi;
-using parsertest::Bytes;
-using parsertest::Tree;
-using parsertest::U16;
-using parsertest::Wide;
-
-struct Parsed {
-    const char* text;
-    const char* tree;
-};
-
-// Runs `check` once per scanner with the same ASCII text.
-template <class Check>
-void ForEachWidth(const std::string& text, Check check) {
-    CXMLDoc a, u, w;
-    check("ANSI", CXMLDocTestAccess::Parse(a, Ansi(text)), a);
-    check("UTF-8", CXMLDocTestAccess::Parse(u, Bytes(text)), u);
-    check("UTF-16", CXMLDocTestAccess::Parse(w, Wide(U16(text))), w);
-}
-
-TEST(BlockParser, BuildsTheTreeAndDecodesText) {
-    const Parsed cases[] = {
+TEST(BlockParser, TreeOrErrorRecordInEveryWidth) {
+    const struct {
+        const char* text;
+        std::string outcome;
+    } cases[] = {
         {"<a/><b/>", "<Main>(a b)"},
         {" \r\n\t<a>x</a> \n", "<Main>(a{x})"},
         {"<a><b><c/></b><d/></a>", "<Main>(a(b(c) d))"},
@@ -64,134 +49,176 @@ TEST(BlockParser, BuildsTheTreeAndDecodesText) {
         {"<a>1<![CDATA[2]]>3</a>", "<Main>(a{123})"},
         {"<a b='x&#10;y'/>", "<Main>(a[b='x\ny'])"},
         {"<a b='1 > 0'/>", "<Main>(a[b='1 > 0'])"},
+        // Failures, at the offset in units from the start of the text.
+        {"<a>", Failed(ParseError::EndOfFile, 3)},
+        {"<!--a", Failed(ParseError::OpenComment, 1)},
+        {"<!--->", Failed(ParseError::OpenComment, 1)},
+        {"<a b='1/>", Failed(ParseError::OpenString, 5)},
+        {"<!DOCTYPE r [ <!ENTITY e 'v'> <r/>", Failed(ParseError::OpenEnclosure, 12)},
+        {"<!DOCTYPE r [[]>", Failed(ParseError::OpenEnclosure, 12)},
+        {"<?xml version='1.0'>", Failed(ParseError::InvalidTag, 18)},
+        {"<?x>", Failed(ParseError::InvalidTag, 2)},
+        {"<a b='1' b='2'/>", Failed(ParseError::BadAttribute, 10)},
+        {"<a b />", Failed(ParseError::BadAttribute, 4)},
+        {"<a>a & b</a>", Failed(ParseError::BadEscape, 5)},
+        {"<a>&#65</a>", Failed(ParseError::BadEscape, 3)},
+        {"<a b='&'/>", Failed(ParseError::BadEscape, 6)},
+        {"<a>&nbsp;</a>", Failed(ParseError::ExternalReplacement, 3)},
+        {"<a>&amp</a>;", Failed(ParseError::ExternalReplacement, 3)},
+        {"<a><![CDATA[x</a>", Failed(ParseError::OpenCDataSection, 3)},
+        {"<a>x", Failed(ParseError::BadDataTerminator, 4)},
+        {"<a/>top", Failed(ParseError::BadDataTerminator, 7)},
+        {"<a b='x' c='&#65;'", Failed(ParseError::OpenString, 11)},
+        {"<a><b/>", Failed(ParseError::NestingError, 0)},
+        {"<a></a/>", Failed(ParseError::NestingError, 3)},
+        {"<a></>", Failed(ParseError::NestingError, 3)},
+        {"<a>x</a", Failed(ParseError::NestingError, 4)},
+        {"<?xml encoding='UTF-8' version='1.0'?><a/>", Failed(ParseError::VersionNot10, 2)},
+        {"<?xml version='2.0'?><a/>", Failed(ParseError::VersionNot10, 2)},
+        {"<a>x</a >", Failed(ParseError::BadTerminationTag, 4)},
+        {"<a></b>", Failed(ParseError::BadTerminationTag, 3)},
+        {"<a><b></a></b>", Failed(ParseError::BadTerminationTag, 6)},
+        {"<a>x<b/>y</a>", Failed(ParseError::MixedContent, 8)},
+        {"<a>x<!--c-->y</a>", Failed(ParseError::MixedContent, 12)},
+        {"<a>x<![CDATA[y]]><b/><![CDATA[z]]></a>", Failed(ParseError::MixedContent, 21)},
+        {"<a>&#0;</a>", Failed(ParseError::MixedContent, 3)},
+        {"<a b/>", Failed(ParseError::IllegalCharacter, 4)},
+        {"<a 1b='x'/>", Failed(ParseError::IllegalCharacter, 3)},
+        {"<1/>", Failed(ParseError::IllegalCharacter, 1)},
+        {"< a/>", Failed(ParseError::IllegalCharacter, 1)},
+        {"<a%/>", Failed(ParseError::IllegalCharacter, 2)},
+        {"<", Failed(ParseError::IllegalCharacter, 1)},
+        // No record of its own, or no markup: nothing stands.
+        {"</a>", Failed(ParseError::Undefined, -1)},
+        {"<a/></a>", Failed(ParseError::Undefined, -1)},
+        {"", Failed(ParseError::Undefined, -1)},
+        {"   ", Failed(ParseError::Undefined, -1)},
+        {"x<a/>", Failed(ParseError::Undefined, -1)},
+        {"\xEF\xBB\xBF<a/>", Failed(ParseError::Undefined, -1)},
     };
-    for (const Parsed& c : cases)
-        ForEachWidth(c.text, [&](const char* width, const CXMLDocTestAccess::Outcome& out,
-                                 CXMLDoc& doc) {
-            EXPECT_TRUE(out.parsed) << width << ": " << c.text << " code "
-                                    << static_cast<unsigned int>(out.code) << " at " << out.offset;
-            EXPECT_EQ(Tree(doc.GetContent()), c.tree) << width << ": " << c.text;
-        });
+    for (const auto& c : cases) EXPECT_EQ(InEveryWidth(c.text), c.outcome) << c.text;
 }
 
-using ParseError = CXMLDocTestAccess::ParseError;
-
-struct Failure {
-    const char* text;
-    ParseError code;
-    std::ptrdiff_t offset;  // units from the start of the text
-};
-
-TEST(BlockParser, RecordsTheErrorAndItsPosition) {
-    const Failure cases[] = {
-        {"<a>", ParseError::EndOfFile, 3},
-        {"<!--a", ParseError::OpenComment, 1},
-        {"<!--->", ParseError::OpenComment, 1},
-        {"<a b='1/>", ParseError::OpenString, 5},
-        {"<!DOCTYPE r [ <!ENTITY e 'v'> <r/>", ParseError::OpenEnclosure, 12},
-        {"<!DOCTYPE r [[]>", ParseError::OpenEnclosure, 12},
-        {"<?xml version='1.0'>", ParseError::InvalidTag, 18},
-        {"<?x>", ParseError::InvalidTag, 2},
-        {"<a b='1' b='2'/>", ParseError::BadAttribute, 10},
-        {"<a b />", ParseError::BadAttribute, 4},
-        {"<a>a & b</a>", ParseError::BadEscape, 5},
-        {"<a>&#65</a>", ParseError::BadEscape, 3},
-        {"<a b='&'/>", ParseError::BadEscape, 6},
-        {"<a>&nbsp;</a>", ParseError::ExternalReplacement, 3},
-        {"<a>&amp</a>;", ParseError::ExternalReplacement, 3},
-        {"<a><![CDATA[x</a>", ParseError::OpenCDataSection, 3},
-        {"<a>x", ParseError::BadDataTerminator, 4},
-        {"<a/>top", ParseError::BadDataTerminator, 7},
-        {"<a b='x' c='&#65;'", ParseError::OpenString, 11},
-        {"<a><b/>", ParseError::NestingError, 0},
-        {"<a></a/>", ParseError::NestingError, 3},
-        {"<a></>", ParseError::NestingError, 3},
-        {"<a>x</a", ParseError::NestingError, 4},
-        {"<?xml encoding='UTF-8' version='1.0'?><a/>", ParseError::VersionNot10, 2},
-        {"<?xml version='2.0'?><a/>", ParseError::VersionNot10, 2},
-        {"<a>x</a >", ParseError::BadTerminationTag, 4},
-        {"<a></b>", ParseError::BadTerminationTag, 3},
-        {"<a><b></a></b>", ParseError::BadTerminationTag, 6},
-        {"<a>x<b/>y</a>", ParseError::MixedContent, 8},
-        {"<a>x<!--c-->y</a>", ParseError::MixedContent, 12},
-        {"<a>x<![CDATA[y]]><b/><![CDATA[z]]></a>", ParseError::MixedContent, 21},
-        {"<a>&#0;</a>", ParseError::MixedContent, 3},
-        {"<a b/>", ParseError::IllegalCharacter, 4},
-        {"<a 1b='x'/>", ParseError::IllegalCharacter, 3},
-        {"<1/>", ParseError::IllegalCharacter, 1},
-        {"< a/>", ParseError::IllegalCharacter, 1},
-        {"<a%/>", ParseError::IllegalCharacter, 2},
-        {"<", ParseError::IllegalCharacter, 1},
-        // No record of its own: what stands is reported (nothing here).
-        {"</a>", ParseError::Undefined, -1},
-        {"<a/></a>", ParseError::Undefined, -1},
-    };
-    for (const Failure& c : cases)
-        ForEachWidth(c.text,
-                     [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc& doc) {
-                         EXPECT_FALSE(out.parsed) << width << ": " << c.text;
-                         EXPECT_EQ(out.code, c.code) << width << ": " << c.text;
-                         EXPECT_EQ(out.offset, c.offset) << width << ": " << c.text;
-                         EXPECT_FALSE(doc.GetContent()) << width << ": " << c.text;
-                     });
+// Past a few attributes the duplicate test goes through a set of the tag's
+// names; it must stay exact for every position of the first occurrence.
+TEST(BlockParser, DuplicateAttributesAmongManyAreRefused) {
+    for (int count : {15, 16, 17, 40, 3000})
+        for (int duplicate : {-1, 0, 15, 16, count - 1}) {
+            std::string text = "<a", tree = "<Main>(a[";
+            for (int i = 0; i < count; ++i) {
+                text += " n" + std::to_string(i) + "='v'";
+                tree += (i ? " n" : "n") + std::to_string(i) + "='v'";
+            }
+            const std::string again = "n" + std::to_string(duplicate);
+            const auto at = static_cast<std::ptrdiff_t>(text.size() + 1 + again.size());
+            if (duplicate >= 0) text += " " + again + "='w'";
+            if (duplicate >= count) tree += " " + again + "='w'";
+            const bool refused = duplicate >= 0 && duplicate < count;
+            EXPECT_EQ(InEveryWidth(text + "/><b n0='x' n1='y'/>"),
+                      refused ? Failed(ParseError::BadAttribute, at) : tree + "] b[n0='x' n1='y'])")
+                << count << " " << duplicate;
+        }
 }
 
 // Where a block is expected, "</>" reads as an empty-element tag with an
 // empty name: the node factory refuses the name with its assumption report
 // and the parent refuses the missing node. (Inside an element it is a broken
-// end tag, code 11, as the table above has it.)
-// Past a few attributes the duplicate test goes through a set of the tag's
-// names; it must stay exact for every position of the first occurrence.
-TEST(BlockParser, DuplicateAttributesAmongManyAreRefused) {
-    auto tag = [](int count, int duplicate) {
-        std::string text = "<a";
-        for (int i = 0; i < count; ++i) text += " n" + std::to_string(i) + "='v'";
-        const std::size_t at = text.size() + 1;
-        if (duplicate >= 0) text += " n" + std::to_string(duplicate) + "='w'";
-        return std::make_pair(text + "/><b n0='x' n1='y'/>", at);
-    };
-    for (int count : {15, 16, 17, 40, 3000}) {
-        for (int duplicate : {-1, 0, 15, 16, count - 1}) {
-            const auto [text, at] = tag(count, duplicate);
-            ForEachWidth(
-                text, [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc& doc) {
-                    SCOPED_TRACE(std::string(width) + " count " + std::to_string(count) +
-                                 " duplicate " + std::to_string(duplicate));
-                    if (duplicate < 0 || duplicate >= count) {
-                        ASSERT_TRUE(out.parsed);
-                        EXPECT_EQ(doc.GetContentElement().GetNAttributes(),
-                                  static_cast<unsigned int>(duplicate < 0 ? count : count + 1));
-                    } else {
-                        EXPECT_FALSE(out.parsed);
-                        EXPECT_EQ(out.code, ParseError::BadAttribute);
-                        EXPECT_EQ(out.offset, static_cast<std::ptrdiff_t>(
-                                                  at + 1 + std::to_string(duplicate).size()));
-                    }
-                });
-        }
-    }
-}
-
+// end tag, as the table above has it.)
 TEST(BlockParser, AnEmptyTagNameIsRefused) {
     tqtest::Capture capture;
-    ForEachWidth("<a/></>",
-                 [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc&) {
-                     EXPECT_EQ(out.code, ParseError::MixedContent) << width;
-                     EXPECT_EQ(out.offset, 4) << width;
-                 });
+    EXPECT_EQ(InEveryWidth("<a/></>"), Failed(ParseError::MixedContent, 4));
     ASSERT_EQ(tqtest::Capture::Reports().size(), 3u);
     for (const auto& report : tqtest::Capture::Reports()) EXPECT_EQ(report.expression, "pName");
 }
 
-TEST(BlockParser, TextThatIsNoMarkupIsNotParsed) {
-    for (const char* text : {"", "   ", "x<a/>", "\xEF\xBB\xBF<a/>"})
-        ForEachWidth(text,
-                     [&](const char* width, const CXMLDocTestAccess::Outcome& out, CXMLDoc& doc) {
-                         EXPECT_FALSE(out.parsed) << width << ": " << text;
-                         EXPECT_EQ(out.offset, -1) << width << ": " << text;
-                         EXPECT_FALSE(doc.GetContent()) << width << ": " << text;
-                     });
+// Depth costs heap, not stack: a million nested elements parse, and fail with
+// the same records as shallow ones.
+constexpr std::size_t kDepth = 1000000;
+
+std::string Nested(std::size_t depth, const char* inner) {
+    std::string text;
+    text.reserve(depth * 7 + 16);
+    for (std::size_t i = 0; i < depth; ++i) text += "<a>";
+    text += inner;
+    for (std::size_t i = 0; i < depth; ++i) text += "</a>";
+    return text;
+}
+
+// Depth of the first-child chain, walked without recursion.
+std::size_t ChainDepth(const CXMLObject& root) {
+    std::size_t depth = 0;
+    CXMLObject node = root;
+    for (;;) {
+        unsigned int count = 0;
+        const CXMLObject* children = CXMLObjectTestAccess::Children(node, count);
+        if (!children || count != 1) return depth;
+        node = children[0];
+        ++depth;
+    }
+}
+
+TEST(DeepNesting, AMillionLevelsParseInEveryWidth) {
+    const std::string text = Nested(kDepth, "<b/>");
+    for (Entry entry : {Entry::Ansi, Entry::Utf8, Entry::Wide}) {
+        CXMLDoc doc;
+        ASSERT_EQ(Open(doc, entry, entry == Entry::Wide ? Utf16Bytes(text) : text), "");
+        EXPECT_EQ(ChainDepth(doc.GetContent()), kDepth + 1);
+    }
+}
+
+TEST(DeepNesting, AFailureDeepInsideKeepsItsRecord) {
+    std::string text = Nested(kDepth, "<b x='1'/>");
+    text.resize(text.size() - 4);  // the outermost end tag is missing
+    // The record standing is the last finished child's attribute.
+    EXPECT_EQ(Outcome(Ansi(text)), Failed(ParseError::BadAttribute, kDepth * 3 + 4));
+    EXPECT_EQ(Outcome(Ansi(Nested(kDepth, "</b>"))),
+              Failed(ParseError::BadTerminationTag, kDepth * 3));
+}
+
+TEST(Widths, Latin1ClassTableAgreesWithTheCharacterClasses) {
+    for (unsigned c = 0; c < 256; ++c) {
+        const auto u = static_cast<unsigned short>(c);
+        const std::uint8_t bits = parser::ClassOf(u);
+        EXPECT_EQ((bits & parser::kSpace) != 0, IsXMLSpace(u)) << c;
+        EXPECT_EQ((bits & parser::kNameStart) != 0, IsXMLNameStartChar(u)) << c;
+        EXPECT_EQ((bits & parser::kNameChar) != 0, IsXMLNameChar(u)) << c;
+    }
+    for (unsigned short u : {0x3007, 0x4E00, 0x0300, 0x0660, 0xD800, 0xFFFF, 0x02D0}) {
+        const std::uint8_t bits = parser::ClassOf(u);
+        EXPECT_EQ((bits & parser::kNameStart) != 0, IsXMLNameStartChar(u)) << u;
+        EXPECT_EQ((bits & parser::kNameChar) != 0, IsXMLNameChar(u)) << u;
+    }
+}
+
+TEST(Widths, NamesAndTextAboveAscii) {
+    const std::pair<std::string, std::string> cases[] = {
+        // UTF-8 names are classified bytewise as Latin-1: C3 is a letter, A9
+        // no name character, B7 an extender; values and data take any bytes.
+        {Outcome(Bytes("<\xC3\xA9/>")), Failed(ParseError::IllegalCharacter, 2)},
+        {Outcome(Bytes("<a\xC3\xB7 b='\xC3\xA9'>\xC3\xA9</a\xC3\xB7>")),
+         "<Main>(a\xC3\xB7[b='\xC3\xA9']{\xC3\xA9})"},
+        // ANSI name bytes above ASCII are illegal; data and values go
+        // through the ANSI code page.
+        {Outcome(Ansi("<\xE9/>")), Failed(ParseError::IllegalCharacter, 1)},
+        {Outcome(Ansi("<a\xE9/>")), Failed(ParseError::IllegalCharacter, 2)},
+        {Outcome(Ansi("<a b='\xE9'>\x80 \xE9</a>")),
+         "<Main>(a[b='\xC3\xA9']{\xE2\x82\xAC \xC3\xA9})"},
+        // UTF-16 names use the full classes.
+        {Outcome(Wide(u"<\u00E9\u4E2D x\u0300='\u20AC'>\u3007</\u00E9\u4E2D>")),
+         "<Main>(\xC3\xA9\xE4\xB8\xAD[x\xCC\x80='\xE2\x82\xAC']{\xE3\x80\x87})"},
+        {Outcome(Wide(u"<a\u00D7/>")), Failed(ParseError::IllegalCharacter, 2)},
+        // A reference becomes one UTF-16 unit, written in the text's own
+        // encoding: ANSI has no place for most of them.
+        {InEveryWidth("<a>&#233;&#8364;&#x20AC;</a>"),
+         "<Main>(a{\xC3\xA9\xE2\x82\xAC\xE2\x82\xAC})"},
+        {Outcome(Ansi("<a b='&#x4E2D;'>x&#x800;y</a>")), "<Main>(a[b='?']{x?y})"},
+        {Outcome(Bytes("<a b='&#x4E2D;'>x&#x800;y</a>")),
+         "<Main>(a[b='\xE4\xB8\xAD']{x\xE0\xA0\x80y})"},
+        {Outcome(Wide(u"<a b='&#x4E2D;'>x&#x800;y</a>")),
+         "<Main>(a[b='\xE4\xB8\xAD']{x\xE0\xA0\x80y})"},
+    };
+    for (const auto& [outcome, expected] : cases) EXPECT_EQ(outcome, expected);
 }
 
 }  // namespace
-}  // namespace tqcore
+}  // namespace tqcore::parsertest

@@ -3,17 +3,12 @@
 // restored from each kind of source.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "parser_test_support.h"
 #include "support/capture.h"
-#include "support/temp_dir.h"
 
-namespace tqcore {
+namespace tqcore::parsertest {
 namespace {
 
-using parsertest::U16;
-using parsertest::Utf8;
 using tqtest::Capture;
 
 // The report shown in a message box for ANSI `text`, or "" when none is.
@@ -95,49 +90,28 @@ TEST(ErrorReport, ModesChooseWhereTheReportGoes) {
     }
 }
 
+// Files are read again for the dump.
 TEST(ErrorReport, EveryWidthAndSourceNamesItsContext) {
     const std::string text = "<a>\n<b>\r\n</a>", utf8 = "\xEF\xBB\xBF" + text;
-    const std::string utf16 = "\xFF\xFE" + parsertest::Utf16Bytes(text);
-    const std::u16string wide = u"\uFEFF" + U16(text);
-    tqtest::TempDir dir;
-    struct Case {
-        std::function<bool(CXMLDoc&)> fails;
-        std::string context;
+    const std::string utf16 = "\xFF\xFE" + Utf16Bytes(text), file = EntryDir().Path("entry.xml");
+    const struct {
+        Entry entry;
+        std::string bytes, context;
+    } cases[] = {
+        {Entry::Wide, utf16, "(UNICODE text)"},
+        {Entry::Utf8, utf8, "(UTF8 text)"},
+        {Entry::Generic, text, "(generic pvoid, ANSI)"},
+        {Entry::Generic, utf8, "(generic pvoid, UTF8)"},
+        {Entry::Generic, utf16, "(generic pvoid, UNICODE)"},
+        {Entry::File, text, file},
+        {Entry::File, utf8, file},
+        {Entry::File, utf16, file},
     };
-    // Files are read again for the dump.
-    const auto file = [&](const char* name, const std::string& bytes) -> Case {
-        const std::string path = dir.Write(name, bytes);
-        return {[path](CXMLDoc& d) {
-                    return d.OpenDocFile(U16(path).c_str(), 0, CXML_REPORT_MESSAGEBOX) == 13;
-                },
-                path};
-    };
-    const auto generic = [](const std::string& bytes, const char* context) -> Case {
-        return {[bytes](CXMLDoc& d) {
-                    return !d.OpenDocText(static_cast<const void*>(bytes.c_str()),
-                                          CXML_REPORT_MESSAGEBOX);
-                },
-                context};
-    };
-    const Case cases[] = {
-        {[&](CXMLDoc& d) { return !d.OpenDocText(wide.c_str(), CXML_REPORT_MESSAGEBOX); },
-         "(UNICODE text)"},
-        {[&](CXMLDoc& d) {
-             return !d.OpenDocText(reinterpret_cast<const unsigned char*>(utf8.c_str()),
-                                   CXML_REPORT_MESSAGEBOX);
-         },
-         "(UTF8 text)"},
-        generic(text, "(generic pvoid, ANSI)"),
-        generic(utf8, "(generic pvoid, UTF8)"),
-        generic(utf16 + std::string(2, '\0'), "(generic pvoid, UNICODE)"),
-        file("ansi.xml", text),
-        file("utf8.xml", utf8),
-        file("utf16.xml", utf16),
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Capture capture(false);
         CXMLDoc doc;
-        EXPECT_TRUE(c.fails(doc)) << c.context;
+        EXPECT_EQ(Open(doc, c.entry, c.bytes, CXML_REPORT_MESSAGEBOX),
+                  c.entry == Entry::File ? "error 13" : "failed");
         ASSERT_EQ(Capture::Boxes().size(), 1u) << c.context;
         EXPECT_EQ(
             Utf8(Capture::Boxes()[0].text),
@@ -146,4 +120,4 @@ TEST(ErrorReport, EveryWidthAndSourceNamesItsContext) {
 }
 
 }  // namespace
-}  // namespace tqcore
+}  // namespace tqcore::parsertest

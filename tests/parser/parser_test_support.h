@@ -1,12 +1,14 @@
 #pragma once
 // Shared helpers of the parser tests: text in every width, a compact text
-// form of trees, and direct parses that expose the error record.
+// form of trees, direct parses that expose the error record, and the open
+// entry points behind one call.
 #include <algorithm>
 #include <cstddef>
-#include <ostream>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
 #include "support/xmlobj_access.h"
 #include "tqplatform/codepage.h"
 #include "tqxml/xmldoc.h"
@@ -48,11 +50,9 @@ struct CXMLDocTestAccess {
     static std::uint64_t KeptBufferBytes() { return CXMLDoc::keptBufferBytes(); }
 };
 
-inline void PrintTo(CXMLDocTestAccess::ParseError code, std::ostream* os) {
-    *os << static_cast<unsigned int>(code);
-}
-
 namespace parsertest {
+
+using ParseError = CXMLDocTestAccess::ParseError;
 
 inline std::vector<unsigned short> Wide(const std::u16string& s) {
     return {s.begin(), s.end()};
@@ -71,7 +71,6 @@ inline std::u16string U16(const std::string& s) {
 inline std::string Utf8(const unsigned short* text) {
     if (!text) return "(null)";
     std::u16string w(reinterpret_cast<const char16_t*>(text));
-    if (w.empty()) return "";
     std::string out(w.size() * 3, '\0');
     const int n =
         tqplat::WideCharToMultiByte(tqplat::CP_UTF8, 0, text, static_cast<int>(w.size()),
@@ -87,10 +86,7 @@ inline std::string Utf8(const std::u16string& text) {
 // UTF-16 bytes, little-endian, of ASCII text.
 inline std::string Utf16Bytes(const std::string& ascii) {
     std::string out;
-    for (char c : ascii) {
-        out += c;
-        out += '\0';
-    }
+    for (char c : ascii) out += {c, '\0'};
     return out;
 }
 
@@ -115,6 +111,75 @@ inline std::string Tree(const CXMLObject& node) {
         out += ')';
     }
     return out;
+}
+
+// A failed parse as the helpers below describe it.
+inline std::string Failed(ParseError code, std::ptrdiff_t offset) {
+    return "code " + std::to_string(static_cast<unsigned int>(code)) + " at " +
+           std::to_string(offset);
+}
+
+// The tree `text` parses into, or the failure's record.
+template <class T>
+std::string Outcome(const std::vector<T>& text) {
+    CXMLDoc doc;
+    const CXMLDocTestAccess::Outcome out = CXMLDocTestAccess::Parse(doc, text);
+    return out.parsed ? Tree(doc.GetContent()) : Failed(out.code, out.offset);
+}
+
+// The outcome of ASCII `text` through all three scanners; when they differ,
+// each width's.
+inline std::string InEveryWidth(const std::string& text) {
+    const std::string ansi = Outcome(Ansi(text)), utf8 = Outcome(Bytes(text)),
+                      utf16 = Outcome(Wide(U16(text)));
+    if (ansi == utf8 && utf8 == utf16) return ansi;
+    return "ANSI: " + ansi + ", UTF-8: " + utf8 + ", UTF-16: " + utf16;
+}
+
+// The open entry points; File writes the bytes to a file of its own first.
+enum class Entry { Generic, Ansi, Utf8, Wide, File };
+
+inline const tqtest::TempDir& EntryDir() {
+    static const tqtest::TempDir dir;
+    return dir;
+}
+
+// Opens `bytes` through `entry`: "" when they open, else the file entry's
+// result code or "failed".
+inline std::string Open(CXMLDoc& doc, Entry entry, const std::string& bytes,
+                        unsigned int report = CXML_REPORT_SILENT) {
+    const std::string padded = bytes + std::string(2, '\0');
+    std::u16string wide(bytes.size() / 2 + 1, u'\0');
+    std::memcpy(wide.data(), bytes.data(), bytes.size() & ~std::size_t{1});
+    bool opened = false;
+    switch (entry) {
+        case Entry::Generic:
+            opened = doc.OpenDocText(static_cast<const void*>(padded.data()), report);
+            break;
+        case Entry::Ansi:
+            opened = doc.OpenDocText(bytes.c_str(), report);
+            break;
+        case Entry::Utf8:
+            opened = doc.OpenDocText(reinterpret_cast<const unsigned char*>(bytes.c_str()), report);
+            break;
+        case Entry::Wide:
+            opened = doc.OpenDocText(wide.c_str(), report);
+            break;
+        case Entry::File: {
+            const std::string path = EntryDir().Write("entry.xml", bytes);
+            const unsigned int code = doc.OpenDocFile(U16(path).c_str(), 0, report);
+            return code ? "error " + std::to_string(code) : "";
+        }
+    }
+    return opened ? "" : "failed";
+}
+
+// The tree `bytes` open into through `entry`, or why they do not (and a
+// tree that a failure left behind).
+inline std::string Opened(Entry entry, const std::string& bytes) {
+    CXMLDoc doc;
+    const std::string failure = Open(doc, entry, bytes), tree = Tree(doc.GetContent());
+    return failure.empty() ? tree : tree == "-" ? failure : failure + ", yet " + tree;
 }
 
 }  // namespace parsertest

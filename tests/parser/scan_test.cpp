@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "parser_test_support.h"
+#include "tqcore/wtext.h"
 
-namespace tqcore {
+namespace tqcore::parsertest {
 namespace {
 
 namespace scan = parser::scan;
@@ -110,23 +111,11 @@ void CheckFinders() {
         const bool spaceBefore = k > start && text[k - 1] == ' ';
         return static_cast<std::ptrdiff_t>(spaceBefore ? k - 1 : k);
     };
+    std::vector<Units> stops = Each({0, '&', '<', '"', '\t', '\n', '\r', 0x01, 0x1F});
+    stops.insert(stops.end(), {{' ', ' '}, {' ', '\n'}, {' ', '&'}, {' ', 0x01}, {' ', 0}});
     for (unsigned space : {0u, unsigned{' '}})
         ForEveryStop<T>(
-            Ordinary<T>({'a', '\'', '>', 0x21, 0x7E}),
-            {{0},
-             {'&'},
-             {'<'},
-             {'"'},
-             {'\t'},
-             {'\n'},
-             {'\r'},
-             {0x01},
-             {0x1F},
-             {' ', ' '},
-             {' ', '\n'},
-             {' ', '&'},
-             {' ', 0x01},
-             {' ', 0}},
+            Ordinary<T>({'a', '\'', '>', 0x21, 0x7E}), stops,
             [](T* p) {
                 T* s = Finders::FindDataCandidate(p, term);
                 while (*s == ' ' && !scan::IsDataCandidate(scan::Unit(s[1]), term) && s[1] != ' ') {
@@ -152,32 +141,15 @@ TEST(Scan, Sse2FindersStopAtEveryPosition) {
 }
 #endif
 
-// Parses ASCII `text` in all three widths; the tree, or "code N at M".
-std::vector<std::string> ParseInEveryWidth(const std::string& text) {
-    auto describe = [](const CXMLDocTestAccess::Outcome& out, CXMLDoc& doc) {
-        if (out.parsed) return parsertest::Tree(doc.GetContent());
-        return "code " + std::to_string(static_cast<unsigned>(out.code)) + " at " +
-               std::to_string(out.offset);
-    };
-    CXMLDoc ansi, utf8, utf16;
-    return {
-        describe(CXMLDocTestAccess::Parse(ansi, parsertest::Ansi(text)), ansi),
-        describe(CXMLDocTestAccess::Parse(utf8, parsertest::Bytes(text)), utf8),
-        describe(CXMLDocTestAccess::Parse(utf16, parsertest::Wide(parsertest::U16(text))), utf16)};
-}
-
-void ExpectInEveryWidth(const std::string& text, const std::string& expected) {
-    for (const std::string& got : ParseInEveryWidth(text)) EXPECT_EQ(got, expected) << text;
+void Expect(const std::string& text, const std::string& outcome) {
+    EXPECT_EQ(InEveryWidth(text), outcome) << text;
 }
 
 // Text whose stops fall at every position of a block: the element's name
 // shifts it by one unit per round.
 TEST(Scan, DataAndValuesAcrossBlocks) {
-    struct Piece {
-        const char* raw;
-        const char* decoded;
-    };
-    const Piece pieces[] = {
+    // Raw text and what it decodes to.
+    const std::pair<const char*, const char*> pieces[] = {
         {"word", "word"},
         {" ", " "},
         {"longer-words-here", "longer-words-here"},
@@ -192,21 +164,20 @@ TEST(Scan, DataAndValuesAcrossBlocks) {
         {"<![CDATA[ ]x]] ]]>", " ]x]] "},
         {"tail-of-it", "tail-of-it"},
         {"\r\n\r\n", " "},
-        {"z", "z"},
-    };
+        {"z", "z"}};
     for (std::size_t shift = 1; shift <= kStarts; ++shift) {
         const std::string name = "e" + std::string(shift, 'n');
         std::string raw, decoded;
-        for (const Piece& piece : pieces) {
-            raw += piece.raw;
-            decoded += piece.decoded;
+        for (const auto& [piece, decodedPiece] : pieces) {
+            raw += piece;
+            decoded += decodedPiece;
             // White space at the end is dropped, with what follows the text.
-            const bool white = piece.raw[0] == ' ' || piece.raw[0] == '\r';
+            const bool white = piece[0] == ' ' || piece[0] == '\r';
             const std::string kept = white ? decoded.substr(0, decoded.size() - 1) : decoded;
-            ExpectInEveryWidth("<" + name + ">" + raw + "   </" + name + ">",
-                               "<Main>(" + name + "{" + kept + "})");
-            ExpectInEveryWidth("<" + name + " v=\"  " + raw + " \"/>",
-                               "<Main>(" + name + "[v=' " + kept + "'])");
+            Expect("<" + name + ">" + raw + "   </" + name + ">",
+                   "<Main>(" + name + "{" + kept + "})");
+            Expect("<" + name + " v=\"  " + raw + " \"/>",
+                   "<Main>(" + name + "[v=' " + kept + "'])");
         }
     }
 }
@@ -215,13 +186,13 @@ TEST(Scan, MarkupAcrossBlocks) {
     for (std::size_t n = 0; n <= kReach; ++n) {
         const std::string run(n, 'r');
         const std::string spaces(n, ' ');
-        ExpectInEveryWidth("<a" + run + ">" + spaces + "\n<b/>\t" + spaces + "</a" + run + ">",
-                           "<Main>(a" + run + "(b))");
-        ExpectInEveryWidth("<a x" + run + "='" + run + "\"' y=\"" + run + "'>\"/>",
-                           "<Main>(a[x" + run + "='" + run + "\"' y='" + run + "'>'])");
-        ExpectInEveryWidth("<!--" + run + "- -" + run + "--><a/><!DOCTYPE d [" + run + "[]" + run +
-                               "]><?p " + run + "?>",
-                           "<Main>(a)");
+        Expect("<a" + run + ">" + spaces + "\n<b/>\t" + spaces + "</a" + run + ">",
+               "<Main>(a" + run + "(b))");
+        Expect("<a x" + run + "='" + run + "\"' y=\"" + run + "'>\"/>",
+               "<Main>(a[x" + run + "='" + run + "\"' y='" + run + "'>'])");
+        Expect("<!--" + run + "- -" + run + "--><a/><!DOCTYPE d [" + run + "[]" + run + "]><?p " +
+                   run + "?>",
+               "<Main>(a)");
     }
 }
 
@@ -230,19 +201,17 @@ TEST(Scan, ErrorsAtEveryPosition) {
     using std::to_string;
     for (std::size_t n = 0; n <= kReach; ++n) {
         const std::string run(n, 'r');
-        ExpectInEveryWidth("<a" + run + "%/>", "code 15 at " + to_string(2 + n));
-        ExpectInEveryWidth("<a b" + run + "%='1'/>", "code 15 at " + to_string(4 + n));
-        ExpectInEveryWidth("<a b" + run + "/>", "code 15 at " + to_string(4 + n));
-        ExpectInEveryWidth("<a b" + run + " ='1' c" + run + "  />",
-                           "code 6 at " + to_string(11 + 2 * n));
-        ExpectInEveryWidth("<a b='" + run + "/>", "code 3 at 5");
-        ExpectInEveryWidth("<!--" + run + "->", "code 2 at 1");
-        ExpectInEveryWidth("<a>" + run + " " + run + "  ",
-                           n ? "code 10 at " + to_string(6 + 2 * n) : "code 1 at 3");
-        ExpectInEveryWidth("<a>" + run + "&" + run + "</a>", "code 7 at " + to_string(3 + n));
-        ExpectInEveryWidth("<a>" + run + "<![CDATA[" + run + "]] >",
-                           "code 9 at " + to_string(3 + n));
-        ExpectInEveryWidth("<a b='" + run + "\"/>", "code 3 at 5");
+        Expect("<a" + run + "%/>", "code 15 at " + to_string(2 + n));
+        Expect("<a b" + run + "%='1'/>", "code 15 at " + to_string(4 + n));
+        Expect("<a b" + run + "/>", "code 15 at " + to_string(4 + n));
+        Expect("<a b" + run + " ='1' c" + run + "  />", "code 6 at " + to_string(11 + 2 * n));
+        Expect("<a b='" + run + "/>", "code 3 at 5");
+        Expect("<!--" + run + "->", "code 2 at 1");
+        Expect("<a>" + run + " " + run + "  ",
+               n ? "code 10 at " + to_string(6 + 2 * n) : "code 1 at 3");
+        Expect("<a>" + run + "&" + run + "</a>", "code 7 at " + to_string(3 + n));
+        Expect("<a>" + run + "<![CDATA[" + run + "]] >", "code 9 at " + to_string(3 + n));
+        Expect("<a b='" + run + "\"/>", "code 3 at 5");
     }
 }
 
@@ -251,26 +220,18 @@ TEST(Scan, ErrorsAtEveryPosition) {
 // letters; ANSI refuses every byte above 0x7F.
 TEST(Scan, NamesAboveAsciiAtEveryPosition) {
     for (std::size_t n = 0; n <= kReach; ++n) {
-        std::u16string wide = u"<a" + std::u16string(n, u'\u0416');
-        CXMLDoc doc;
-        auto out = CXMLDocTestAccess::Parse(doc, parsertest::Wide(wide + u"\u00D7/>"));
-        EXPECT_EQ(out.code, CXMLDocTestAccess::ParseError::IllegalCharacter);
-        EXPECT_EQ(out.offset, static_cast<std::ptrdiff_t>(2 + n));
-        out = CXMLDocTestAccess::Parse(doc, parsertest::Wide(wide + char16_t{0xD800} + u"/>"));
-        EXPECT_EQ(out.offset, static_cast<std::ptrdiff_t>(2 + n));
-        out = CXMLDocTestAccess::Parse(doc, parsertest::Wide(wide + u"/>"));
-        EXPECT_TRUE(out.parsed);
-        EXPECT_EQ(parsertest::Utf8(doc.GetContentElement().GetName()),
-                  parsertest::Utf8(wide.substr(1)));
-
+        const std::string illegal =
+            Failed(ParseError::IllegalCharacter, static_cast<std::ptrdiff_t>(2 + n));
+        const std::u16string wide = u"<a" + std::u16string(n, u'\u0416');
+        EXPECT_EQ(Outcome(Wide(wide + u"\u00D7/>")), illegal);
+        EXPECT_EQ(Outcome(Wide(wide + char16_t{0xD800} + u"/>")), illegal);
+        EXPECT_EQ(Outcome(Wide(wide + u"/>")), "<Main>(" + Utf8(W(wide.c_str() + 1)) + ")");
         const std::string bytes = "<a" + std::string(n, '\xC3');
-        out = CXMLDocTestAccess::Parse(doc, parsertest::Bytes(bytes + "\xA9/>"));
-        EXPECT_EQ(out.code, CXMLDocTestAccess::ParseError::IllegalCharacter);
-        EXPECT_EQ(out.offset, static_cast<std::ptrdiff_t>(2 + n));
-        out = CXMLDocTestAccess::Parse(doc, parsertest::Ansi(bytes + "/>"));
-        EXPECT_EQ(out.offset, n ? 2 : -1);
+        EXPECT_EQ(Outcome(Bytes(bytes + "\xA9/>")), illegal);
+        EXPECT_EQ(Outcome(Ansi(bytes + "/>")),
+                  n ? Failed(ParseError::IllegalCharacter, 2) : "<Main>(a)");
     }
 }
 
 }  // namespace
-}  // namespace tqcore
+}  // namespace tqcore::parsertest

@@ -1,4 +1,5 @@
-// The tree dump on the log.
+// The tree dump on the log: a line per tag, each after a carriage return;
+// and trees far deeper than any stack, written and dumped.
 #include <gtest/gtest.h>
 
 #include "xmlout_test_support.h"
@@ -6,27 +7,14 @@
 namespace xmlout_test {
 namespace {
 
-// The dump's lines: the log text split at each carriage return.
-std::vector<std::u16string> DumpLines(const CXMLObject& node, unsigned int depth) {
+// The dump's text, every message of it on the selectors asked for.
+std::u16string DumpText(const CXMLObject& node, unsigned int depth) {
     Capture capture(false);
     node.Dump(7, 9, depth);
-    std::vector<std::u16string> lines;
-    for (const auto& message : Capture::Log()) {
-        EXPECT_EQ(message.selector1, 7u);
-        EXPECT_EQ(message.selector2, 9u);
-    }
-    const std::u16string all = Capture::AllLog();
-    for (std::size_t start = 0; start < all.size();) {
-        EXPECT_EQ(all[start], u'\r');
-        std::size_t end = all.find(u'\r', start + 1);
-        if (end == std::u16string::npos) end = all.size();
-        lines.push_back(all.substr(start + 1, end - start - 1));
-        start = end;
-    }
-    return lines;
+    for (const auto& message : Capture::Log())
+        EXPECT_TRUE(message.selector1 == 7 && message.selector2 == 9);
+    return Capture::AllLog();
 }
-
-using Lines = std::vector<std::u16string>;
 
 TEST(Dump, LinesByNode) {
     CXMLObject a = Node(u"a");
@@ -37,29 +25,68 @@ TEST(Dump, LinesByNode) {
     both.Add(W(u"text"));
     CXMLObject raw = DataNode(u"r", u"<&\"'>");
     raw.AddAttribute(PS(u"v"), PS(u"a<b&\"c\""));
-    const std::u16string widest(262, u' ');  // the prefix stops there
-    struct Case {
+    const std::u16string widest = u"\r" + std::u16string(262, u' ');  // the prefix stops there
+    const struct {
         const char* what;
         CXMLObject node;
         unsigned int depth;
-        Lines lines;
-    } const cases[] = {
-        {"tree",
-         a,
-         0,
-         {u"<a x=\"1\"> : CXML_TYPE_ELEMENT", u"  <b> : CXML_TYPE_DATA", u"    hi", u"  </b>",
-          u"</a>"}},
-        {"empty handle", CXMLObject(), 0, {}},
-        {"no data", Node(u"e"), 0, {u"<e> : CXML_TYPE_EMPTY", u"</e>"}},
-        {"data and children", both, 0, {u"<p> : CXML_TYPE_PROCESS", u"  text", u"</p>"}},
-        {"unescaped", raw, 0, {u"<r v=\"a<b&\"c\"\"> : CXML_TYPE_DATA", u"  <&\"'>", u"</r>"}},
-        {"starting deeper", Node(u"e"), 2, {u"    <e> : CXML_TYPE_EMPTY", u"    </e>"}},
-        {"very deep",
-         Node(u"deep"),
-         1000,
-         {widest + u"<deep> : CXML_TYPE_EMPTY", widest + u"</deep>"}},
+        std::u16string text;
+    } cases[] = {
+        {"tree", a, 0,
+         u"\r<a x=\"1\"> : CXML_TYPE_ELEMENT\r  <b> : CXML_TYPE_DATA\r    hi\r  </b>\r</a>"},
+        {"empty handle", CXMLObject(), 0, u""},
+        {"no data", Node(u"e"), 0, u"\r<e> : CXML_TYPE_EMPTY\r</e>"},
+        {"data and children", both, 0, u"\r<p> : CXML_TYPE_PROCESS\r  text\r</p>"},
+        {"unescaped", raw, 0, u"\r<r v=\"a<b&\"c\"\"> : CXML_TYPE_DATA\r  <&\"'>\r</r>"},
+        {"starting deeper", Node(u"e"), 2, u"\r    <e> : CXML_TYPE_EMPTY\r    </e>"},
+        {"very deep", Node(u"deep"), 1000,
+         widest + u"<deep> : CXML_TYPE_EMPTY" + widest + u"</deep>"},
     };
-    for (const Case& c : cases) EXPECT_EQ(DumpLines(c.node, c.depth), c.lines) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(DumpText(c.node, c.depth), c.text) << c.what;
+}
+
+// Trees far deeper than any stack: writing and dumping them.
+constexpr unsigned int kDepth = 1000000;
+
+const CXMLObject& DeepChain() {
+    static const CXMLObject chain = Chain(kDepth);
+    return chain;
+}
+
+TEST(DeepTree, MillionLevelsGoToAMemorySink) {
+    CXMLMemOut sink;
+    ASSERT_TRUE(sink.Open());
+    ASSERT_TRUE(sink.Write(DeepChain()));
+    ASSERT_TRUE(sink.Close(false));
+    // "<n>" per level but the last, "<n>x</n>", then "</n>" per level but the last.
+    EXPECT_EQ(sink.GetLen(), 3ull * (kDepth - 1) + 8 + 4ull * (kDepth - 1));
+    const std::u16string text = U(static_cast<const unsigned short*>(sink));
+    EXPECT_EQ(text.substr(0, 9), u"<n><n><n>");
+    EXPECT_EQ(text.substr(3 * (kDepth - 1), 12), u"<n>x</n></n>");
+}
+
+// Counts the log messages and keeps the last one.
+struct LogCounter {
+    static inline std::uint64_t count = 0;
+    static inline std::u16string last;
+    LogCounter()
+        : previous(SetLogSink([](unsigned int, unsigned int, const unsigned short* text) {
+              ++count;
+              last = U(text);
+          })) {
+        count = 0;
+    }
+    ~LogCounter() { SetLogSink(previous); }
+    LogSink previous;
+};
+
+TEST(DeepTree, MillionLevelsAreDumped) {
+    LogCounter log;
+    DeepChain().Dump(3, 4, 0);
+    // Per level an opening and a closing line, plus one data line; the
+    // opening lines end with the type as a message of its own.
+    EXPECT_EQ(LogCounter::count, 3ull * kDepth + 1);
+    EXPECT_EQ(LogCounter::last, u"\r</n>");
 }
 
 }  // namespace

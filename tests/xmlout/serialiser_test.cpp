@@ -6,19 +6,6 @@
 namespace xmlout_test {
 namespace {
 
-TEST(Serialiser, ExampleTreeOnFormattedAndUnformattedSinks) {
-    const CXMLObject tree = ExampleTree();
-    StringOut formatted(true);
-    ASSERT_TRUE(formatted.Open());
-    ASSERT_TRUE(formatted.Write(tree));
-    EXPECT_EQ(formatted.text,
-              u"\xFEFF<a x=\"1&lt;2\">\r\n <b>hi</b>\r\n <c/>\r\n <d>\r\n  <![CDATA[  two]]>\r\n "
-              u"</d>\r\n</a>\r\n");
-    EXPECT_TRUE(formatted.Close(false));
-
-    EXPECT_EQ(MemText(tree), u"<a x=\"1&lt;2\"><b>hi</b><c/><d><![CDATA[  two]]></d></a>");
-}
-
 CXMLObject WithAttribute(const char16_t* value) {
     CXMLObject e = Node(u"e");
     e.AddAttribute(PS(u"v"), PS(value));

@@ -90,7 +90,13 @@ inline CXMLObject DataNode(const char16_t* name, const char16_t* data) {
     return n;
 }
 
-// a x="1<2" holding b (data "hi"), c (empty) and d (data "  two").
+// a x="1<2" holding b (data "hi"), c (empty) and d (data "  two"), and its
+// text on a formatted sink after the mark and the declaration, and unformatted.
+inline const std::u16string kExampleLines =
+    u"<a x=\"1&lt;2\">\r\n <b>hi</b>\r\n <c/>\r\n <d>\r\n  <![CDATA[  two]]>\r\n </d>\r\n</a>\r\n";
+inline const std::u16string kExampleText =
+    u"<a x=\"1&lt;2\"><b>hi</b><c/><d><![CDATA[  two]]></d></a>";
+inline const std::u16string kStart = u"\xFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n";
 inline CXMLObject ExampleTree() {
     CXMLObject a = Node(u"a");
     a.AddAttribute(PS(u"x"), PS(u"1<2"));
