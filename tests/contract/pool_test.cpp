@@ -178,6 +178,30 @@ TEST(StringPool, AReleaseBatchFreesItsStringsWhenItCloses) {
     EXPECT_EQ(CStringPool::GetCount(), before);
 }
 
+// References taken and given back several at a time: the entry lives while
+// any are held, by its last holder or another, and goes with the last.
+TEST(StringPool, ReferencesTakenAndDroppedManyAtATime) {
+    using tqcore::detail::PoolAccess;
+    const std::size_t before = CStringPool::GetCount();
+    const std::u16string text = u"many refs";
+    const auto* units = W(text.c_str());
+    const auto count = static_cast<std::uint32_t>(text.size());
+    const auto hash = tqcore::detail::HashUnits(units, count);
+    for (const std::int32_t other : {0, 1}) {
+        SCOPED_TRACE(other);
+        tqcore::detail::PoolEntry* entry = tqcore::detail::InternHashed(units, count, hash, 3);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(tqcore::detail::InternHashed(units, count, hash, 2), entry);  // 5 now
+        CPPoolString holder = other ? CStringPool::GetStringRefn(units, count) : CPPoolString();
+        PoolAccess::ReleaseMany(entry, 3);
+        EXPECT_EQ(CStringPool::GetCount(), before + 1);
+        PoolAccess::ReleaseMany(entry, 2);
+        EXPECT_EQ(CStringPool::GetCount(), before + other);
+        holder.Free();
+        EXPECT_EQ(CStringPool::GetCount(), before);
+    }
+}
+
 // The word-wise comparison and the hash read each byte exactly once, whatever
 // the length: a flipped bit anywhere must show in both.
 TEST(StringPool, ComparisonAndHashSeeEveryByteOfEveryLength) {
