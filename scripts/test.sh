@@ -2,7 +2,9 @@
 # Builds and runs the whole test suite: release, ASan+UBSan, ThreadSanitizer
 # for the threaded areas, and consumers that take the library as an installed
 # package, with add_subdirectory and with FetchContent.
-# `scripts/test.sh consumer` runs only the consumer part (on the release build).
+# `scripts/test.sh consumer` runs only the consumer part (on the release build);
+# `scripts/test.sh windows` runs only the Windows part: a MinGW-w64 cross
+# build run under Wine (not yet part of the full run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -38,8 +40,26 @@ consumers() {
   echo "consumer: built and ran as a package, a subdirectory and FetchContent; installed tqxmltool runs"
 }
 
+# The same sources cross-built for 64-bit Windows and run under Wine. Only
+# this part needs the cross compiler and Wine, so only it installs them.
+windows() {
+  bash scripts/deps.sh g++-mingw-w64-x86-64-posix mingw-w64-tools wine64
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows -j "$jobs"
+  export WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all
+  [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
+  local bin=build/windows/bin
+  wine "$bin/tqxmltool.exe" >/dev/null
+  wine "$bin/tqxmltool.exe" check tools/tqxmltool/sample.xml >/dev/null
+  echo "windows: built with MinGW-w64; tqxmltool.exe runs under Wine"
+}
+
 if [ "${1:-}" = consumer ]; then
   consumers
+  exit 0
+fi
+if [ "${1:-}" = windows ]; then
+  windows
   exit 0
 fi
 
