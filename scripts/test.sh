@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: release, ASan+UBSan, ThreadSanitizer
 # for the threaded areas, and consumers that take the library as an installed
-# package, with add_subdirectory and with FetchContent.
+# package, with add_subdirectory and with FetchContent; then the Windows
+# cross build under Wine.
 # `scripts/test.sh consumer` runs only the consumer part (on the release build);
 # `scripts/test.sh windows` runs only the Windows part: a MinGW-w64 cross
-# build run under Wine (not yet part of the full run).
+# build whose tool, tests and consumer run under Wine (last in the full run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -95,3 +96,4 @@ cmake --build --preset tsan -j "$jobs" --target tests_contract tests_xmlobj test
 ctest --preset tsan -j "$jobs" -R 'StringPool|FixedHeap|ObjectMemory|CriticalSection|Thread|Hook|HashTable|XmlPropThread'
 
 consumers
+windows
