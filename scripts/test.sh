@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: release, ASan+UBSan, ThreadSanitizer
 # for the threaded areas, and consumers that take the library as an installed
-# package, with add_subdirectory and with FetchContent.
-# `scripts/test.sh consumer` runs only the consumer part (on the release build).
+# package, with add_subdirectory and with FetchContent; then the Windows
+# cross build under Wine.
+# `scripts/test.sh consumer` runs only the consumer part (on the release build);
+# `scripts/test.sh windows` runs only the Windows part: a MinGW-w64 cross
+# build whose tool, tests and consumer run under Wine (last in the full run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -38,8 +41,44 @@ consumers() {
   echo "consumer: built and ran as a package, a subdirectory and FetchContent; installed tqxmltool runs"
 }
 
+# The same sources cross-built for 64-bit Windows and run under Wine. Only
+# this part needs the cross compiler and Wine, so only it installs them.
+windows() {
+  bash scripts/deps.sh g++-mingw-w64-x86-64-posix mingw-w64-tools wine64
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows -j "$jobs"
+  export WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all
+  [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1
+  local bin=build/windows/bin
+  wine "$bin/tqxmltool.exe" >/dev/null
+  wine "$bin/tqxmltool.exe" check tools/tqxmltool/sample.xml >/dev/null
+  # Every test binary once, leaving out the tests tests/windows-skips.txt names.
+  local skipped failed=0
+  skipped=$(sed -e 's/#.*//' -e 's/[[:space:]]//g' -e '/^$/d' tests/windows-skips.txt | paste -sd: -)
+  for program in "$bin"/tests_*.exe; do
+    echo "== $(basename "$program")"
+    wine "$program" --gtest_brief=1 ${skipped:+--gtest_filter="-$skipped"} || failed=1
+  done
+  [ "$failed" = 0 ] || { echo "windows: some tests failed under Wine" >&2; return 1; }
+
+  # A program built against the installed cross build, run from its own directory.
+  rm -rf build/windows-install build/windows-consumer
+  cmake --install build/windows --prefix "$PWD/build/windows-install" >/dev/null
+  cmake -S tests/windows/consumer -B build/windows-consumer \
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
+    -Dtqxml_DIR="$PWD/build/windows-install/lib/cmake/tqxml" >/dev/null
+  cmake --build build/windows-consumer -j "$jobs"
+  local dlls="Z:$PWD/build/windows-install/bin"
+  (cd build/windows-consumer && WINEPATH="$dlls" wine windows_consumer.exe)
+  echo "windows: built with MinGW-w64; tqxmltool.exe, the test suite and a consumer pass under Wine"
+}
+
 if [ "${1:-}" = consumer ]; then
   consumers
+  exit 0
+fi
+if [ "${1:-}" = windows ]; then
+  windows
   exit 0
 fi
 
@@ -57,3 +96,4 @@ cmake --build --preset tsan -j "$jobs" --target tests_contract tests_xmlobj test
 ctest --preset tsan -j "$jobs" -R 'StringPool|FixedHeap|ObjectMemory|CriticalSection|Thread|Hook|HashTable|XmlPropThread'
 
 consumers
+windows

@@ -21,7 +21,7 @@ class OutStage;
 // echoes every piece of text to the log (selectors 3 and 4).
 class TQXML_API CXMLOut {
   public:
-    static constexpr unsigned int kIndentChars = 512;
+    static const unsigned int kIndentChars = 512;
 
     explicit CXMLOut(bool format = true);
     virtual ~CXMLOut();

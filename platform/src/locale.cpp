@@ -1,30 +1,15 @@
-// Locale objects of the runtime library. Every locale this layer knows formats
-// numbers the same way, with "." as the decimal point, so a locale object only
-// records that it was made for a known name.
+// The runtime's "C" locale for numbers, and localeconv as the process's
+// selected locale gives it.
 #include <langinfo.h>
-#include <strings.h>
 
 #include <cstring>
-#include <new>
 
 #include "classic_locale.h"
 #include "tqplatform/wformat.h"
 
 namespace tqplat {
 
-struct LocaleData {};
-
 namespace {
-
-// 0 means all categories, as on Windows; the runtime's own LC_ALL macro is
-// taken as the same.
-bool IsAllCategories(int category) {
-    return category == 0 || category == LC_ALL;
-}
-
-bool IsKnownName(const char* name) {
-    return name[0] == '\0' || strcasecmp(name, "C") == 0 || strcasecmp(name, "English") == 0;
-}
 
 // Copies a runtime string into fixed storage, cut to fit.
 template <std::size_t N>
@@ -39,15 +24,6 @@ char* Keep(char (&storage)[N], const char* text) {
 locale_t ClassicLocale() {
     static const locale_t classic = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     return classic;
-}
-
-_locale_t _create_locale(int category, const char* name) {
-    if (!IsAllCategories(category) || name == nullptr || !IsKnownName(name)) return nullptr;
-    return new (std::nothrow) LocaleData;
-}
-
-void _free_locale(_locale_t locale) {
-    delete locale;
 }
 
 lconv_t* localeconv() {

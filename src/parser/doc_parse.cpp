@@ -55,9 +55,9 @@ bool CXMLDoc::openByWidth(const unsigned short* context, const void* source, uns
     return OpenMem<char>(context, source, kind, report);
 }
 
-template CXMLDoc::ParseResult CXMLDoc::parseBuffer<char>();
-template CXMLDoc::ParseResult CXMLDoc::parseBuffer<unsigned char>();
-template CXMLDoc::ParseResult CXMLDoc::parseBuffer<unsigned short>();
+template TQXML_API CXMLDoc::ParseResult CXMLDoc::parseBuffer<char>();
+template TQXML_API CXMLDoc::ParseResult CXMLDoc::parseBuffer<unsigned char>();
+template TQXML_API CXMLDoc::ParseResult CXMLDoc::parseBuffer<unsigned short>();
 template bool CXMLDoc::OpenMem<char>(const unsigned short*, const void*, unsigned int,
                                      unsigned int);
 template bool CXMLDoc::OpenMem<unsigned char>(const unsigned short*, const void*, unsigned int,

@@ -34,6 +34,10 @@ constexpr int kLogChunkChars = 65536;
 
 }  // namespace
 
+// Defined here so that the library exports it: callers that take its address
+// import it from the DLL.
+const unsigned int CXMLOut::kIndentChars;
+
 CXMLOut::CXMLOut(bool format)
     : m_pIndentBuf(static_cast<unsigned short*>(
           tqplat::HeapAlloc(tqplat::GetProcessHeap(), 0, kIndentChars * sizeof(unsigned short)))),

@@ -1,19 +1,15 @@
 #include "encoding.h"
 
-#include <errno.h>
-#include <iconv.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
 
+#include "convert.h"
+
 namespace tqxmltool {
 
 namespace {
-
-// The library measures text and terminator in 32 bits.
-constexpr std::size_t kMaxTextBytes = 0xFFFFFFFDu;
 
 bool StartsWith(const std::vector<unsigned char>& bytes,
                 std::initializer_list<unsigned char> head) {
@@ -72,15 +68,6 @@ std::string DeclaredEncoding(const std::vector<unsigned char>& b) {
     return valid ? name : std::string();
 }
 
-// Upper case without '-' and '_', so "utf_8" and "UTF-8" compare equal.
-std::string Folded(const std::string& name) {
-    std::string folded;
-    for (char c : name)
-        if (c != '-' && c != '_')
-            folded += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return folded;
-}
-
 bool IsWideEncoding(const std::string& folded) {
     return folded.rfind("UTF16", 0) == 0 || folded.rfind("UTF32", 0) == 0 ||
            folded.rfind("UCS", 0) == 0;
@@ -121,44 +108,6 @@ std::size_t FirstInvalidUtf8(const unsigned char* p, std::size_t n) {
     return n;
 }
 
-// Converts to UTF-16LE with iconv; false with the reason in `result`.
-bool ToUtf16(const std::string& encoding, const std::vector<unsigned char>& in,
-             DecodedText& result) {
-    iconv_t converter = iconv_open("UTF-16LE", encoding.c_str());
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        result.problem = "an encoding this tool does not know";
-        return false;
-    }
-    std::vector<unsigned char>& out = result.text;
-    out.resize(in.size() * 2 + 16);
-    char* from = reinterpret_cast<char*>(const_cast<unsigned char*>(in.data()));
-    std::size_t fromLeft = in.size();
-    std::size_t used = 0;
-    bool ok = true;
-    while (fromLeft > 0) {
-        char* to = reinterpret_cast<char*>(out.data() + used);
-        std::size_t toLeft = out.size() - used;
-        const std::size_t converted = iconv(converter, &from, &fromLeft, &to, &toLeft);
-        const int error = errno;
-        used = out.size() - toLeft;
-        if (converted != static_cast<std::size_t>(-1)) break;
-        if (error == E2BIG && out.size() <= kMaxTextBytes) {
-            out.resize(out.size() * 2);
-            continue;
-        }
-        const std::size_t offset = in.size() - fromLeft;
-        result.problem = error == E2BIG ? "larger than the parser takes once converted to UTF-16"
-                         : error == EINVAL
-                             ? "ends inside a " + encoding + " character"
-                             : "not valid " + encoding + " at byte " + std::to_string(offset);
-        ok = false;
-        break;
-    }
-    iconv_close(converter);
-    out.resize(used);
-    return ok;
-}
-
 // Where the text holds a zero unit, the parser would stop there and quietly
 // drop the rest; XML text has none, so such input is refused.
 bool HasZeroUnit(const DecodedText& decoded) {
@@ -183,6 +132,14 @@ void Finish(DecodedText& decoded) {
 }
 
 }  // namespace
+
+std::string Folded(const std::string& name) {
+    std::string folded;
+    for (char c : name)
+        if (c != '-' && c != '_')
+            folded += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return folded;
+}
 
 DecodedText Decode(std::vector<unsigned char>&& bytes) {
     DecodedText decoded;

@@ -18,6 +18,9 @@ struct DecodedText {
     std::vector<unsigned char> text;
 };
 
+// Upper case without '-' and '_', so "utf_8" and "UTF-8" compare equal.
+std::string Folded(const std::string& name);
+
 // The byte-order mark decides (UTF-8, UTF-16 or UTF-32 in either order);
 // else the width of "<?xml" at the start; else the encoding the declaration
 // names; else UTF-8 when the bytes are valid UTF-8; else Windows-1252.

@@ -11,8 +11,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <new>
 #include <thread>
+
+#include "input_sources.h"
 
 namespace tqxmltool {
 
@@ -138,6 +139,8 @@ void ReadRegularFile(const std::string& path, Input& in, std::uint64_t size) {
     tqplat::CloseHandle(file);
 }
 
+}  // namespace
+
 void ReadStandardInput(Input& in) {
     struct stat info {};
     if (fstat(STDIN_FILENO, &info) != 0) return Fail(in, std::strerror(errno));
@@ -158,22 +161,6 @@ void ReadPath(const std::string& path, Input& in) {
     if (S_ISREG(info.st_mode))
         return ReadRegularFile(path, in, static_cast<std::uint64_t>(info.st_size));
     ReadStream(path, S_ISFIFO(info.st_mode), in);
-}
-
-}  // namespace
-
-Input ReadInput(const std::string& path) {
-    Input in;
-    try {
-        if (path == "-")
-            ReadStandardInput(in);
-        else
-            ReadPath(path, in);
-    } catch (const std::bad_alloc&) {
-        std::vector<unsigned char>().swap(in.bytes);
-        Fail(in, "not enough memory to hold it");
-    }
-    return in;
 }
 
 }  // namespace tqxmltool

@@ -1,10 +1,7 @@
 // tqxmltool: parses XML documents, reports on them and writes them indented.
 #include <errno.h>
-#include <fcntl.h>
 #include <tqxml/tqxml.h>
-#include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -13,7 +10,9 @@
 #include "input.h"
 #include "load.h"
 #include "output.h"
+#include "sample_path.h"
 #include "serialize.h"
+#include "standard_streams.h"
 #include "text.h"
 #include "tree_stats.h"
 
@@ -244,21 +243,8 @@ int Check(const std::string& in) {
     return kOk;
 }
 
-// The sample beside an installed tool, else the one in the source tree.
-std::string SamplePath() {
-    char self[4096];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self);
-    if (n > 0 && static_cast<std::size_t>(n) < sizeof self) {
-        std::string installed(self, static_cast<std::size_t>(n));
-        installed.erase(installed.rfind('/') + 1);
-        installed += TQXMLTOOL_INSTALLED_SAMPLE;
-        if (access(installed.c_str(), R_OK) == 0) return installed;
-    }
-    return TQXMLTOOL_SAMPLE;
-}
-
 int Run(int argc, char** argv) {
-    if (argc == 1) return Stats(SamplePath(), true);
+    if (argc == 1) return Stats(tqxmltool::SamplePath(), true);
     std::string command = argv[1];
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kHelp, stdout);
@@ -284,16 +270,6 @@ int Run(int argc, char** argv) {
     return Usage(("unknown command '" + command + "'").c_str());
 }
 
-// A closed standard descriptor would be handed to the next file opened, and
-// text meant for standard output would land in the output file. Standard
-// output is put on a read-only /dev/null, so every write to it fails and is
-// reported; the others on /dev/null.
-void OccupyClosedStandardDescriptors() {
-    for (int fd = 0; fd <= 2; ++fd)
-        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
-            open("/dev/null", fd == STDERR_FILENO ? O_WRONLY : O_RDONLY);
-}
-
 // Everything written to standard output must have arrived.
 int CloseStandardOutput(int code) {
     bool failed = std::fflush(stdout) != 0 || std::ferror(stdout);
@@ -311,10 +287,7 @@ int CloseStandardOutput(int code) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    OccupyClosedStandardDescriptors();
-    // Failed writes are reported as such, not by the default deaths.
-    std::signal(SIGPIPE, SIG_IGN);
-    std::signal(SIGXFSZ, SIG_IGN);
+    tqxmltool::PrepareStandardStreams();
     int code;
     try {
         code = Run(argc, argv);

@@ -41,8 +41,10 @@ const char* faultName(int signal) {
     switch (signal) {
         case SIGSEGV:
             return "access violation";
+#ifdef SIGBUS  // not on Windows
         case SIGBUS:
             return "bus error";
+#endif
         case SIGFPE:
             return "arithmetic fault";
         case SIGILL:

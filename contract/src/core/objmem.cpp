@@ -1,8 +1,5 @@
 #include "tqcore/objmem.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -10,6 +7,7 @@
 #include <new>
 
 #include "alloc_fault.h"
+#include "page_mapping.h"
 #include "spinlock.h"
 #include "tqcore/heap.h"
 
@@ -72,7 +70,7 @@ class MappingCache {
 MappingCache g_mappings;
 
 std::uint64_t PageRound(std::uint64_t bytes) {
-    static const std::uint64_t page = static_cast<std::uint64_t>(sysconf(_SC_PAGESIZE));
+    static const std::uint64_t page = detail::SystemPageSize();
     return (bytes + page - 1) / page * page;
 }
 
@@ -125,10 +123,8 @@ void* CPObjectMemory::newBlock(std::uint64_t allocSize, const tagCPOVTABL* vtbl)
         physical = PageRound(total * kMapSlack);
         if (physical - sizeof(Header) > 0xFFFFFFFFu) physical = PageRound(total);
         void* p = g_mappings.take(physical);
-        if (!p)
-            p = mmap(nullptr, static_cast<std::size_t>(physical), PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-        if (p == MAP_FAILED) return nullptr;
+        if (!p) p = detail::MapPages(static_cast<std::size_t>(physical));
+        if (!p) return nullptr;
         h = static_cast<Header*>(p);
     } else {
         physical = RoundToClass(total);
@@ -152,7 +148,7 @@ void CPObjectMemory::releaseStorage(Header* h) noexcept {
     std::uint64_t physical = sizeof(Header) + (h->capacity ? h->capacity : h->allocSize);
     if (physical > kMapThreshold) {
         std::uint64_t mapped = PageRound(physical);
-        if (!g_mappings.keep(h, mapped)) munmap(h, static_cast<std::size_t>(mapped));
+        if (!g_mappings.keep(h, mapped)) detail::UnmapPages(h, static_cast<std::size_t>(mapped));
     } else if (const unsigned c = HeapClassOf(physical); c < kHeapClassCount)
         BlockHeaps()[c].Free(h);
     else

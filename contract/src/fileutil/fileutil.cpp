@@ -1,4 +1,4 @@
-// Path helpers: separators, directory creation, names of open files.
+// Directory creation and names of open files, over POSIX.
 #include "tqcore/fileutil.h"
 
 #include <sys/stat.h>
@@ -62,15 +62,6 @@ bool nameOfDescriptor(int fd, std::string& name) {
 }
 
 }  // namespace
-
-unsigned short* FU_FindLastSeparator(unsigned short* path) {
-    if (path == nullptr) return nullptr;
-    unsigned short* last = nullptr;
-    for (unsigned short* at = path; *at != 0; ++at) {
-        if (*at == '/' || *at == '\\') last = at;
-    }
-    return last;
-}
 
 bool FU_CreatePath(const unsigned short* directory) {
     std::string path;

@@ -1,0 +1,21 @@
+# Cross build for 64-bit Windows with MinGW-w64 (posix threads, so that
+# std::thread and std::mutex come from winpthreads).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(TQXML_MINGW_TRIPLE x86_64-w64-mingw32)
+
+set(CMAKE_C_COMPILER ${TQXML_MINGW_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${TQXML_MINGW_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER ${TQXML_MINGW_TRIPLE}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${TQXML_MINGW_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# Test programs run under Wine.
+find_program(TQXML_WINE wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(TQXML_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${TQXML_WINE})
+endif()
