@@ -250,7 +250,8 @@ TEST(DeepTree, MillionLevelsReleaseMeasureCompactAndRealloc) {
     {
         CXMLObject root = Chain(kDepth);
         // Every list holds its one child at capacity 1.
-        EXPECT_EQ(MemUsage(root), std::pair(std::uint64_t(kDepth) * sizeof(CXMLObjectBody), 0ul));
+        EXPECT_EQ(MemUsage(root),
+                  std::pair(std::uint64_t(kDepth) * sizeof(CXMLObjectBody), std::uint64_t{0}));
         for (const char16_t* name : {u"a", u"b", u"c", u"d", u"e"})
             root.item(0u)->AddAttribute(PS(name), PS(u"v"));  // capacity 8
         EXPECT_EQ(MemUsage(root).second, 3 * sizeof(CXMLAttribute));
