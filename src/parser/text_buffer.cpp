@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "tqcore/heap.h"
+#include "tqcore/thread_exit.h"
 #include "tqplatform/files.h"
 #include "tqplatform/memory.h"
 
@@ -36,14 +37,24 @@ std::size_t Capacity(const BufferHead* head) noexcept {
     return head->mapped - sizeof(BufferHead);
 }
 
-// The buffer a thread keeps; its destructor runs at thread exit.
+void Forget(BufferHead* head) noexcept {
+    if (head) g_keptBytes.fetch_sub(head->mapped, std::memory_order_relaxed);
+}
+
+// An ended thread's kept buffer goes.
+void UnmapAtExit(void* kept) noexcept {
+    auto* head = static_cast<BufferHead*>(kept);
+    Forget(head);
+    Unmap(head);
+}
+
+// The buffer a thread keeps; the thread-exit hook holds it too.
 class KeptBuffer {
   public:
-    ~KeptBuffer() { Unmap(take()); }
     BufferHead* take() noexcept {
         BufferHead* head = m_head;
-        if (head) g_keptBytes.fetch_sub(head->mapped, std::memory_order_relaxed);
-        m_head = nullptr;
+        Forget(head);
+        keep(nullptr);
         return head;
     }
     // Keeps the larger of `head` and the kept buffer; the other is unmapped.
@@ -54,7 +65,7 @@ class KeptBuffer {
         }
         if (m_head) Unmap(take());
         g_keptBytes.fetch_add(head->mapped, std::memory_order_relaxed);
-        m_head = head;
+        keep(head);
     }
     // Whether the kept buffer serves `size`; a large one asked for a small
     // size is unmapped instead.
@@ -66,6 +77,19 @@ class KeptBuffer {
     }
 
   private:
+    void keep(BufferHead* head) noexcept {
+        static const detail::ThreadExitHook hook(UnmapAtExit);
+        // Without a key the buffer goes at once rather than outlive the thread.
+        if (head && !hook.set(head)) {
+            Forget(head);
+            Unmap(head);
+            head = nullptr;
+        } else if (!head) {
+            hook.set(nullptr);
+        }
+        m_head = head;
+    }
+
     BufferHead* m_head = nullptr;
 };
 thread_local KeptBuffer t_kept;

@@ -5,13 +5,16 @@
 // are carved lazily, so their pages are touched only as blocks are used.
 #include "tqcore/heap.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "alloc_fault.h"
 #include "spinlock.h"
+#include "tqcore/thread_exit.h"
 
 namespace tqcore {
 
@@ -39,8 +42,10 @@ struct ThreadCache {
     Magazine magazines[kMaxCachedHeaps];
 };
 
-// Trivially constructed, so access needs no guard.
-__attribute__((tls_model("initial-exec"))) thread_local ThreadCache t_cache;
+// A thread's magazines are a block of their own, made at its first slow path;
+// until then it points at empty ones, so every fast path falls through.
+ThreadCache g_noCache;
+__attribute__((tls_model("initial-exec"))) thread_local ThreadCache* t_cache = &g_noCache;
 
 }  // namespace
 
@@ -135,57 +140,64 @@ Registry& registry() {
     return *r;
 }
 
-// Gives a thread's cached blocks back to their heaps when the thread ends.
-struct ThreadCacheOwner {
-    ThreadCacheOwner() {
-        Registry& r = registry();
-        std::lock_guard<std::mutex> g(r.mutex);
-        r.threads.push_back(&t_cache);
-    }
-    ~ThreadCacheOwner() {
+// Gives an ended thread's cached blocks back to their heaps.
+void HandBack(void* state) noexcept {
+    auto* cache = static_cast<ThreadCache*>(state);
+    {
         Registry& r = registry();
         std::lock_guard<std::mutex> g(r.mutex);
         for (unsigned i = 0; i < kMaxCachedHeaps; ++i) {
-            Magazine& m = t_cache.magazines[i];
+            Magazine& m = cache->magazines[i];
             std::uint32_t n = m.count.load(std::memory_order_relaxed);
             if (CFHeap::Impl* heap = r.heaps[i]; heap && n) {
                 std::lock_guard<detail::SpinLock> h(heap->lock);
                 heap->give(m.head.load(std::memory_order_relaxed), n);
             }
-            m.head.store(nullptr, std::memory_order_relaxed);
-            m.count.store(0, std::memory_order_relaxed);
         }
-        for (auto it = r.threads.begin(); it != r.threads.end(); ++it) {
-            if (*it == &t_cache) {
-                r.threads.erase(it);
-                break;
-            }
+        r.threads.erase(std::find(r.threads.begin(), r.threads.end(), cache));
+    }
+    delete cache;
+    t_cache = &g_noCache;  // a later release on this thread starts over
+}
+
+// This thread's own magazines, made and registered on first use; null when
+// memory ran out (the thread then uses the shared stacks).
+ThreadCache* OwnCache() noexcept {
+    if (t_cache != &g_noCache) return t_cache;
+    static const detail::ThreadExitHook hook(HandBack);
+    auto* cache = new (std::nothrow) ThreadCache{};
+    if (!cache) return nullptr;
+    {
+        Registry& r = registry();
+        std::lock_guard<std::mutex> g(r.mutex);
+        try {
+            r.threads.push_back(cache);
+        } catch (...) {
+            delete cache;
+            return nullptr;
         }
     }
-};
-
-void EnsureThreadRegistered() {
-    static thread_local ThreadCacheOwner owner;
-    (void)owner;
+    hook.set(cache);
+    return t_cache = cache;
 }
 
 // The slow halves stay out of line so that the fast paths need no stack frame.
 __attribute__((noinline)) void* AllocSlow(CFHeap::Impl* impl) noexcept {
     std::uint32_t n = 0;
     FreeBlock* chain;
-    if (impl->slot >= kMaxCachedHeaps) {
+    ThreadCache* cache = impl->slot < kMaxCachedHeaps ? OwnCache() : nullptr;
+    if (!cache) {
         std::lock_guard<detail::SpinLock> g(impl->lock);
         chain = impl->take(1, &n);
         if (chain && n > 1) impl->give(chain->next, n - 1);
         return chain;
     }
-    EnsureThreadRegistered();
     {
         std::lock_guard<detail::SpinLock> g(impl->lock);
         chain = impl->take(kCarveBatch, &n);
     }
     if (!chain) return nullptr;
-    Magazine& m = t_cache.magazines[impl->slot];
+    Magazine& m = cache->magazines[impl->slot];
     m.head.store(chain->next, std::memory_order_relaxed);
     m.count.store(n - 1, std::memory_order_relaxed);
     return chain;
@@ -193,16 +205,15 @@ __attribute__((noinline)) void* AllocSlow(CFHeap::Impl* impl) noexcept {
 
 __attribute__((noinline)) void FreeSlow(CFHeap::Impl* impl, FreeBlock* b) noexcept {
     b->next = nullptr;
-    if (impl->slot >= kMaxCachedHeaps) {
+    ThreadCache* cache = impl->slot < kMaxCachedHeaps ? OwnCache() : nullptr;
+    if (!cache) {
         std::lock_guard<detail::SpinLock> g(impl->lock);
         impl->give(b, 1);
         return;
     }
-    Magazine& m = t_cache.magazines[impl->slot];
+    Magazine& m = cache->magazines[impl->slot];
     std::uint32_t n = m.count.load(std::memory_order_relaxed);
-    if (n == 0) {
-        EnsureThreadRegistered();
-    } else {
+    if (n != 0) {
         // A full magazine goes back whole; the freed block starts a new one.
         std::lock_guard<detail::SpinLock> g(impl->lock);
         impl->give(m.head.load(std::memory_order_relaxed), n);
@@ -261,7 +272,7 @@ CFHeap::~CFHeap() {
 void* CFHeap::Alloc() noexcept {
     if (!detail::AllocationAllowed()) return nullptr;
     if (m_impl->slot < kMaxCachedHeaps) {
-        Magazine& m = t_cache.magazines[m_impl->slot];
+        Magazine& m = t_cache->magazines[m_impl->slot];
         std::uint32_t n = m.count.load(std::memory_order_relaxed);
         if (n != 0) {
             FreeBlock* b = m.head.load(std::memory_order_relaxed);
@@ -281,7 +292,7 @@ void CFHeap::Free(void* block) noexcept {
     if (!block) return;
     auto* b = static_cast<FreeBlock*>(block);
     if (m_impl->slot < kMaxCachedHeaps) {
-        Magazine& m = t_cache.magazines[m_impl->slot];
+        Magazine& m = t_cache->magazines[m_impl->slot];
         std::uint32_t n = m.count.load(std::memory_order_relaxed);
         if (n != 0 && n < kMagazineLimit) {
             b->next = m.head.load(std::memory_order_relaxed);
