@@ -15,7 +15,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <new>
 
 #include "tqcore/heap.h"
 #include "tqcore/pool.h"

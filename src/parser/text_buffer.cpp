@@ -41,8 +41,8 @@ void Forget(BufferHead* head) noexcept {
     if (head) g_keptBytes.fetch_sub(head->mapped, std::memory_order_relaxed);
 }
 
-// An ended thread's kept buffer goes.
-void UnmapAtExit(void* kept) noexcept {
+// A kept buffer that goes: an ended thread's, or one no key can hold.
+void DropKept(void* kept) noexcept {
     auto* head = static_cast<BufferHead*>(kept);
     Forget(head);
     Unmap(head);
@@ -78,14 +78,11 @@ class KeptBuffer {
 
   private:
     void keep(BufferHead* head) noexcept {
-        static const detail::ThreadExitHook hook(UnmapAtExit);
+        static const detail::ThreadExitHook hook(DropKept);
         // Without a key the buffer goes at once rather than outlive the thread.
-        if (head && !hook.set(head)) {
-            Forget(head);
-            Unmap(head);
+        if (!hook.set(head) && head) {
+            DropKept(head);
             head = nullptr;
-        } else if (!head) {
-            hook.set(nullptr);
         }
         m_head = head;
     }
