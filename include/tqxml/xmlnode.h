@@ -465,6 +465,10 @@ class TQXML_API CXMLObject {
     // takes them over as they lie (CXMLObjectList::adopt).
     bool adoptChildren(CXMLObject* from, std::size_t n) noexcept;
     void afterDataAdded() noexcept;
+    // The parser's value of an attribute it added before the value was pooled.
+    static void placeValue(CXMLAttribute& attribute, CPPoolString value) noexcept {
+        attribute.m_Value = std::move(value);
+    }
     // Add of a data text the caller gives up.
     bool takeData(CPPoolString text);
 

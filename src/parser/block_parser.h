@@ -12,6 +12,7 @@
 #include "parser/attribute_names.h"
 #include "parser/piece_cache.h"
 #include "parser/scan.h"
+#include "parser/text_batch.h"
 #include "parser/unit_traits.h"
 #include "tqcore/heap.h"
 #include "tqcore/pool.h"
@@ -487,31 +488,106 @@ class CXMLDoc::BlockParser {
 
     bool addAttribute(CXMLObject& node, T* name, T* nameEnd, T* value) {
         CPPoolString pooledName = pool(name, static_cast<std::size_t>(nameEnd - name));
-        CPPoolString pooledValue = pool(value, length(value));
-        if (pooledName.isnull() || pooledValue.isnull()) return false;
+        if (pooledName.isnull()) return false;
+        const std::size_t count = length(value);
+        CPPoolString pooledValue;
+        const bool waits = !takeNow(value, count, pooledValue);
+        if (!waits && pooledValue.isnull()) return false;
         using Names = parser::AttributeNameSet;
-        unsigned int count;
-        const CXMLAttribute* existing = node.GetAttributes(count);
-        if (count < Names::kFirstIndexed) {
+        unsigned int have;
+        const CXMLAttribute* existing = node.GetAttributes(have);
+        if (have < Names::kFirstIndexed) {
             if (!pooledName || node.HasAttribute(pooledName)) return false;
         } else {
             // The node is the parser's alone, so the set sees every name it gets.
-            if (count == Names::kFirstIndexed) {
+            if (have == Names::kFirstIndexed) {
                 m_attributeNames.clear();
-                for (unsigned int i = 0; i < count; ++i)
+                for (unsigned int i = 0; i < have; ++i)
                     if (m_attributeNames.add(existing[i].GetName()) != Names::Added::New)
                         return false;
             }
             if (m_attributeNames.add(pooledName) != Names::Added::New) return false;
         }
-        return node.m_pO->m_Attribs.Add(std::move(pooledName), std::move(pooledValue));
+        // A waiting value is the empty string until its batch goes in; a
+        // failure then reports the record standing now.
+        if (!node.m_pO->m_Attribs.Add(std::move(pooledName), std::move(pooledValue))) return false;
+        return !waits || wait(value, count,
+                              Waiter{node.m_pO, have, static_cast<T*>(m_doc.m_pErrorPos),
+                                     static_cast<ParseError>(m_doc.m_uErrorCode)});
     }
 
     // Empty data is refused, like a second run.
     bool addData(CXMLObject& node, T* text) {
         if (*text == 0) return false;
-        CPPoolString data = pool(text, length(text));
-        return !data.isnull() && node.takeData(std::move(data));
+        const std::size_t count = length(text);
+        CPPoolString data;
+        if (takeNow(text, count, data)) return !data.isnull() && node.takeData(std::move(data));
+        // The node takes its type now, as it would with the text.
+        if (node.m_pO->m_uType > CXML_TYPE_ELEMENT) return false;  // one data text per node
+        if (!wait(text, count, Waiter{node.m_pO, Waiter::kData, text, ParseError::MixedContent}))
+            return false;
+        node.afterDataAdded();
+        return true;
+    }
+
+  public:
+    // Pools the texts still waiting and puts them in their places. On a
+    // failure the first text that found no memory is reported, as it lies
+    // before anything the parse has found since.
+    bool FlushWaiting() noexcept {
+        return flushWaiting([](const Waiter& w, CPPoolString text) {
+            if (w.attribute == Waiter::kData) {
+                w.body->m_Data = std::move(text);
+                return;
+            }
+            unsigned int count;
+            CXMLObject::placeValue(w.body->m_Attribs.GetArray(count)[w.attribute], std::move(text));
+        });
+    }
+    // After a failed parse, whose nodes may be gone: whether a waiting text
+    // found no memory first, which is then reported instead.
+    void ReportWaiting() noexcept {
+        flushWaiting([](const Waiter&, CPPoolString) {});
+    }
+
+  private:
+    template <class Give>
+    bool flushWaiting(Give give) noexcept {
+        if (!m_failure.body) {
+            const Waiter* failed = m_waiting.Flush(m_pieces, give);
+            if (!failed) return true;
+            m_failure = *failed;
+        }
+        SetErrorPosition(m_failure.position, m_failure.code);
+        return false;
+    }
+
+  private:
+    // Where a waiting text goes, and the record its failure reports.
+    struct Waiter {
+        static constexpr unsigned int kData = ~0u;  // the node's data, not an attribute's value
+        CXMLObjectBody* body;
+        unsigned int attribute;
+        T* position;
+        ParseError code;
+    };
+
+    // The string of a piece whose pooling need not wait: empty, long or
+    // cached (null when memory ran out). False for a short piece the cache
+    // lacks, which waits in the batch instead.
+    bool takeNow(const T* text, std::size_t count, CPPoolString& out) {
+        if (count == 0 || count > Batch::kLongest) {
+            out = pool(text, count);
+            return true;
+        }
+        m_keyHash = parser::PieceCache<T>::Hash(text, count);
+        return m_pieces.TakeKept(text, count, m_keyHash, out);
+    }
+    // Queues the piece takeNow just refused; false when narrow text does
+    // not convert or a full batch found no memory.
+    bool wait(const T* text, std::size_t count, const Waiter& waiter) {
+        if (m_waiting.Full() && !FlushWaiting()) return false;
+        return m_waiting.Add(text, count, m_keyHash, waiter);
     }
 
     CPPoolString pool(const T* text, std::size_t count) {
@@ -524,9 +600,14 @@ class CXMLDoc::BlockParser {
         return static_cast<std::size_t>(end - text);
     }
 
+    using Batch = parser::TextBatch<T, Waiter>;
+
     CXMLDoc& m_doc;
     parser::WideScratch m_scratch;
     parser::PieceCache<T> m_pieces;
+    Batch m_waiting;
+    Waiter m_failure{};           // the first text that could not be pooled, once one could not
+    std::uint32_t m_keyHash = 0;  // takeNow's hash of the piece it refused
     parser::AttributeNameSet m_attributeNames;
 };
 

@@ -23,10 +23,13 @@ CXMLDoc::ParseResult CXMLDoc::parseBuffer() {
         return ParseResult::Failed;
     while (*p) {
         p = parser.ProcessBlock(p, m_Content);
-        if (!p) return ParseResult::Failed;
+        if (!p) {
+            parser.ReportWaiting();  // a text that waited may be the first failure
+            return ParseResult::Failed;
+        }
         p = parser.SkipWhitespace(p);
     }
-    return ParseResult::Parsed;
+    return parser.FlushWaiting() ? ParseResult::Parsed : ParseResult::Failed;
 }
 
 template <class T>

@@ -58,11 +58,9 @@ std::size_t WidenAscii(const char* text, std::size_t count, unsigned short* unit
 
 }  // namespace
 
-detail::PoolEntry* InternNarrow(std::uint32_t codePage, const char* text, std::size_t count,
-                                WideScratch& scratch, std::int32_t refs) {
-    if (count > INT_MAX) return nullptr;
-    unsigned short* units = scratch.Reserve(count);
-    if (!units) return nullptr;
+std::size_t WidenNarrow(std::uint32_t codePage, const char* text, std::size_t count,
+                        unsigned short* units) noexcept {
+    if (count > INT_MAX) return 0;
     // ASCII is the same in both code pages, and a converter restarted after
     // it reads the rest exactly as it would have read the whole.
     std::size_t n = WidenAscii(text, count, units);
@@ -70,9 +68,19 @@ detail::PoolEntry* InternNarrow(std::uint32_t codePage, const char* text, std::s
         const int rest =
             tqplat::MultiByteToWideChar(codePage, 0, text + n, static_cast<int>(count - n),
                                         units + n, static_cast<int>(count - n));
-        if (rest <= 0) return nullptr;
+        if (rest <= 0) return 0;
         n += static_cast<std::size_t>(rest);
     }
+    return n;
+}
+
+detail::PoolEntry* InternNarrow(std::uint32_t codePage, const char* text, std::size_t count,
+                                WideScratch& scratch, std::int32_t refs) {
+    if (count > INT_MAX) return nullptr;
+    unsigned short* units = scratch.Reserve(count);
+    if (!units) return nullptr;
+    const std::size_t n = WidenNarrow(codePage, text, count, units);
+    if (n == 0) return nullptr;
     return detail::InternHashed(units, static_cast<std::uint32_t>(n), detail::HashUnits(units, n),
                                 refs);
 }

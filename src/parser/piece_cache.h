@@ -53,24 +53,45 @@ class PieceCache {
         if (count == 0) return CPPoolString::pempty;
         if (count > kLongestCached)
             return detail::PoolAccess::Adopt(Traits::Intern(text, count, scratch));
-        if (!m_slots && !allocate()) return CPPoolString();
         const std::uint32_t hash = Hash(text, count);
-        Slot& slot = m_slots[hash & (kSlots - 1)];
-        if (slot.hash == hash && slot.length == count && slot.entry &&
-            detail::SameBytes(slot.key, text, count * sizeof(T))) {
-            if (slot.spares == 0) {
-                slot.entry->refs.fetch_add(kRefill, std::memory_order_relaxed);
-                slot.spares = kRefill;
-            }
-            --slot.spares;
-            return detail::PoolAccess::Adopt(slot.entry);
-        }
+        CPPoolString kept;
+        if (TakeKept(text, count, hash, kept)) return kept;
         // One reference for the cache, one for the caller.
         detail::PoolEntry* entry = Traits::InternKeyed(text, count, hash, scratch, 2);
         if (!entry) return CPPoolString();
+        Keep(text, count, hash, entry);
+        return detail::PoolAccess::Adopt(entry);
+    }
+
+    // The kept string of a piece of 1 to kLongestCached units whose Hash is
+    // `hash`, in `out`; false when the cache does not hold it.
+    bool TakeKept(const T* text, std::size_t count, std::uint32_t hash,
+                  CPPoolString& out) noexcept {
+        if (!m_slots) return false;
+        Slot& slot = m_slots[hash & (kSlots - 1)];
+        if (slot.hash != hash || slot.length != count || !slot.entry ||
+            !detail::SameBytes(slot.key, text, count * sizeof(T)))
+            return false;
+        if (slot.spares == 0) {
+            slot.entry->refs.fetch_add(kRefill, std::memory_order_relaxed);
+            slot.spares = kRefill;
+        }
+        --slot.spares;
+        out = detail::PoolAccess::Adopt(slot.entry);
+        return true;
+    }
+
+    // Keeps the pooled piece, taking over one of the caller's references to
+    // `entry`; a cache that finds no memory drops that reference instead.
+    void Keep(const T* text, std::size_t count, std::uint32_t hash,
+              detail::PoolEntry* entry) noexcept {
+        if (!m_slots && !allocate()) {
+            detail::PoolAccess::Release(entry);
+            return;
+        }
+        Slot& slot = m_slots[hash & (kSlots - 1)];
         if (slot.entry) giveBack(slot);
         slot = Slot{text, entry, hash, static_cast<std::uint32_t>(count), 0};
-        return detail::PoolAccess::Adopt(entry);
     }
 
   private:

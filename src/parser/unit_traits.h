@@ -67,6 +67,12 @@ class WideScratch {
     std::size_t m_capacity = 0;
 };
 
+// Widens `count` (1 or more) bytes of text in `codePage` into `units`, which
+// has room for one unit per byte (no byte makes more); the unit count, or 0
+// when the text does not convert.
+std::size_t WidenNarrow(std::uint32_t codePage, const char* text, std::size_t count,
+                        unsigned short* units) noexcept;
+
 // Interns `count` (1 or more) bytes of text in `codePage` with `refs`
 // references for the caller, widened once into room for one unit per byte (no byte makes
 // more); null when memory ran out or the text does not convert.
@@ -90,6 +96,16 @@ struct UnitTraits<char> {
                                           WideScratch& scratch, std::int32_t refs) {
         return InternNarrow(tqplat::CP_ACP, text, count, scratch, refs);
     }
+    // The units of a piece as the pool takes them, widened into `room` (one
+    // unit per byte); their count in `n`, 0 when the text does not convert.
+    static const unsigned short* Units(const char* text, std::size_t count, unsigned short* room,
+                                       std::size_t& n) noexcept {
+        n = WidenNarrow(tqplat::CP_ACP, text, count, room);
+        return room;
+    }
+    static std::uint32_t PoolHash(std::uint32_t, const unsigned short* units, std::size_t n) {
+        return detail::HashUnits(units, n);
+    }
     static constexpr unsigned int kUnitBytes = 1;
 };
 
@@ -109,6 +125,14 @@ struct UnitTraits<unsigned char> {
         return InternNarrow(tqplat::CP_UTF8, reinterpret_cast<const char*>(text), count, scratch,
                             refs);
     }
+    static const unsigned short* Units(const unsigned char* text, std::size_t count,
+                                       unsigned short* room, std::size_t& n) noexcept {
+        n = WidenNarrow(tqplat::CP_UTF8, reinterpret_cast<const char*>(text), count, room);
+        return room;
+    }
+    static std::uint32_t PoolHash(std::uint32_t, const unsigned short* units, std::size_t n) {
+        return detail::HashUnits(units, n);
+    }
     static constexpr unsigned int kUnitBytes = 1;
 };
 
@@ -125,6 +149,15 @@ struct UnitTraits<unsigned short> {
     static detail::PoolEntry* InternKeyed(const unsigned short* text, std::size_t count,
                                           std::uint32_t hash, WideScratch&, std::int32_t refs) {
         return detail::InternHashed(text, static_cast<std::uint32_t>(count), hash, refs);
+    }
+    // UTF-16 pieces are pooled as they stand, under their key's hash.
+    static const unsigned short* Units(const unsigned short* text, std::size_t count,
+                                       unsigned short*, std::size_t& n) noexcept {
+        n = count;
+        return text;
+    }
+    static std::uint32_t PoolHash(std::uint32_t keyHash, const unsigned short*, std::size_t) {
+        return keyHash;
     }
     static constexpr unsigned int kUnitBytes = 2;
 };

@@ -220,5 +220,32 @@ TEST(Widths, NamesAndTextAboveAscii) {
     for (const auto& [outcome, expected] : cases) EXPECT_EQ(outcome, expected);
 }
 
+// Short new texts are pooled in batches, after the parse has gone past them.
+// One that finds no memory must still be the failure reported, not a later
+// one: with each allocation failing in turn, a document broken after its last
+// element reports its own error exactly when the whole document parses.
+TEST(BlockParser, ATextPooledLateStillFailsBeforeALaterError) {
+    // More texts than one batch holds, so that batches are also pooled midway.
+    std::string whole = "<r a='v'>";
+    for (int i = 0; i < 40; ++i)
+        whole += "<a b='" + std::to_string(i) + "'>x" + std::to_string(i) + "</a>";
+    whole += "</r>";
+    const std::string broken = whole + "<1";
+    const auto parses = [](const std::string& text, std::int64_t allowed) {
+        CXMLDoc doc;
+        SetAllocationFailureCountdown(allowed);
+        const CXMLDocTestAccess::Outcome out = CXMLDocTestAccess::Parse(doc, Bytes(text));
+        SetAllocationFailureCountdown(-1);
+        return out.parsed ? std::string("parsed") : Failed(out.code, out.offset);
+    };
+    const std::string lateError = Failed(ParseError::IllegalCharacter, whole.size() + 1);
+    for (std::int64_t allowed = 0;; ++allowed) {
+        ASSERT_LT(allowed, 1000);
+        const bool parsed = parses(whole, allowed) == "parsed";
+        EXPECT_EQ(parses(broken, allowed) == lateError, parsed) << allowed;
+        if (parsed) break;
+    }
+}
+
 }  // namespace
 }  // namespace tqcore::parsertest

@@ -194,6 +194,10 @@ inline std::uint32_t HashUnits(const unsigned short* text, std::size_t count) no
 TQCORE_API PoolEntry* InternHashed(const unsigned short* text, std::uint32_t count,
                                    std::uint32_t hash, std::int32_t refs = 1) noexcept;
 
+// Starts fetching the pool slot where a text of hash `hash` is looked up, so
+// that a caller that interns several texts can overlap their cache misses.
+TQCORE_API void PrefetchHashed(std::uint32_t hash) noexcept;
+
 // For holders that keep an entry's reference outside a CPPoolString.
 struct PoolAccess {
     // A string that takes over one reference to `entry`.

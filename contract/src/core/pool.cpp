@@ -2,6 +2,7 @@
 // one shard; a copy or a non-final release of a pooled string locks nothing.
 #include "tqcore/pool.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -87,6 +88,10 @@ struct Shard {
     Slot* slots = nullptr;
     std::size_t mask = 0;  // slot count - 1
     std::size_t count = 0;
+    // The slots and mask again for prefetches, which take no lock: a stale
+    // pair only fetches a line for nothing.
+    std::atomic<const Slot*> hintSlots{nullptr};
+    std::atomic<std::size_t> hintMask{0};
 
     // The slot holding the text, or the free slot where its probe ends.
     std::size_t find(const unsigned short* text, std::uint32_t length,
@@ -113,6 +118,8 @@ struct Shard {
         Slot* old = slots;
         slots = fresh;
         mask = n - 1;
+        hintSlots.store(fresh, std::memory_order_relaxed);
+        hintMask.store(mask, std::memory_order_relaxed);
         for (std::size_t i = 0; i < oldSize; ++i)
             if (old[i].entry) place(old[i]);
         std::free(old);
@@ -232,6 +239,12 @@ void ReleaseBatch::flush() noexcept {
     }
     for (unsigned i = 0; i < dead; ++i) FreeEntry(m_entries[i]);
     m_count = 0;
+}
+
+void PrefetchHashed(std::uint32_t hash) noexcept {
+    const Shard& s = shards()[hash >> (32 - kShardBits)];
+    const Slot* slots = s.hintSlots.load(std::memory_order_relaxed);
+    if (slots) __builtin_prefetch(slots + (hash & s.hintMask.load(std::memory_order_relaxed)));
 }
 
 }  // namespace detail
