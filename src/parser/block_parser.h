@@ -594,10 +594,8 @@ class CXMLDoc::BlockParser {
         return m_pieces.Take(text, count, m_scratch);
     }
     // A decoded "&#0;" ends a piece early, so pieces are measured to their zero.
-    static std::size_t length(const T* text) noexcept {
-        const T* end = text;
-        while (*end) ++end;
-        return static_cast<std::size_t>(end - text);
+    static std::size_t length(T* text) noexcept {
+        return static_cast<std::size_t>(Scan::FindAnyOf(text, T(0)) - text);
     }
 
     using Batch = parser::TextBatch<T, Waiter>;

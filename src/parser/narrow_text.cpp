@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "parser/scan.h"
 #include "parser/unit_traits.h"
 #include "tqcore/heap.h"
 
@@ -39,11 +40,20 @@ unsigned short* WideScratch::Reserve(std::size_t units) noexcept {
 
 namespace {
 
-// Widens the ASCII run at the start of `text` inline, eight bytes per step;
-// returns its length. Short pieces are mostly all ASCII, and the converter's
-// call costs more than they do.
+// Widens the ASCII run at the start of `text` inline, 16 or 8 bytes per
+// step; returns its length. Short pieces are mostly all ASCII, and the
+// converter's call costs more than they do.
 std::size_t WidenAscii(const char* text, std::size_t count, unsigned short* units) noexcept {
     std::size_t i = 0;
+#ifdef TQXML_SSE2_SCAN
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= count; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        if (_mm_movemask_epi8(bytes) != 0) break;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(units + i), _mm_unpacklo_epi8(bytes, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(units + i + 8), _mm_unpackhi_epi8(bytes, zero));
+    }
+#endif
     for (; i + 8 <= count; i += 8) {
         std::uint64_t w;
         std::memcpy(&w, text + i, 8);
@@ -56,22 +66,73 @@ std::size_t WidenAscii(const char* text, std::size_t count, unsigned short* unit
     return i;
 }
 
+bool IsContinuation(unsigned char b) noexcept {
+    return (b & 0xC0) == 0x80;
+}
+
+// Decodes one well-formed UTF-8 sequence of two to four bytes at `p`: the
+// bytes it takes (0 for anything else, which the converter then reads) and
+// its one or two units at `out` (their count in `units`).
+std::size_t DecodeUtf8(const unsigned char* p, std::size_t left, unsigned short* out,
+                       std::size_t& units) noexcept {
+    const unsigned b = p[0];
+    if (b >= 0xC2 && b <= 0xDF && left >= 2 && IsContinuation(p[1])) {
+        out[0] = static_cast<unsigned short>((b & 0x1F) << 6 | (p[1] & 0x3F));
+        units = 1;
+        return 2;
+    }
+    if (b >= 0xE0 && b <= 0xEF && left >= 3 && IsContinuation(p[1]) && IsContinuation(p[2])) {
+        const unsigned c = (b & 0x0F) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3F);
+        if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF)) return 0;  // overlong, or a surrogate
+        out[0] = static_cast<unsigned short>(c);
+        units = 1;
+        return 3;
+    }
+    if (b >= 0xF0 && b <= 0xF4 && left >= 4 && IsContinuation(p[1]) && IsContinuation(p[2]) &&
+        IsContinuation(p[3])) {
+        const unsigned c =
+            (b & 0x07) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 | (p[3] & 0x3F);
+        if (c < 0x10000 || c > 0x10FFFF) return 0;
+        out[0] = static_cast<unsigned short>(0xD800 + ((c - 0x10000) >> 10));
+        out[1] = static_cast<unsigned short>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        units = 2;
+        return 4;
+    }
+    return 0;
+}
+
 }  // namespace
 
 std::size_t WidenNarrow(std::uint32_t codePage, const char* text, std::size_t count,
                         unsigned short* units) noexcept {
     if (count > INT_MAX) return 0;
-    // ASCII is the same in both code pages, and a converter restarted after
-    // it reads the rest exactly as it would have read the whole.
-    std::size_t n = WidenAscii(text, count, units);
-    if (n < count) {
-        const int rest =
-            tqplat::MultiByteToWideChar(codePage, 0, text + n, static_cast<int>(count - n),
-                                        units + n, static_cast<int>(count - n));
-        if (rest <= 0) return 0;
-        n += static_cast<std::size_t>(rest);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    std::size_t i = 0, n = 0;
+    for (;;) {
+        const std::size_t ascii = WidenAscii(text + i, count - i, units + n);
+        i += ascii;
+        n += ascii;
+        if (i == count) return n;
+        // Well-formed UTF-8 is decoded here. Whatever else the converter
+        // reads, up to the next ASCII byte, which no sequence takes in: so it
+        // reads that stretch as it would have read it within the whole. In
+        // other code pages it reads all the rest.
+        std::size_t end = count, produced = 0;
+        if (codePage == tqplat::CP_UTF8) {
+            const std::size_t used = DecodeUtf8(bytes + i, count - i, units + n, produced);
+            if (used != 0) {
+                i += used;
+                n += produced;
+                continue;
+            }
+            for (end = i + 1; end < count && bytes[end] >= 0x80;) ++end;
+        }
+        const int converted = tqplat::MultiByteToWideChar(
+            codePage, 0, text + i, static_cast<int>(end - i), units + n, static_cast<int>(end - i));
+        if (converted <= 0) return 0;
+        i = end;
+        n += static_cast<std::size_t>(converted);
     }
-    return n;
 }
 
 detail::PoolEntry* InternNarrow(std::uint32_t codePage, const char* text, std::size_t count,

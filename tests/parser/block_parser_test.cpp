@@ -220,6 +220,36 @@ TEST(Widths, NamesAndTextAboveAscii) {
     for (const auto& [outcome, expected] : cases) EXPECT_EQ(outcome, expected);
 }
 
+// The parser widens well-formed UTF-8 itself and leaves the rest, up to the
+// next ASCII byte, to the converter: either way a UTF-8 document gives the
+// tree of its conversion to UTF-16, in short pieces and long ones.
+TEST(BlockParser, Utf8PiecesGiveTheTreeOfTheConvertedDocument) {
+    const std::string pieces[] = {
+        "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xEF\xBF\xBF\xC2\x80\xDF\xBF",
+        "\xC3",
+        "a\xC0\xAFz",
+        "\xE0\x80\x80",
+        "\xE0\xA0\x80\xED\x9F\xBF",
+        "\xED\xA0\x80",
+        "\xF4\x90\x80\x80\xF4\x8F\xBF\xBF",
+        "\x80\x80 ok",
+        "\xE2\x82",
+        "\xF0\x9F\x98",
+        "\xC3\xA9\xC3",
+        "\xF5\x80 \xFF\xFE",
+        std::string(70, 'a') + "\xC3\xA9\xFF\xE2\x82\xAC" + std::string(20, 'b') + "\xF0\x9F"};
+    for (const std::string& piece : pieces) {
+        const std::string text = "<a v='" + piece + "'>" + piece + "</a>";
+        std::vector<unsigned short> wide(text.size());
+        const int n = tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, text.data(),
+                                                  static_cast<int>(text.size()), wide.data(),
+                                                  static_cast<int>(wide.size()));
+        ASSERT_GT(n, 0);
+        wide.resize(static_cast<std::size_t>(n));
+        EXPECT_EQ(Outcome(Bytes(text)), Outcome(wide)) << piece;
+    }
+}
+
 // Short new texts are pooled in batches, after the parse has gone past them.
 // One that finds no memory must still be the failure reported, not a later
 // one: with each allocation failing in turn, a document broken after its last
