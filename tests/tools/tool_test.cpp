@@ -60,19 +60,6 @@ TEST(ToolEncoding, LatinTextReadsTheSameInEveryEncoding) {
     EXPECT_NE(out.find(std::string("c\0a\0f\0\xE9\0", 8)), std::string::npos);
 }
 
-TEST(ToolEncoding, ShiftJisReadsLikeUtf8) {
-    // <文書 題="日本語">こんにちは、世界</文書>: non-ASCII names too, as XML allows.
-    const std::string body =
-        "<\xE6\x96\x87\xE6\x9B\xB8 \xE9\xA1\x8C=\"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\">"
-        "\xE3\x81\x93\xE3\x82\x93\xE3\x81\xAB\xE3\x81\xA1\xE3\x81\xAF\xE3\x80\x81"
-        "\xE4\xB8\x96\xE7\x95\x8C</\xE6\x96\x87\xE6\x9B\xB8>";
-    SameOutput({
-        {"UTF-8", Declared("UTF-8", body), "UTF-8"},
-        {"Shift_JIS", Encode(Declared("Shift_JIS", body), "SHIFT_JIS"), "Shift_JIS (declaration)"},
-        {"EUC-JP", Encode(Declared("EUC-JP", body), "EUC-JP"), "EUC-JP"},
-    });
-}
-
 // Inputs the tool cannot read and text it cannot decode: the exit code, the
 // reason, promptly, and no output file.
 TEST(ToolInput, UnreadableInputsAndTextSayWhy) {

@@ -1,5 +1,5 @@
 // Binary images and packed trees: exact bytes, malformed and cut images,
-// files, timing lines, memory failures, depth, sharing and the corpus.
+// files, timing lines, memory failures, depth and sharing.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -8,10 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "support/corpus_list.h"
 #include "support/temp_dir.h"
 #include "tqplatform/files.h"
-#include "tqxml/xmldoc.h"
 #include "xmlobj_test_support.h"
 
 namespace tqcore {
@@ -222,27 +220,6 @@ TEST(ImageLoad, MillionLevelsWriteReadAndPack) {
     EXPECT_TRUE(Same(static_cast<CXMLObject>(Cxmpobject(root)), root));
 }
 
-// Deeper than the first blocks of the reader's stack, with no other tree
-// alive whose nodes would raise the walk's cycle bound.
-TEST(ImageLoad, DeepImagesLoadAndUnpackOnTheirOwn) {
-    constexpr int kDepth = 1000;
-    Bytes image = Header(1, {"d"});
-    for (int i = 0; i < kDepth; ++i) {
-        AppendLE(image, 0, 6);
-        AppendLE(image, i + 1 < kDepth ? 1 : 0, 4);
-    }
-    Cxmpobject pack;
-    {
-        const CXMLObject tree = LoadBytes(image);
-        ASSERT_TRUE(tree);
-        pack = tree;
-    }
-    const CXMLObject unpacked = pack;
-    int depth = 0;
-    for (const CXMLObject* node = &unpacked; node && *node; node = node->item(0u)) ++depth;
-    EXPECT_EQ(depth, kDepth);
-}
-
 TEST(ImageFile, StoreLoadDirectoriesLocksAndTimingLines) {
     const tqtest::Capture capture(true);
     const tqtest::TempDir dir;
@@ -368,26 +345,5 @@ TEST(Packed, BrokenCountIsReportedAndNothingIsFreed) {
     pack.Free();
     EXPECT_EQ(GetXmpObjectBodyCount(), bodies);
 }
-
-// Every corpus document without mixed content survives an image with UTF-16
-// and with UTF-8 strings, and a pack.
-class CorpusImage : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(CorpusImage, StoreLoadAndPackUnpackGiveEqualTrees) {
-    std::string text = tqtest::ReadBytes(tqtest::CorpusPath(GetParam()));
-    if (text.compare(0, 3, "\xEF\xBB\xBF") != 0) text.insert(0, "\xEF\xBB\xBF");
-    CXMLDoc doc;
-    ASSERT_TRUE(doc.OpenDocText(static_cast<const void*>(text.c_str()), CXML_REPORT_SILENT));
-    const CXMLObject& tree = doc.GetContent();
-    for (bool wide : {true, false}) {
-        CPMemory image;
-        ASSERT_TRUE(CXMLObject::Store(image, tree, wide));
-        EXPECT_TRUE(Same(CXMLObject::Load(image), tree)) << wide;
-    }
-    EXPECT_TRUE(Same(static_cast<CXMLObject>(Cxmpobject(tree)), tree));
-}
-
-INSTANTIATE_TEST_SUITE_P(Corpus, CorpusImage, ::testing::ValuesIn(tqtest::kCorpusDocuments),
-                         [](const auto& info) { return tqtest::CorpusTestName(info.param); });
 
 }  // namespace
