@@ -261,6 +261,14 @@ TEST(ImageMemory, AllocatorsAndFailuresRelease) {
         void Delete(void*) override { ADD_FAILURE() << "nothing to give back"; }
     } refusing;
     EXPECT_FALSE(CXMLObject::Store(refusing, Example(), true));
+    CPMemory mem;
+    CMemoryNewDelete alloc(mem);
+    void* block = alloc.New(16);
+    int foreign = 0;
+    alloc.Delete(&foreign);  // only its own block goes
+    EXPECT_EQ(static_cast<void*>(mem), block);
+    alloc.Delete(block);
+    EXPECT_FALSE(mem);
 
     // Every allocation that can fail fails once; the results are all or
     // nothing and nothing leaks (the sanitizer build checks).
