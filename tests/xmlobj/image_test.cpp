@@ -161,6 +161,7 @@ TEST(ImageLoad, MalformedImagesGiveAnEmptyHandle) {
         NodeRecord(Header(1, {"a"}, 8), 0, 0, 0),               // header size below 12
         Header(0, {}, 4096),                                    // header size past the end
         Header(0x40000000, {}),                                 // more strings than bytes
+        Bytes{12, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 'a'},        // string without terminator
         NodeRecord(Header(1, {""}), 0, 0, 0),                   // empty name
         NodeRecord(ab, 2, 0, 0),                                // name id out of range
         AttribRecord(NodeRecord(ab, 0, 1, 0), 1, 7),            // attribute value id out of range

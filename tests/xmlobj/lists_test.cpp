@@ -52,8 +52,20 @@ TEST(Lists, GrowthSteps) {
         for (; added < count; ++added) ASSERT_EQ(children.Add(Node(u"c")).uIndex(), added);
         EXPECT_EQ(ChildCapacity(children), capacity) << count << " children";
     }
-    CXMLAttribList preallocated;  // only a list without a block preallocates
-    EXPECT_TRUE(preallocated.Prealloc(6) && !preallocated.Prealloc(2));
+}
+
+TEST(AttribList, PreallocOnlyWithoutABlockAndCompactOfASharedBlock) {
+    CXMLAttribList list;
+    ASSERT_TRUE(list.Prealloc(6));
+    EXPECT_FALSE(list.Prealloc(2));
+    list.Add(PS(u"a"), PS(u"1"));
+    list.Add(PS(u"b"), PS(u"2"));
+    CXMLAttribList other = list;
+    ASSERT_TRUE(list.Compact());  // shared block: compaction copies
+    EXPECT_EQ(AllocatedBytes(list), 2 * sizeof(CXMLAttribute));
+    EXPECT_EQ(AllocatedBytes(other), 6 * sizeof(CXMLAttribute));
+    unsigned int kept = 0;
+    EXPECT_TRUE(other.GetArray(kept) && kept == 2);  // the other holder keeps its items
 }
 
 TEST(ObjectList, InsertAddAndDeleteReleaseOnlyTheListsHold) {
