@@ -171,6 +171,13 @@ TEST(ImageLoad, MalformedImagesGiveAnEmptyHandle) {
     };
     const ReportRecorder recorder;  // refused quietly, not as broken rules
     for (const Bytes& image : cases) EXPECT_FALSE(LoadBytes(image)) << &image - cases;
+    // A UTF-16 string without terminator, long enough that what follows the
+    // image is fresh zero pages, which a reader running on would take for a
+    // record.
+    Bytes wide = Header(1);
+    wide[8] = 0;
+    wide.resize(wide.size() + (1 << 18), 'a');
+    EXPECT_FALSE(LoadBytes(wide));
     EXPECT_TRUE(recorder.reports().empty());
 }
 
