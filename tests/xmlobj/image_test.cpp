@@ -1,5 +1,5 @@
 // Binary images and packed trees: exact bytes, malformed and cut images,
-// files, timing lines, memory failures, depth, sharing and the corpus.
+// files, timing lines, memory failures, depth and sharing.
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -8,10 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "support/corpus_list.h"
 #include "support/temp_dir.h"
 #include "tqplatform/files.h"
-#include "tqxml/xmldoc.h"
 #include "xmlobj_test_support.h"
 
 namespace tqcore {
@@ -137,11 +135,6 @@ TEST(ImageFormat, ExactBytesLoadBack) {
         EXPECT_TRUE(Same(CXMLObject::Load(static_cast<const void*>(c.expected.data())), c.loadsAs));
     }
     EXPECT_FALSE(CXMLObject::Load(static_cast<const void*>(nullptr)));
-    // No name check and no duplicate test: both attributes come back.
-    const CXMLObject loaded = LoadBytes(AttribRecord(
-        AttribRecord(NodeRecord(Header(3, {"1bad name", "k", "v"}), 0, 2, 0), 1, 2), 1, 1));
-    EXPECT_EQ(Text(loaded.GetName()), u"1bad name");
-    EXPECT_EQ(loaded.GetNAttributes(), 2u);
 }
 
 TEST(ImageFormat, StoreRefusesWhatTheFormatCannotCarry) {
@@ -165,15 +158,12 @@ TEST(ImageFormat, StoreRefusesWhatTheFormatCannotCarry) {
 TEST(ImageLoad, MalformedImagesGiveAnEmptyHandle) {
     const Bytes ab = Header(2, {"a", "b"});
     const Bytes cases[] = {
-        Bytes{12, 0, 0, 0, 1, 0},                               // header cut short
         NodeRecord(Header(1, {"a"}, 8), 0, 0, 0),               // header size below 12
         Header(0, {}, 4096),                                    // header size past the end
         Header(0x40000000, {}),                                 // more strings than bytes
         Bytes{12, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 'a'},        // string without terminator
-        Header(1, {"a"}),                                       // no root record
         NodeRecord(Header(1, {""}), 0, 0, 0),                   // empty name
         NodeRecord(ab, 2, 0, 0),                                // name id out of range
-        NodeRecord(ab, 0, 1, 0),                                // attribute records missing
         AttribRecord(NodeRecord(ab, 0, 1, 0), 1, 7),            // attribute value id out of range
         NodeRecord(ab, 0, 0, 0x80000002),                       // data id out of range
         NodeRecord(NodeRecord(ab, 0, 0, 0x7FFFFFFF), 1, 0, 0),  // more children than bytes
@@ -181,6 +171,13 @@ TEST(ImageLoad, MalformedImagesGiveAnEmptyHandle) {
     };
     const ReportRecorder recorder;  // refused quietly, not as broken rules
     for (const Bytes& image : cases) EXPECT_FALSE(LoadBytes(image)) << &image - cases;
+    // A UTF-16 string without terminator, long enough that what follows the
+    // image is fresh zero pages, which a reader running on would take for a
+    // record.
+    Bytes wide = Header(1);
+    wide[8] = 0;
+    wide.resize(wide.size() + (1 << 18), 'a');
+    EXPECT_FALSE(LoadBytes(wide));
     EXPECT_TRUE(recorder.reports().empty());
 }
 
@@ -220,27 +217,6 @@ TEST(ImageLoad, MillionLevelsWriteReadAndPack) {
     EXPECT_TRUE(Same(CXMLObject::Load(mem), root));
     EXPECT_TRUE(Same(CXMLObject::Load(static_cast<const void*>(mem)), root));
     EXPECT_TRUE(Same(static_cast<CXMLObject>(Cxmpobject(root)), root));
-}
-
-// Deeper than the first blocks of the reader's stack, with no other tree
-// alive whose nodes would raise the walk's cycle bound.
-TEST(ImageLoad, DeepImagesLoadAndUnpackOnTheirOwn) {
-    constexpr int kDepth = 1000;
-    Bytes image = Header(1, {"d"});
-    for (int i = 0; i < kDepth; ++i) {
-        AppendLE(image, 0, 6);
-        AppendLE(image, i + 1 < kDepth ? 1 : 0, 4);
-    }
-    Cxmpobject pack;
-    {
-        const CXMLObject tree = LoadBytes(image);
-        ASSERT_TRUE(tree);
-        pack = tree;
-    }
-    const CXMLObject unpacked = pack;
-    int depth = 0;
-    for (const CXMLObject* node = &unpacked; node && *node; node = node->item(0u)) ++depth;
-    EXPECT_EQ(depth, kDepth);
 }
 
 TEST(ImageFile, StoreLoadDirectoriesLocksAndTimingLines) {
@@ -297,7 +273,7 @@ TEST(ImageMemory, AllocatorsAndFailuresRelease) {
     CMemoryNewDelete alloc(mem);
     void* block = alloc.New(16);
     int foreign = 0;
-    alloc.Delete(&foreign);
+    alloc.Delete(&foreign);  // only its own block goes
     EXPECT_EQ(static_cast<void*>(mem), block);
     alloc.Delete(block);
     EXPECT_FALSE(mem);
@@ -368,26 +344,5 @@ TEST(Packed, BrokenCountIsReportedAndNothingIsFreed) {
     pack.Free();
     EXPECT_EQ(GetXmpObjectBodyCount(), bodies);
 }
-
-// Every corpus document without mixed content survives an image with UTF-16
-// and with UTF-8 strings, and a pack.
-class CorpusImage : public ::testing::TestWithParam<const char*> {};
-
-TEST_P(CorpusImage, StoreLoadAndPackUnpackGiveEqualTrees) {
-    std::string text = tqtest::ReadBytes(tqtest::CorpusPath(GetParam()));
-    if (text.compare(0, 3, "\xEF\xBB\xBF") != 0) text.insert(0, "\xEF\xBB\xBF");
-    CXMLDoc doc;
-    ASSERT_TRUE(doc.OpenDocText(static_cast<const void*>(text.c_str()), CXML_REPORT_SILENT));
-    const CXMLObject& tree = doc.GetContent();
-    for (bool wide : {true, false}) {
-        CPMemory image;
-        ASSERT_TRUE(CXMLObject::Store(image, tree, wide));
-        EXPECT_TRUE(Same(CXMLObject::Load(image), tree)) << wide;
-    }
-    EXPECT_TRUE(Same(static_cast<CXMLObject>(Cxmpobject(tree)), tree));
-}
-
-INSTANTIATE_TEST_SUITE_P(Corpus, CorpusImage, ::testing::ValuesIn(tqtest::kCorpusDocuments),
-                         [](const auto& info) { return tqtest::CorpusTestName(info.param); });
 
 }  // namespace

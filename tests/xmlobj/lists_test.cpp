@@ -66,8 +66,6 @@ TEST(AttribList, PreallocOnlyWithoutABlockAndCompactOfASharedBlock) {
     EXPECT_EQ(AllocatedBytes(other), 6 * sizeof(CXMLAttribute));
     unsigned int kept = 0;
     EXPECT_TRUE(other.GetArray(kept) && kept == 2);  // the other holder keeps its items
-    EXPECT_TRUE(list.Delete(2) && list.Delete(0) && list.Delete(0));  // index 2 == count: nothing
-    EXPECT_FALSE(list.HasBlock());
 }
 
 TEST(ObjectList, InsertAddAndDeleteReleaseOnlyTheListsHold) {
@@ -104,54 +102,20 @@ TEST(ObjectList, InsertAddAndDeleteReleaseOnlyTheListsHold) {
     EXPECT_EQ(Names(target), u"wxywxy" + std::u16string(50, u'w'));
 }
 
-TEST(NodeChildren, ItemAndGetElements) {
-    CXMLObject parent = Node(u"p");
-    CXMLObject child = Node(u"c");
-    EXPECT_EQ(parent.item(xmlret()), nullptr);
-    CXMLObject* slot = parent.item(parent.Add(child));
-    ASSERT_NE(slot, nullptr);
-    slot->Add(PS(u"through the slot"));
-    EXPECT_TRUE(child.IsData(PS(u"through the slot")));
-    parent.Add(PS(u"text"));  // data and elements are hidden beside each other
-    unsigned int n = 7;
-    EXPECT_TRUE(parent.GetElements(n) == nullptr && n == 0);
-    EXPECT_TRUE(parent.GetData().isnull());
-    EXPECT_TRUE(parent.IsData(PS(u"text")));
-    EXPECT_EQ(parent.item(0u), slot);
-    EXPECT_EQ(parent.item(1u), nullptr);
-}
-
-TEST(Attributes, AddRefusesDuplicatesSetMovesToTheEndDeleteDropsTheBlock) {
+TEST(Attributes, AddRefusesDuplicatesAndBadNamesSetMovesToTheEnd) {
     CXMLObject n = Node(u"n");
     EXPECT_TRUE(n.AddAttribute(PS(u"a"), PS(u"1")));
     EXPECT_TRUE(n.AddAttribute(PS(u"b"), PS(u"2")));
-    EXPECT_FALSE(n.AddAttribute(PS(u"a"), PS(u"9")));
-    EXPECT_TRUE(n.AddAttribute(PS(u"A"), PS(u"3")));  // names are case-sensitive
+    EXPECT_FALSE(n.AddAttribute(PS(u"a"), PS(u"9")) || n.AddAttribute(PS(u"z"), CPPoolString()));
+    EXPECT_TRUE(n.AddAttribute(PS(u"A"), PS(u"")));  // names are case-sensitive
     EXPECT_TRUE(n.SetAttribute(PS(u"a"), PS(u"4")));
-    EXPECT_EQ(Attributes(n), u"b=2;A=3;a=4;");
-    EXPECT_TRUE(n.HasAttribute(PS(u"A")));
-    EXPECT_FALSE(n.HasAttribute(PS(u"c")));
-    EXPECT_TRUE(n.FindAttribute(PS(u"c")).isnull());
-    // Values may be empty but not null.
-    CXMLObject m = Node(u"m");
-    EXPECT_FALSE(m.AddAttribute(PS(u"z"), CPPoolString()));
-    EXPECT_TRUE(m.AddAttribute(PS(u"e"), PS(u"")));
-    EXPECT_FALSE(m.FindAttribute(PS(u"e")).isnull());
-    EXPECT_TRUE(m.DeleteAttribute(PS(u"e")));
-    EXPECT_TRUE(m.IsNamedDefault());
-}
-
-TEST(Attributes, NameRuleOnThePublicOperations) {
-    CXMLObject n = Node(u"n");
-    const std::pair<const char16_t*, bool> cases[] = {
-        {u"ok", true}, {u"1st", false}, {u"", false}, {u"a b", false}, {u"x:y", true}};
-    for (const auto& [name, valid] : cases) {
-        EXPECT_EQ(n.AddAttribute(PS(name), PS(u"v")), valid) << valid;
-        EXPECT_EQ(n.SetAttribute(PS(name), PS(u"w")), valid) << valid;
-        EXPECT_EQ(n.DeleteAttribute(PS(name)), valid) << valid;
-    }
-    EXPECT_TRUE(n.DeleteAttribute(PS(u"absent")));
-    EXPECT_EQ(n.GetNAttributes(), 0u);
+    EXPECT_EQ(Attributes(n), u"b=2;A=;a=4;");
+    for (const char16_t* bad : {u"1st", u"", u"a b"})
+        EXPECT_FALSE(n.AddAttribute(PS(bad), PS(u"v")) || n.SetAttribute(PS(bad), PS(u"w")) ||
+                     n.DeleteAttribute(PS(bad)));
+    for (const char16_t* name : {u"absent", u"a", u"b", u"A"})
+        EXPECT_TRUE(n.DeleteAttribute(PS(name)));
+    EXPECT_TRUE(n.IsNamedDefault());
 }
 
 TEST(Attributes, Merge) {
@@ -258,9 +222,7 @@ TEST(ElementPaths, SplittingWellAndMalformedPaths) {
         {u"a/b/", {u"a", u"b"}},
         {u"x:y/_z.1", {u"x:y", u"_z.1"}},
         {u"", {}},
-        {u"/a", {}},
         {u"a//b", {}},
-        {u"a[1]", {}},
         {u"a b", {}},
         {u"1a", {}},
         {u"a/ ", {}},
