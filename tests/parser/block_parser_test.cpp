@@ -44,6 +44,7 @@ TEST(BlockParser, TreeOrErrorRecordInEveryWidth) {
         // Failures, at the offset in units from the start of the text.
         {"<a>", Failed(ParseError::EndOfFile, 3)},
         {"<!--a", Failed(ParseError::OpenComment, 1)},
+        {"<!--a->", Failed(ParseError::OpenComment, 1)},
         {"<!--->", Failed(ParseError::OpenComment, 1)},
         {"<a b='1/>", Failed(ParseError::OpenString, 5)},
         {"<!DOCTYPE r [[]>", Failed(ParseError::OpenEnclosure, 12)},

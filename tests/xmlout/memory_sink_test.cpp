@@ -1,4 +1,4 @@
-// The memory sink and the base sink: state, sizes, reports and log output.
+// The memory sink and the base sink: state, sizes, reports and indentation.
 #include <gtest/gtest.h>
 
 #include <algorithm>
