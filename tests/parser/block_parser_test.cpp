@@ -3,9 +3,7 @@
 // levels deep; and what differs between the scanners above ASCII.
 #include <gtest/gtest.h>
 
-#include "../../src/parser/unit_traits.h"
 #include "parser_test_support.h"
-#include "support/capture.h"
 
 namespace tqcore::parsertest {
 namespace {
@@ -17,10 +15,8 @@ TEST(BlockParser, TreeOrErrorRecordInEveryWidth) {
     } cases[] = {
         {"<a/><b/>", "<Main>(a b)"},
         {" \r\n\t<a>x</a> \n", "<Main>(a{x})"},
-        {"<a><b><c/></b><d/></a>", "<Main>(a(b(c) d))"},
         {"<a b='1'c=\"2\">t</a>", "<Main>(a[b='1' c='2']{t})"},
         {"<a  b = '1'\n/>", "<Main>(a[b='1'])"},
-        {"<a b='say \"hi\"' c=\"it's\"/>", "<Main>(a[b='say \"hi\"' c='it's'])"},
         {"<a b='<&gt;'/>", "<Main>(a[b='<>'])"},
         {"<a>x<b/></a>", "<Main>(a{x}(b))"},
         {"<a><b/>y</a>", "<Main>(a{y}(b))"},
@@ -28,7 +24,6 @@ TEST(BlockParser, TreeOrErrorRecordInEveryWidth) {
         {"<ns:a-1.b_c/>", "<Main>(ns:a-1.b_c)"},
         // Markup that adds nothing to the tree.
         {"<?xml version=\"1.0.5\" encoding='UTF-8'?><a/>", "<Main>(a)"},
-        {"<?xml-stylesheet href='x'?><?p!?><a/>", "<Main>(a)"},
         {"<!DOCTYPE r [ <!ENTITY e 'v'> [x] ]><r/>", "<Main>(r)"},
         {"<!DOCTYPE r SYSTEM \"r>.dtd\"><r/>", "<Main>(r)"},
         {"<!----><!--a--><!-- a -- b --><a/>", "<Main>(a)"},
@@ -46,53 +41,40 @@ TEST(BlockParser, TreeOrErrorRecordInEveryWidth) {
         {"<a>x <![CDATA[ y ]]> z</a>", "<Main>(a{x  y z})"},
         {"<a><![CDATA[<b>&amp;</b>]]></a>", "<Main>(a{<b>&amp;</b>})"},
         {"<a><![CDATA[]]></a>", "<Main>(a)"},
-        {"<a>1<![CDATA[2]]>3</a>", "<Main>(a{123})"},
-        {"<a b='x&#10;y'/>", "<Main>(a[b='x\ny'])"},
-        {"<a b='1 > 0'/>", "<Main>(a[b='1 > 0'])"},
         // Failures, at the offset in units from the start of the text.
         {"<a>", Failed(ParseError::EndOfFile, 3)},
         {"<!--a", Failed(ParseError::OpenComment, 1)},
+        {"<!--a->", Failed(ParseError::OpenComment, 1)},
         {"<!--->", Failed(ParseError::OpenComment, 1)},
         {"<a b='1/>", Failed(ParseError::OpenString, 5)},
-        {"<!DOCTYPE r [ <!ENTITY e 'v'> <r/>", Failed(ParseError::OpenEnclosure, 12)},
         {"<!DOCTYPE r [[]>", Failed(ParseError::OpenEnclosure, 12)},
         {"<?xml version='1.0'>", Failed(ParseError::InvalidTag, 18)},
         {"<?x>", Failed(ParseError::InvalidTag, 2)},
-        {"<a b='1' b='2'/>", Failed(ParseError::BadAttribute, 10)},
         {"<a b />", Failed(ParseError::BadAttribute, 4)},
         {"<a>a & b</a>", Failed(ParseError::BadEscape, 5)},
         {"<a>&#65</a>", Failed(ParseError::BadEscape, 3)},
-        {"<a b='&'/>", Failed(ParseError::BadEscape, 6)},
         {"<a>&nbsp;</a>", Failed(ParseError::ExternalReplacement, 3)},
         {"<a>&amp</a>;", Failed(ParseError::ExternalReplacement, 3)},
         {"<a><![CDATA[x</a>", Failed(ParseError::OpenCDataSection, 3)},
         {"<a>x", Failed(ParseError::BadDataTerminator, 4)},
         {"<a/>top", Failed(ParseError::BadDataTerminator, 7)},
-        {"<a b='x' c='&#65;'", Failed(ParseError::OpenString, 11)},
         {"<a><b/>", Failed(ParseError::NestingError, 0)},
-        {"<a></a/>", Failed(ParseError::NestingError, 3)},
         {"<a></>", Failed(ParseError::NestingError, 3)},
         {"<a>x</a", Failed(ParseError::NestingError, 4)},
         {"<?xml encoding='UTF-8' version='1.0'?><a/>", Failed(ParseError::VersionNot10, 2)},
-        {"<?xml version='2.0'?><a/>", Failed(ParseError::VersionNot10, 2)},
         {"<a>x</a >", Failed(ParseError::BadTerminationTag, 4)},
         {"<a></b>", Failed(ParseError::BadTerminationTag, 3)},
-        {"<a><b></a></b>", Failed(ParseError::BadTerminationTag, 6)},
         {"<a>x<b/>y</a>", Failed(ParseError::MixedContent, 8)},
-        {"<a>x<!--c-->y</a>", Failed(ParseError::MixedContent, 12)},
         {"<a>x<![CDATA[y]]><b/><![CDATA[z]]></a>", Failed(ParseError::MixedContent, 21)},
         {"<a>&#0;</a>", Failed(ParseError::MixedContent, 3)},
         {"<a b/>", Failed(ParseError::IllegalCharacter, 4)},
         {"<a 1b='x'/>", Failed(ParseError::IllegalCharacter, 3)},
         {"<1/>", Failed(ParseError::IllegalCharacter, 1)},
-        {"< a/>", Failed(ParseError::IllegalCharacter, 1)},
-        {"<a%/>", Failed(ParseError::IllegalCharacter, 2)},
         {"<", Failed(ParseError::IllegalCharacter, 1)},
         // No record of its own, or no markup: nothing stands.
         {"</a>", Failed(ParseError::Undefined, -1)},
         {"<a/></a>", Failed(ParseError::Undefined, -1)},
         {"", Failed(ParseError::Undefined, -1)},
-        {"   ", Failed(ParseError::Undefined, -1)},
         {"x<a/>", Failed(ParseError::Undefined, -1)},
         {"\xEF\xBB\xBF<a/>", Failed(ParseError::Undefined, -1)},
     };
@@ -118,17 +100,6 @@ TEST(BlockParser, DuplicateAttributesAmongManyAreRefused) {
                       refused ? Failed(ParseError::BadAttribute, at) : tree + "] b[n0='x' n1='y'])")
                 << count << " " << duplicate;
         }
-}
-
-// Where a block is expected, "</>" reads as an empty-element tag with an
-// empty name: the node factory refuses the name with its assumption report
-// and the parent refuses the missing node. (Inside an element it is a broken
-// end tag, as the table above has it.)
-TEST(BlockParser, AnEmptyTagNameIsRefused) {
-    tqtest::Capture capture;
-    EXPECT_EQ(InEveryWidth("<a/></>"), Failed(ParseError::MixedContent, 4));
-    ASSERT_EQ(tqtest::Capture::Reports().size(), 3u);
-    for (const auto& report : tqtest::Capture::Reports()) EXPECT_EQ(report.expression, "pName");
 }
 
 // Depth costs heap, not stack: a million nested elements parse, and fail with
@@ -175,49 +146,17 @@ TEST(DeepNesting, AFailureDeepInsideKeepsItsRecord) {
               Failed(ParseError::BadTerminationTag, kDepth * 3));
 }
 
-TEST(Widths, Latin1ClassTableAgreesWithTheCharacterClasses) {
-    for (unsigned c = 0; c < 256; ++c) {
-        const auto u = static_cast<unsigned short>(c);
-        const std::uint8_t bits = parser::ClassOf(u);
-        EXPECT_EQ((bits & parser::kSpace) != 0, IsXMLSpace(u)) << c;
-        EXPECT_EQ((bits & parser::kNameStart) != 0, IsXMLNameStartChar(u)) << c;
-        EXPECT_EQ((bits & parser::kNameChar) != 0, IsXMLNameChar(u)) << c;
-    }
-    for (unsigned short u : {0x3007, 0x4E00, 0x0300, 0x0660, 0xD800, 0xFFFF, 0x02D0}) {
-        const std::uint8_t bits = parser::ClassOf(u);
-        EXPECT_EQ((bits & parser::kNameStart) != 0, IsXMLNameStartChar(u)) << u;
-        EXPECT_EQ((bits & parser::kNameChar) != 0, IsXMLNameChar(u)) << u;
-    }
-}
-
-TEST(Widths, NamesAndTextAboveAscii) {
-    const std::pair<std::string, std::string> cases[] = {
-        // UTF-8 names are classified bytewise as Latin-1: C3 is a letter, A9
-        // no name character, B7 an extender; values and data take any bytes.
-        {Outcome(Bytes("<\xC3\xA9/>")), Failed(ParseError::IllegalCharacter, 2)},
-        {Outcome(Bytes("<a\xC3\xB7 b='\xC3\xA9'>\xC3\xA9</a\xC3\xB7>")),
-         "<Main>(a\xC3\xB7[b='\xC3\xA9']{\xC3\xA9})"},
-        // ANSI name bytes above ASCII are illegal; data and values go
-        // through the ANSI code page.
-        {Outcome(Ansi("<\xE9/>")), Failed(ParseError::IllegalCharacter, 1)},
-        {Outcome(Ansi("<a\xE9/>")), Failed(ParseError::IllegalCharacter, 2)},
-        {Outcome(Ansi("<a b='\xE9'>\x80 \xE9</a>")),
-         "<Main>(a[b='\xC3\xA9']{\xE2\x82\xAC \xC3\xA9})"},
-        // UTF-16 names use the full classes.
-        {Outcome(Wide(u"<\u00E9\u4E2D x\u0300='\u20AC'>\u3007</\u00E9\u4E2D>")),
-         "<Main>(\xC3\xA9\xE4\xB8\xAD[x\xCC\x80='\xE2\x82\xAC']{\xE3\x80\x87})"},
-        {Outcome(Wide(u"<a\u00D7/>")), Failed(ParseError::IllegalCharacter, 2)},
-        // A reference becomes one UTF-16 unit, written in the text's own
-        // encoding: ANSI has no place for most of them.
-        {InEveryWidth("<a>&#233;&#8364;&#x20AC;</a>"),
-         "<Main>(a{\xC3\xA9\xE2\x82\xAC\xE2\x82\xAC})"},
-        {Outcome(Ansi("<a b='&#x4E2D;'>x&#x800;y</a>")), "<Main>(a[b='?']{x?y})"},
-        {Outcome(Bytes("<a b='&#x4E2D;'>x&#x800;y</a>")),
-         "<Main>(a[b='\xE4\xB8\xAD']{x\xE0\xA0\x80y})"},
-        {Outcome(Wide(u"<a b='&#x4E2D;'>x&#x800;y</a>")),
-         "<Main>(a[b='\xE4\xB8\xAD']{x\xE0\xA0\x80y})"},
-    };
-    for (const auto& [outcome, expected] : cases) EXPECT_EQ(outcome, expected);
+// Data and values above ASCII: ANSI text goes through the ANSI code page, and
+// a reference becomes one UTF-16 unit, written in the text's own encoding:
+// ANSI has no place for most of them.
+TEST(Widths, TextAboveAscii) {
+    EXPECT_EQ(Outcome(Ansi("<a b='\xE9'>\x80 \xE9</a>")),
+              "<Main>(a[b='\xC3\xA9']{\xE2\x82\xAC \xC3\xA9})");
+    EXPECT_EQ(InEveryWidth("<a>&#233;&#8364;&#x20AC;</a>"),
+              "<Main>(a{\xC3\xA9\xE2\x82\xAC\xE2\x82\xAC})");
+    EXPECT_EQ(Outcome(Ansi("<a b='&#x4E2D;'>x&#x800;y</a>")), "<Main>(a[b='?']{x?y})");
+    EXPECT_EQ(Outcome(Bytes("<a b='&#x4E2D;'>x&#x800;y</a>")),
+              "<Main>(a[b='\xE4\xB8\xAD']{x\xE0\xA0\x80y})");
 }
 
 // The parser widens well-formed UTF-8 itself and leaves the rest, up to the

@@ -11,12 +11,13 @@ namespace {
 
 using tqtest::Capture;
 
-// The report shown in a message box for ANSI `text`, or "" when none is.
-std::string BoxReport(const std::string& text) {
+// The report shown in a message box for `bytes` opened through `entry`, or ""
+// when none is.
+std::string BoxReport(Entry entry, const std::string& bytes) {
     Capture capture(false);
     CXMLDoc doc;
-    EXPECT_FALSE(doc.OpenDocText(text.c_str(), CXML_REPORT_MESSAGEBOX)) << text;
-    EXPECT_FALSE(doc.GetContent()) << text;
+    EXPECT_NE(Open(doc, entry, bytes, CXML_REPORT_MESSAGEBOX), "") << bytes;
+    EXPECT_FALSE(doc.GetContent()) << bytes;
     const auto& boxes = Capture::Boxes();
     if (boxes.empty()) return "";
     EXPECT_EQ(boxes.size(), 1u);
@@ -25,41 +26,45 @@ std::string BoxReport(const std::string& text) {
     return Utf8(boxes[0].text);
 }
 
-std::string Head(unsigned int code, const char* name, const char* context = "(ANSI text)") {
-    return std::string("Context: ") + context + "\r\nError: " + std::to_string(code) + " [" + name +
-           "]\r\n";
+std::string Head(unsigned int code, const char* name, const std::string& context = "(ANSI text)") {
+    return "Context: " + context + "\r\nError: " + std::to_string(code) + " [" + name + "]\r\n";
 }
 
+// Every source names itself; files are read again for the dump.
 TEST(ErrorReport, DumpsTheLineWithACaret) {
-    const std::string longData(70, 'x');
-    const std::string longLine = "<a>" + longData + "<b/>";  // the error follows: 77 units in
-    const std::string tail(30, 'z');
-    struct Case {
-        std::string text;
-        std::string report;
+    const std::string longLine = "<a>" + std::string(70, 'x') + "<b/>";  // the error follows, 77 in
+    const std::string tail(30, 'z'), text = "<a>\n<b>\r\n</a>", utf8 = "\xEF\xBB\xBF" + text;
+    const std::string utf16 = "\xFF\xFE" + Utf16Bytes(text), file = EntryDir().Path("entry.xml");
+    auto lineTwo = [](const std::string& context) {
+        return Head(13, "Bad termination tag", context) + "Line: 2\r\n</a>\r\n^----\r\n";
     };
-    const Case cases[] = {
-        {"<a>\n<b>\n</a>", Head(13, "Bad termination tag") + "Line: 2\r\n</a>\r\n^----\r\n"},
-        {"<a>\r\n\r\n  <b></c></a>",
+    const struct {
+        Entry entry;
+        std::string bytes, report;
+    } cases[] = {
+        {Entry::Ansi, "<a>\r\n\r\n  <b></c></a>",
          Head(13, "Bad termination tag") + "Line: 2\r\n  <b></c></a>\r\n  <b>^----\r\n"},
-        {"<a b='1' b='2'/>",
+        {Entry::Ansi, "<a b='1' b='2'/>",
          Head(6, "Bad attribute") + "Line: 0\r\n<a b='1' b='2'/>\r\n<a b='1' b^----\r\n"},
         // More than 64 units before the error: "..." and the last 61 of them.
-        {"<r>\r\n" + longLine + "y</a></r>",
+        {Entry::Ansi, "<r>\r\n" + longLine + "y</a></r>",
          Head(14, "Excessively mixed content") + "Line: 1\r\n..." + longLine.substr(16) +
              "y</a></r>\r\n..." + longLine.substr(16) + "^----\r\n"},
         // More than 16 units after it: 13 of them and "...".
-        {"<a>x<b/>y" + tail + "</a>", Head(14, "Excessively mixed content") +
-                                          "Line: 0\r\n<a>x<b/>y" + tail.substr(0, 12) +
-                                          "...\r\n<a>x<b/>^----\r\n"},
+        {Entry::Ansi, "<a>x<b/>y" + tail + "</a>",
+         Head(14, "Excessively mixed content") + "Line: 0\r\n<a>x<b/>y" + tail.substr(0, 12) +
+             "...\r\n<a>x<b/>^----\r\n"},
         // An error at the end of the text has no line to show.
-        {"<a>", "Context: (ANSI text)\r\nError: 1 [End of file]\r\nOffset: 3"},
-        {"<a>x", "Context: (ANSI text)\r\nError: 10 [Bad data terminator]\r\nOffset: 4"},
-        // No record, or no markup: nothing to report.
-        {"</a>", ""},
-        {"no markup", ""},
+        {Entry::Ansi, "<a>", "Context: (ANSI text)\r\nError: 1 [End of file]\r\nOffset: 3"},
+        // No record: nothing to report.
+        {Entry::Ansi, "</a>", ""},
+        {Entry::Wide, utf16, lineTwo("(UNICODE text)")},
+        {Entry::Utf8, utf8, lineTwo("(UTF8 text)")},
+        {Entry::Generic, text, lineTwo("(generic pvoid, ANSI)")},
+        {Entry::File, utf8, lineTwo(file)},
+        {Entry::File, utf16, lineTwo(file)},
     };
-    for (const Case& c : cases) EXPECT_EQ(BoxReport(c.text), c.report) << c.text;
+    for (const auto& c : cases) EXPECT_EQ(BoxReport(c.entry, c.bytes), c.report) << c.bytes;
 }
 
 TEST(ErrorReport, ModesChooseWhereTheReportGoes) {
@@ -87,35 +92,6 @@ TEST(ErrorReport, ModesChooseWhereTheReportGoes) {
             EXPECT_EQ(Capture::Log()[0].selector2, 15u);
             EXPECT_EQ(Utf8(Capture::Log()[0].text), "\rXML Parsing Error: " + expected + "\r\n");
         }
-    }
-}
-
-// Files are read again for the dump.
-TEST(ErrorReport, EveryWidthAndSourceNamesItsContext) {
-    const std::string text = "<a>\n<b>\r\n</a>", utf8 = "\xEF\xBB\xBF" + text;
-    const std::string utf16 = "\xFF\xFE" + Utf16Bytes(text), file = EntryDir().Path("entry.xml");
-    const struct {
-        Entry entry;
-        std::string bytes, context;
-    } cases[] = {
-        {Entry::Wide, utf16, "(UNICODE text)"},
-        {Entry::Utf8, utf8, "(UTF8 text)"},
-        {Entry::Generic, text, "(generic pvoid, ANSI)"},
-        {Entry::Generic, utf8, "(generic pvoid, UTF8)"},
-        {Entry::Generic, utf16, "(generic pvoid, UNICODE)"},
-        {Entry::File, text, file},
-        {Entry::File, utf8, file},
-        {Entry::File, utf16, file},
-    };
-    for (const auto& c : cases) {
-        Capture capture(false);
-        CXMLDoc doc;
-        EXPECT_EQ(Open(doc, c.entry, c.bytes, CXML_REPORT_MESSAGEBOX),
-                  c.entry == Entry::File ? "error 13" : "failed");
-        ASSERT_EQ(Capture::Boxes().size(), 1u) << c.context;
-        EXPECT_EQ(
-            Utf8(Capture::Boxes()[0].text),
-            Head(13, "Bad termination tag", c.context.c_str()) + "Line: 2\r\n</a>\r\n^----\r\n");
     }
 }
 

@@ -9,7 +9,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <mutex>
 #include <regex>
 #include <thread>
 
@@ -39,26 +38,19 @@ TEST(Load, EntryPointsDetectTheWidth) {
         // UTF-16 without a mark reads as ANSI: "<" and then a zero byte.
         {Entry::Generic, Utf16Bytes("<a/>"), "failed"},
         {Entry::Ansi, "\xEF\xBB\xBF<a>" + eAcute + "</a>", "<Main>(a{\xC3\xA9})"},
-        {Entry::Ansi, "<a>" + eAcute + "</a>", "<Main>(a{\xC3\x83\xC2\xA9})"},
-        {Entry::Utf8, "<a>" + eAcute + "</a>", "<Main>(a{\xC3\xA9})"},
         {Entry::Utf8, "\xEF\xBB\xBF<a/>", "<Main>(a)"},
         {Entry::Wide, "\xFF\xFE" + Utf16Bytes("<a/>"), "<Main>(a)"},
-        {Entry::Wide, Utf16Bytes(" <a/>"), "<Main>(a)"},
         {Entry::Ansi, "", "failed"},
-        {Entry::Ansi, "text <a/>", "failed"},
         {Entry::Wide, Utf16Bytes("   "), "failed"},
         // Files: a failed parse, a short file or a broken mark are invalid data.
         {Entry::File, "<a>", "error 13"},
         {Entry::File, "\xEF\xBB\xBF<a>\xC3\xA9</a>", "<Main>(a{\xC3\xA9})"},
         {Entry::File, std::string("\xEF\xBB\x00<a/>", 7), "error 13"},
-        {Entry::File, "\xEF\xBB\xBF<a/", "error 13"},
         {Entry::File, "\xFF\xFE<\0", "error 13"},
         {Entry::File, "\xFF\xFE" + Utf16Bytes("<?xml version='1.0' encoding='UTF-8'?><a>\xE9</a>"),
          "<Main>(a{\xC3\xA9})"},
         {Entry::File, "\xFF\xFE" + Utf16Bytes("<a/>") + "x", "<Main>(a)"},
         {Entry::File, "<a>\xE9</a>", "<Main>(a{\xC3\xA9})"},
-        {Entry::File, "<a>x<b/>y</a>", "error 13"},
-        {Entry::File, "text", "error 13"},
         {Entry::File, std::string("<a/>\0<b/>", 9), "<Main>(a)"},
     };
     for (const auto& c : cases)
@@ -103,7 +95,6 @@ TEST(GuardedRead, TextEndingAtAnUnreadablePage) {
         {std::string("\xFF\xFE<\0a\0/\0>\0\0\0", 12), "<Main>(a)"},
         {"<a/>", "-"},                                // no terminator before the bad page
         {"\xFF", "-"},                                // a mark cut by the bad page
-        {"\xEF\xBB", "-"},                            //
         {std::string("\xFF\xFE<\0a\0/\0>", 9), "-"},  // a UTF-16 unit cut in half
         {std::string(5000 % 4096, 'x'), "-"},         // a run of text
     };
@@ -260,7 +251,7 @@ TEST(LoadThreads, SeparateDocumentsOnSeparateThreads) {
     std::atomic<int> parsed{0};
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([t, &parsed] {
-            for (int i = 0; i < 200; ++i) {
+            for (int i = 0; i < 50; ++i) {
                 const std::string x(100 * (i % 7), 'x'), n = std::to_string(t);
                 if (Opened(Entry::Ansi, "<r t='" + n + "'>" + x + "</r>") ==
                     "<Main>(r[t='" + n + "']" + (x.empty() ? "" : "{" + x + "}") + ")")
@@ -269,44 +260,7 @@ TEST(LoadThreads, SeparateDocumentsOnSeparateThreads) {
             }
         });
     for (std::thread& thread : threads) thread.join();
-    EXPECT_EQ(parsed.load(), 800);
-}
-
-// Trees parsed on one thread and dropped on another: the bodies and the
-// pooled strings they held are all given back.
-TEST(LoadThreads, TreesParsedOnOneThreadAreReleasedOnAnother) {
-    const std::int64_t bodies = GetXMLObjectBodyCount();
-    const std::size_t strings = CStringPool::GetCount();
-    std::vector<CXMLObject> trees;
-    std::mutex lock;
-    std::atomic<bool> done{false};
-    std::thread releaser([&] {
-        for (;;) {
-            std::vector<CXMLObject> taken;
-            {
-                std::lock_guard<std::mutex> g(lock);
-                taken.swap(trees);
-            }
-            const bool last = done.load();
-            taken.clear();
-            if (last) break;
-            std::this_thread::yield();
-        }
-    });
-    for (int i = 0; i < 300; ++i) {
-        std::string text = "<r>";
-        for (int k = 0; k < 20; ++k)
-            text += "<e n='" + std::to_string(i * 20 + k) + "'>t" + std::to_string(k) + "</e>";
-        CXMLDoc doc;
-        EXPECT_TRUE(doc.OpenDocText((text + "</r>").c_str(), CXML_REPORT_SILENT));
-        std::lock_guard<std::mutex> g(lock);
-        trees.push_back(doc.GetContent());
-    }
-    done = true;
-    releaser.join();
-    trees.clear();
-    EXPECT_EQ(GetXMLObjectBodyCount(), bodies);
-    EXPECT_EQ(CStringPool::GetCount(), strings);
+    EXPECT_EQ(parsed.load(), 200);
 }
 
 }  // namespace

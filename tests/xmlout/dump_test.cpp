@@ -35,10 +35,8 @@ TEST(Dump, LinesByNode) {
         {"tree", a, 0,
          u"\r<a x=\"1\"> : CXML_TYPE_ELEMENT\r  <b> : CXML_TYPE_DATA\r    hi\r  </b>\r</a>"},
         {"empty handle", CXMLObject(), 0, u""},
-        {"no data", Node(u"e"), 0, u"\r<e> : CXML_TYPE_EMPTY\r</e>"},
         {"data and children", both, 0, u"\r<p> : CXML_TYPE_PROCESS\r  text\r</p>"},
         {"unescaped", raw, 0, u"\r<r v=\"a<b&\"c\"\"> : CXML_TYPE_DATA\r  <&\"'>\r</r>"},
-        {"starting deeper", Node(u"e"), 2, u"\r    <e> : CXML_TYPE_EMPTY\r    </e>"},
         {"very deep", Node(u"deep"), 1000,
          widest + u"<deep> : CXML_TYPE_EMPTY" + widest + u"</deep>"},
     };
