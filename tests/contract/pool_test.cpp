@@ -35,27 +35,6 @@ class NarrowSubmitter : public tqcore::IStringSubmitter {
     bool m_fail;
 };
 
-TEST(StringPool, NullEmptyCountedAndQueryForms) {
-    CPPoolString null, empty = CStringPool::GetStringRef(W(u""));
-    EXPECT_TRUE(CStringPool::GetStringRef(static_cast<const unsigned short*>(nullptr)).isnull());
-    EXPECT_FALSE(empty.isnull() || static_cast<bool>(empty));
-    EXPECT_EQ(empty, CPPoolString::pempty);
-    EXPECT_NE(empty, null);
-    EXPECT_EQ(CStringPool::GetStringRefn(W(u"xyz"), 0), CPPoolString::pempty);
-    // Counted text need not be terminated and is terminated in the pool.
-    CPPoolString part = CStringPool::GetStringRefn(W(u"abcdef"), 3);
-    EXPECT_EQ(part, CPPoolString(u"abc"));
-    EXPECT_EQ(static_cast<const unsigned short*>(part)[3], 0);
-
-    const char16_t* text = u"never-interned-before-q1";
-    EXPECT_TRUE(CStringPool::QueryStringRefn(W(text), 24).isnull());
-    CPPoolString held(text);
-    const std::size_t count = CStringPool::GetCount();
-    EXPECT_EQ(CStringPool::QueryStringRefn(W(text), 24), held);
-    EXPECT_EQ(CStringPool::QueryStringRefn(W(text), 0), CPPoolString::pempty);
-    EXPECT_EQ(CStringPool::GetCount(), count) << "a query interns nothing";
-}
-
 TEST(StringPool, OrderingAndCaseInsensitiveEquality) {
     // Two texts, the sign of their order, and whether they are equal ignoring case.
     const std::tuple<const char16_t*, const char16_t*, int, bool> cases[] = {
@@ -84,7 +63,11 @@ TEST(StringPool, OrderingAndCaseInsensitiveEquality) {
     EXPECT_TRUE(null.iequals(CPPoolString()));
 }
 
-TEST(StringPool, SubmitterAndAllocationFailure) {
+TEST(StringPool, NullEmptySubmittedAndAllocationFailure) {
+    EXPECT_TRUE(CStringPool::GetStringRef(static_cast<const unsigned short*>(nullptr)).isnull());
+    EXPECT_TRUE(CStringPool::QueryStringRefn(W(u"never-interned-before-q1"), 24).isnull());
+    EXPECT_EQ(CStringPool::GetStringRefn(W(u"xyz"), 0), CPPoolString::pempty);
+    EXPECT_FALSE(CPPoolString::pempty.isnull() || static_cast<bool>(CPPoolString::pempty));
     NarrowSubmitter hello("hello"), nullSource(nullptr), failing("abc", true), empty("");
     EXPECT_EQ(CStringPool::GetStringRef(hello), CPPoolString(u"hello"));
     EXPECT_TRUE(CStringPool::GetStringRef(nullSource).isnull());
