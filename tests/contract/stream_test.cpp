@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -22,28 +21,6 @@ std::vector<unsigned char> pattern(std::size_t n) {
     std::vector<unsigned char> v(n);
     for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<unsigned char>(i * 31 + i / 251);
     return v;
-}
-
-TEST(MemoryStream, WritesReadsAndStoresAcrossBlockBoundaries) {
-    for (std::size_t size : {std::size_t(1), kBlock, kBlock + 1, 3 * kBlock + 7}) {
-        for (std::size_t chunk : {std::size_t(777), size}) {
-            const std::vector<unsigned char> data = pattern(size);
-            CPFMemoryStream s;
-            ASSERT_TRUE(s.Open(kRead | kWrite, false));
-            for (std::size_t done = 0; done < size; done += chunk)
-                ASSERT_EQ(s.Write(data.data() + done, std::min(chunk, size - done)),
-                          std::min(chunk, size - done));
-            ASSERT_EQ(s.SetPointer(0, 0), 0);
-            std::vector<unsigned char> back(size + 10);
-            ASSERT_EQ(s.Read(back.data(), back.size()), size)
-                << "size " << size << " chunk " << chunk;
-            EXPECT_EQ(std::memcmp(back.data(), data.data(), size), 0);
-            CPMemory mem;
-            ASSERT_TRUE(s.Store(mem));
-            ASSERT_EQ(mem.GetSize(), size);
-            EXPECT_EQ(std::memcmp(static_cast<void*>(mem), data.data(), size), 0);
-        }
-    }
 }
 
 TEST(MemoryStream, SetPointerStaysWithinTheContent) {

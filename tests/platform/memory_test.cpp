@@ -61,10 +61,12 @@ TEST(VirtualMemory, BadArgumentsFail) {
 
 TEST(ProcessHeap, ZeroingReallocationAndForeignPointers) {
     void* heap = GetProcessHeap();
-    auto* block = static_cast<unsigned char*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, 100));
+    auto* block = static_cast<unsigned char*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, 5000));
     ASSERT_NE(block, nullptr);
-    EXPECT_TRUE(AllZero(block, 100));
-    std::fill(block, block + 100, 7);
+    EXPECT_TRUE(AllZero(block, 5000));
+    std::fill(block, block + 5000, 7);
+    // Shrunk, then grown again over memory that is likely still dirty.
+    ASSERT_NE(block = static_cast<unsigned char*>(HeapReAlloc(heap, 0, block, 100)), nullptr);
     auto* grown = static_cast<unsigned char*>(HeapReAlloc(heap, HEAP_ZERO_MEMORY, block, 5000));
     ASSERT_NE(grown, nullptr);
     EXPECT_EQ(HeapSize(heap, 0, grown), 5000u);
