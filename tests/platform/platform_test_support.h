@@ -18,6 +18,13 @@ inline const unsigned short* U(const std::u16string& s) {
 inline std::u16string FromU(const unsigned short* s) {
     return reinterpret_cast<const char16_t*>(s);
 }
+constexpr std::uint32_t R = GENERIC_READ, W = GENERIC_WRITE;
+constexpr std::uint32_t SR = FILE_SHARE_READ, SW = FILE_SHARE_WRITE;
+
+inline HANDLE OpenName(const std::u16string& name, std::uint32_t access, std::uint32_t share,
+                       std::uint32_t disposition) {
+    return CreateFileW(U(name), access, share, nullptr, disposition, 0, nullptr);
+}
 // The last error when the call just made `failed` (~0u when it succeeded),
 // cleared so that the next call's code is its own.
 inline std::uint32_t TakeError(bool failed) {
