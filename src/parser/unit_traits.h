@@ -82,25 +82,24 @@ detail::PoolEntry* InternNarrow(std::uint32_t codePage, const char* text, std::s
 template <class T>
 struct UnitTraits;
 
-template <>
-struct UnitTraits<char> {
-    static unsigned short Widen(char c) { return XMLUnitFromChar(c); }
-    static unsigned Index(char c) { return static_cast<unsigned char>(c); }
-    static void PutChar(char*& w, unsigned short value) {
-        w += PutNarrowChar(tqplat::CP_ACP, w, value);
+// What both narrow widths share: their text is in the code page `kCodePage`.
+template <class Byte, std::uint32_t kCodePage>
+struct NarrowUnitTraits {
+    static void PutChar(Byte*& w, unsigned short value) {
+        w += PutNarrowChar(kCodePage, reinterpret_cast<char*>(w), value);
     }
-    static detail::PoolEntry* Intern(const char* text, std::size_t count, WideScratch& scratch) {
-        return InternNarrow(tqplat::CP_ACP, text, count, scratch);
+    static detail::PoolEntry* Intern(const Byte* text, std::size_t count, WideScratch& scratch) {
+        return InternNarrow(kCodePage, reinterpret_cast<const char*>(text), count, scratch);
     }
-    static detail::PoolEntry* InternKeyed(const char* text, std::size_t count, std::uint32_t,
+    static detail::PoolEntry* InternKeyed(const Byte* text, std::size_t count, std::uint32_t,
                                           WideScratch& scratch, std::int32_t refs) {
-        return InternNarrow(tqplat::CP_ACP, text, count, scratch, refs);
+        return InternNarrow(kCodePage, reinterpret_cast<const char*>(text), count, scratch, refs);
     }
     // The units of a piece as the pool takes them, widened into `room` (one
     // unit per byte); their count in `n`, 0 when the text does not convert.
-    static const unsigned short* Units(const char* text, std::size_t count, unsigned short* room,
+    static const unsigned short* Units(const Byte* text, std::size_t count, unsigned short* room,
                                        std::size_t& n) noexcept {
-        n = WidenNarrow(tqplat::CP_ACP, text, count, room);
+        n = WidenNarrow(kCodePage, reinterpret_cast<const char*>(text), count, room);
         return room;
     }
     static std::uint32_t PoolHash(std::uint32_t, const unsigned short* units, std::size_t n) {
@@ -110,30 +109,15 @@ struct UnitTraits<char> {
 };
 
 template <>
-struct UnitTraits<unsigned char> {
+struct UnitTraits<char> : NarrowUnitTraits<char, tqplat::CP_ACP> {
+    static unsigned short Widen(char c) { return XMLUnitFromChar(c); }
+    static unsigned Index(char c) { return static_cast<unsigned char>(c); }
+};
+
+template <>
+struct UnitTraits<unsigned char> : NarrowUnitTraits<unsigned char, tqplat::CP_UTF8> {
     static unsigned short Widen(unsigned char c) { return XMLUnitFromByte(c); }
     static unsigned Index(unsigned char c) { return c; }
-    static void PutChar(unsigned char*& w, unsigned short value) {
-        w += PutNarrowChar(tqplat::CP_UTF8, reinterpret_cast<char*>(w), value);
-    }
-    static detail::PoolEntry* Intern(const unsigned char* text, std::size_t count,
-                                     WideScratch& scratch) {
-        return InternNarrow(tqplat::CP_UTF8, reinterpret_cast<const char*>(text), count, scratch);
-    }
-    static detail::PoolEntry* InternKeyed(const unsigned char* text, std::size_t count,
-                                          std::uint32_t, WideScratch& scratch, std::int32_t refs) {
-        return InternNarrow(tqplat::CP_UTF8, reinterpret_cast<const char*>(text), count, scratch,
-                            refs);
-    }
-    static const unsigned short* Units(const unsigned char* text, std::size_t count,
-                                       unsigned short* room, std::size_t& n) noexcept {
-        n = WidenNarrow(tqplat::CP_UTF8, reinterpret_cast<const char*>(text), count, room);
-        return room;
-    }
-    static std::uint32_t PoolHash(std::uint32_t, const unsigned short* units, std::size_t n) {
-        return detail::HashUnits(units, n);
-    }
-    static constexpr unsigned int kUnitBytes = 1;
 };
 
 template <>
