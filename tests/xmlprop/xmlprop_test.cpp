@@ -371,7 +371,6 @@ TEST(XmlPropHandlers, RegistrationSteps) {
         {true, kSecond, true, GetSecond},  // later functions win
         {false, kFirst, true, GetSecond},  // other functions stay
         {false, kSecond, true, nullptr},
-        {false, kSecond, false, nullptr},
     };
     for (const Step& step : steps) {
         const bool result = step.registering ? CXMLPropHandler::Register(step.handler)
