@@ -491,7 +491,8 @@ class CXMLDoc::BlockParser {
         if (pooledName.isnull()) return false;
         const std::size_t count = length(value);
         CPPoolString pooledValue;
-        const bool waits = !takeNow(value, count, pooledValue);
+        std::uint32_t keyHash = 0;
+        const bool waits = !takeNow(value, count, pooledValue, keyHash);
         if (!waits && pooledValue.isnull()) return false;
         using Names = parser::AttributeNameSet;
         unsigned int have;
@@ -511,7 +512,7 @@ class CXMLDoc::BlockParser {
         // A waiting value is the empty string until its batch goes in; a
         // failure then reports the record standing now.
         if (!node.m_pO->m_Attribs.Add(std::move(pooledName), std::move(pooledValue))) return false;
-        return !waits || wait(value, count,
+        return !waits || wait(value, count, keyHash,
                               Waiter{node.m_pO, have, static_cast<T*>(m_doc.m_pErrorPos),
                                      static_cast<ParseError>(m_doc.m_uErrorCode)});
     }
@@ -521,10 +522,13 @@ class CXMLDoc::BlockParser {
         if (*text == 0) return false;
         const std::size_t count = length(text);
         CPPoolString data;
-        if (takeNow(text, count, data)) return !data.isnull() && node.takeData(std::move(data));
+        std::uint32_t keyHash = 0;
+        if (takeNow(text, count, data, keyHash))
+            return !data.isnull() && node.takeData(std::move(data));
         // The node takes its type now, as it would with the text.
         if (node.m_pO->m_uType > CXML_TYPE_ELEMENT) return false;  // one data text per node
-        if (!wait(text, count, Waiter{node.m_pO, Waiter::kData, text, ParseError::MixedContent}))
+        if (!wait(text, count, keyHash,
+                  Waiter{node.m_pO, Waiter::kData, text, ParseError::MixedContent}))
             return false;
         node.afterDataAdded();
         return true;
@@ -562,7 +566,6 @@ class CXMLDoc::BlockParser {
         return false;
     }
 
-  private:
     // Where a waiting text goes, and the record its failure reports.
     struct Waiter {
         static constexpr unsigned int kData = ~0u;  // the node's data, not an attribute's value
@@ -574,20 +577,20 @@ class CXMLDoc::BlockParser {
 
     // The string of a piece whose pooling need not wait: empty, long or
     // cached (null when memory ran out). False for a short piece the cache
-    // lacks, which waits in the batch instead.
-    bool takeNow(const T* text, std::size_t count, CPPoolString& out) {
+    // lacks, which waits in the batch instead under the cache's `keyHash`.
+    bool takeNow(const T* text, std::size_t count, CPPoolString& out, std::uint32_t& keyHash) {
         if (count == 0 || count > Batch::kLongest) {
             out = pool(text, count);
             return true;
         }
-        m_keyHash = parser::PieceCache<T>::Hash(text, count);
-        return m_pieces.TakeKept(text, count, m_keyHash, out);
+        keyHash = parser::PieceCache<T>::Hash(text, count);
+        return m_pieces.TakeKept(text, count, keyHash, out);
     }
-    // Queues the piece takeNow just refused; false when narrow text does
-    // not convert or a full batch found no memory.
-    bool wait(const T* text, std::size_t count, const Waiter& waiter) {
+    // Queues a piece takeNow refused; false when narrow text does not
+    // convert or a full batch found no memory.
+    bool wait(const T* text, std::size_t count, std::uint32_t keyHash, const Waiter& waiter) {
         if (m_waiting.Full() && !FlushWaiting()) return false;
-        return m_waiting.Add(text, count, m_keyHash, waiter);
+        return m_waiting.Add(text, count, keyHash, waiter);
     }
 
     CPPoolString pool(const T* text, std::size_t count) {
@@ -604,8 +607,7 @@ class CXMLDoc::BlockParser {
     parser::WideScratch m_scratch;
     parser::PieceCache<T> m_pieces;
     Batch m_waiting;
-    Waiter m_failure{};           // the first text that could not be pooled, once one could not
-    std::uint32_t m_keyHash = 0;  // takeNow's hash of the piece it refused
+    Waiter m_failure{};  // the first text that could not be pooled, once one could not
     parser::AttributeNameSet m_attributeNames;
 };
 
