@@ -464,6 +464,8 @@ class TQXML_API CXMLObject {
     // The parser's children of a node it has not handed out yet: the list
     // takes them over as they lie (CXMLObjectList::adopt).
     bool adoptChildren(CXMLObject* from, std::size_t n) noexcept;
+    // The same for the attributes of a tag (CXMLAttribList::adopt).
+    bool adoptAttributes(CXMLAttribute* from, std::size_t n) noexcept;
     void afterDataAdded() noexcept;
     // The parser's value of an attribute it added before the value was pooled.
     static void placeValue(CXMLAttribute& attribute, CPPoolString value) noexcept {

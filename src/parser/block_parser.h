@@ -9,9 +9,9 @@
 // its own reports the record that stands.
 #include <new>
 
-#include "parser/attribute_names.h"
 #include "parser/piece_cache.h"
 #include "parser/scan.h"
+#include "parser/tag_attributes.h"
 #include "parser/text_batch.h"
 #include "parser/unit_traits.h"
 #include "tqcore/heap.h"
@@ -90,24 +90,21 @@ class CXMLDoc::BlockParser {
         return q;
     }
 
+    // Reads the attributes at `q` into the gathered list; the node takes
+    // them when the tag ends. A block that finds no memory then reports the
+    // first attribute, where adding one by one would first have needed one.
     bool Tag_GetAttributes(T* q, CXMLObject& node) {
-        for (;;) {
-            if (!(classOf(*q) & parser::kNameStart)) return fail(q, ParseError::IllegalCharacter);
-            T* name = q;
-            q = nameEnd(q + 1);
-            if (*q != T('=') && !isSpace(*q)) return fail(q, ParseError::IllegalCharacter);
-            T* nameEnd = q;
-            SetErrorPosition(nameEnd, ParseError::BadAttribute);
-            T* v = SkipWhitespace(q);
-            if (*v != T('=')) return false;
-            v = SkipWhitespace(v + 1);
-            if (*v != T('"') && *v != T('\'')) return false;
-            *nameEnd = 0;
-            T* close = Data_FindAndFormat(v + 1, *v);
-            if (!close || !addAttribute(node, name, nameEnd, v + 1)) return false;
-            q = SkipWhitespace(close + 1);
-            if (*q == 0) return true;
-        }
+        m_gatheringFor = node.m_pO;
+        T* firstNameEnd = nullptr;
+        bool read = gatherAttributes(q, firstNameEnd);
+        if (read && !node.adoptAttributes(m_attributes.items(), m_attributes.count()))
+            read = fail(firstNameEnd, ParseError::BadAttribute);
+        if (read)
+            m_attributes.forgetAdopted();
+        else
+            m_attributes.clear();
+        m_gatheringFor = nullptr;
+        return read;
     }
 
     // Decodes data or an attribute value in place up to `term`; returns the
@@ -486,7 +483,28 @@ class CXMLDoc::BlockParser {
         return *attrib == 0 || Tag_GetAttributes(attrib, node);
     }
 
-    bool addAttribute(CXMLObject& node, T* name, T* nameEnd, T* value) {
+    bool gatherAttributes(T* q, T*& firstNameEnd) {
+        for (;;) {
+            if (!(classOf(*q) & parser::kNameStart)) return fail(q, ParseError::IllegalCharacter);
+            T* name = q;
+            q = nameEnd(q + 1);
+            if (*q != T('=') && !isSpace(*q)) return fail(q, ParseError::IllegalCharacter);
+            T* nameEnd = q;
+            if (!firstNameEnd) firstNameEnd = nameEnd;
+            SetErrorPosition(nameEnd, ParseError::BadAttribute);
+            T* v = SkipWhitespace(q);
+            if (*v != T('=')) return false;
+            v = SkipWhitespace(v + 1);
+            if (*v != T('"') && *v != T('\'')) return false;
+            *nameEnd = 0;
+            T* close = Data_FindAndFormat(v + 1, *v);
+            if (!close || !addAttribute(name, nameEnd, v + 1)) return false;
+            q = SkipWhitespace(close + 1);
+            if (*q == 0) return true;
+        }
+    }
+
+    bool addAttribute(T* name, T* nameEnd, T* value) {
         CPPoolString pooledName = pool(name, static_cast<std::size_t>(nameEnd - name));
         if (pooledName.isnull()) return false;
         const std::size_t count = length(value);
@@ -495,25 +513,23 @@ class CXMLDoc::BlockParser {
         const bool waits = !takeNow(value, count, pooledValue, keyHash);
         if (!waits && pooledValue.isnull()) return false;
         using Names = parser::AttributeNameSet;
-        unsigned int have;
-        const CXMLAttribute* existing = node.GetAttributes(have);
+        const unsigned int have = m_attributes.count();
         if (have < Names::kFirstIndexed) {
-            if (!pooledName || node.HasAttribute(pooledName)) return false;
+            if (!pooledName || m_attributes.has(pooledName)) return false;
         } else {
-            // The node is the parser's alone, so the set sees every name it gets.
             if (have == Names::kFirstIndexed) {
                 m_attributeNames.clear();
                 for (unsigned int i = 0; i < have; ++i)
-                    if (m_attributeNames.add(existing[i].GetName()) != Names::Added::New)
+                    if (m_attributeNames.add(m_attributes.name(i)) != Names::Added::New)
                         return false;
             }
             if (m_attributeNames.add(pooledName) != Names::Added::New) return false;
         }
         // A waiting value is the empty string until its batch goes in; a
         // failure then reports the record standing now.
-        if (!node.m_pO->m_Attribs.Add(std::move(pooledName), std::move(pooledValue))) return false;
+        if (!m_attributes.add(std::move(pooledName), std::move(pooledValue))) return false;
         return !waits || wait(value, count, keyHash,
-                              Waiter{node.m_pO, have, static_cast<T*>(m_doc.m_pErrorPos),
+                              Waiter{m_gatheringFor, have, static_cast<T*>(m_doc.m_pErrorPos),
                                      static_cast<ParseError>(m_doc.m_uErrorCode)});
     }
 
@@ -539,13 +555,15 @@ class CXMLDoc::BlockParser {
     // failure the first text that found no memory is reported, as it lies
     // before anything the parse has found since.
     bool FlushWaiting() noexcept {
-        return flushWaiting([](const Waiter& w, CPPoolString text) {
+        return flushWaiting([this](const Waiter& w, CPPoolString text) {
             if (w.attribute == Waiter::kData) {
                 w.body->m_Data = std::move(text);
                 return;
             }
             unsigned int count;
-            CXMLObject::placeValue(w.body->m_Attribs.GetArray(count)[w.attribute], std::move(text));
+            CXMLAttribute* list =
+                w.body == m_gatheringFor ? m_attributes.items() : w.body->m_Attribs.GetArray(count);
+            CXMLObject::placeValue(list[w.attribute], std::move(text));
         });
     }
     // After a failed parse, whose nodes may be gone: whether a waiting text
@@ -608,6 +626,8 @@ class CXMLDoc::BlockParser {
     parser::PieceCache<T> m_pieces;
     Batch m_waiting;
     Waiter m_failure{};  // the first text that could not be pooled, once one could not
+    parser::GatheredAttributes m_attributes;
+    CXMLObjectBody* m_gatheringFor = nullptr;  // the node whose tag m_attributes holds
     parser::AttributeNameSet m_attributeNames;
 };
 

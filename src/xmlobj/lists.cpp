@@ -50,6 +50,14 @@ struct ItemBlock {
         mem.SetSize((n - 1) * kItem);
         if (n == 1) mem.free();
     }
+    // Takes over `n` items as raw bytes into a new block of `capacity` items.
+    static bool adopt(CPObjectMemory& mem, Item* from, unsigned int n, std::uint64_t capacity,
+                      const tagCPOVTABL* vtbl) noexcept {
+        if (mem || capacity > 0xFFFFFFFFu || !mem.Prealloc(capacity * kItem, vtbl)) return false;
+        std::memcpy(static_cast<void*>(items(mem)), from, n * kItem);
+        mem.SetSize(n * kItem);
+        return true;
+    }
     static void addUsage(const CPObjectMemory& mem, std::uint64_t& used, std::uint64_t& spare) {
         if (!mem) return;
         used += mem.GetSize();
@@ -92,6 +100,11 @@ bool ShrinkBlock(CPObjectMemory& mem, const tagCPOVTABL* vtbl) {
 // Attributes grow 1, 2, 3, 4 items one by one, then 4 at a time.
 unsigned int AttributeGrowthStep(unsigned int capacity) {
     return capacity < 4 ? 1 : 4;
+}
+
+// The capacity that adding `n` attributes one by one to an empty list reaches.
+std::uint64_t AttributeCapacityFor(std::uint64_t n) {
+    return n <= 4 ? n : (n + 3) / 4 * 4;
 }
 
 // Child capacities run 1, 2, 3, 4, 8, 16, 24, 32, 40, 296, 552, ...
@@ -166,6 +179,10 @@ bool CXMLAttribList::Prealloc(unsigned int n) {
 
 bool CXMLAttribList::moveToBlock(unsigned int newCapacity) {
     return ReplaceBlock(m_mem, newCapacity * Attributes::kItem, &_vtbl, true);
+}
+
+bool CXMLAttribList::adopt(CXMLAttribute* from, unsigned int n) noexcept {
+    return Attributes::adopt(m_mem, from, n, AttributeCapacityFor(n), &_vtbl);
 }
 
 bool CXMLAttribList::Add(const CPPoolString& name, const CPPoolString& value) {
@@ -270,12 +287,7 @@ bool CXMLObjectList::growTo(std::uint64_t total) {
 }
 
 bool CXMLObjectList::adopt(CXMLObject* from, unsigned int n) noexcept {
-    if (m_mem) return false;
-    const std::uint64_t cap = ChildCapacityFor(n);
-    if (cap > 0xFFFFFFFFu || !m_mem.Prealloc(cap * Handles::kItem, &_vtbl)) return false;
-    std::memcpy(static_cast<void*>(Handles::items(m_mem)), from, n * Handles::kItem);
-    m_mem.SetSize(n * Handles::kItem);
-    return true;
+    return Handles::adopt(m_mem, from, n, ChildCapacityFor(n), &_vtbl);
 }
 
 xmlret CXMLObjectList::Add(const CXMLObject& o) {

@@ -160,6 +160,11 @@ bool CXMLObject::adoptChildren(CXMLObject* from, std::size_t n) noexcept {
     return true;
 }
 
+bool CXMLObject::adoptAttributes(CXMLAttribute* from, std::size_t n) noexcept {
+    if (n == 0) return true;
+    return m_pO && n <= 0xFFFFFFFFu && m_pO->m_Attribs.adopt(from, static_cast<unsigned int>(n));
+}
+
 void CXMLObject::Free() noexcept {
     _decrement();
     m_pO = nullptr;
