@@ -29,7 +29,6 @@ struct ToolOptions {
     std::string stdoutPath;    // standard output goes here; empty: captured
     bool closeStdout = false;  // start with standard output closed
     rlim_t fileSizeLimit = RLIM_INFINITY;
-    int inheritedFd = -1;  // left open in the child, e.g. for /dev/fd/N
 };
 
 struct ToolRun {
@@ -61,7 +60,6 @@ inline ToolRun RunTool(const std::vector<std::string>& args, const ToolOptions& 
         dup2(input[0], STDIN_FILENO);
         options.closeStdout ? close(STDOUT_FILENO) : dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
-        if (options.inheritedFd >= 0) fcntl(options.inheritedFd, F_SETFD, 0);
         const rlimit limit{options.fileSizeLimit, options.fileSizeLimit};
         setrlimit(RLIMIT_FSIZE, &limit);
         execv(argv[0], argv.data());

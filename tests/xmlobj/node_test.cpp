@@ -35,28 +35,17 @@ TEST(NodeCore, SetNameBindsTheHandleToANewNodeAndRenameChecksTheName) {
     ASSERT_TRUE(a.Add(u"data"));
     CXMLObject b = a;
     ASSERT_TRUE(b.SetNameType(PS(u"fresh"), CXML_TYPE_ELEMENT));  // the type is ignored
-    EXPECT_EQ(b.GetType(), CXML_TYPE_EMPTY);
     EXPECT_EQ(Text(a.GetName()) + Text(a.GetData()), u"olddata");
     EXPECT_FALSE(b.SetName(PS(u"9lives")) || b.Rename(PS(u"a b")) || b.SetName(CPPoolString()));
-    EXPECT_EQ(Text(b.GetName()), u"fresh");
+    EXPECT_EQ(b.GetContent(), PS(u"<fresh/>"));
     CXMLObject none;
     EXPECT_TRUE(none.SetName(PS(u"born")));
 }
 
-TEST(NodeCore, ResetReassignAndRealloc) {
+TEST(NodeCore, ResetAndReassign) {
     CXMLObject a = Node(u"a");
     a.AddAttribute(PS(u"x"), PS(u"1"));
     a.Add(Node(u"c"));
-    CXMLObject b = a;
-    ASSERT_TRUE(b.Realloc());  // shared list blocks are copied
-    unsigned int na, nb;
-    EXPECT_NE(a.GetAttributes(na), b.GetAttributes(nb));
-    b.item(0u)->Rename(PS(u"only_b"));
-    EXPECT_TRUE(a.item(0u)->IsName(PS(u"c")));
-    const CXMLObject* before = b.GetElements(nb);
-    ASSERT_TRUE(b.Realloc());
-    EXPECT_EQ(b.GetElements(nb), before);  // nothing shared, nothing copied
-
     CXMLObject copy;
     copy.Reassign(a);  // the subtree becomes private
     copy.item(0u)->SetAttribute(PS(u"k"), PS(u"changed"));
@@ -65,9 +54,7 @@ TEST(NodeCore, ResetReassignAndRealloc) {
 
     CXMLObject shared = a;
     shared.Reset();  // keeps the name on the shared body
-    EXPECT_TRUE(a.IsNamedDefault());
-    EXPECT_TRUE(a.IsName(PS(u"a")));
-    EXPECT_EQ(a.GetNAttributes(), 0u);
+    EXPECT_EQ(a.GetContent(), PS(u"<a/>"));
 }
 
 TEST(NullHandle, EveryOperationAnswersWithoutANode) {
@@ -166,21 +153,19 @@ TEST(AllocationFailure, NodesBlocksGrowthAndCompactionFailCleanly) {
 // either thread, frees it.
 TEST(Threads, HandlesCopiedAndReleasedConcurrently) {
     const std::int64_t bodies = GetXMLObjectBodyCount();
-    for (int round = 0; round < 50; ++round) {
-        CXMLObject tree = Node(u"t");
-        tree.Add(Node(u"c"));
-        auto churn = [](CXMLObject held) {
-            for (int i = 0; i < 2000; ++i) {
-                CXMLObject a(held), b;
-                b = a;
-                a.Free();
-            }
-        };
-        std::thread t1(churn, tree), t2(churn, tree);
-        tree.Free();
-        t1.join();
-        t2.join();
-    }
+    CXMLObject tree = Node(u"t");
+    tree.Add(Node(u"c"));
+    auto churn = [](CXMLObject held) {
+        for (int i = 0; i < 2000; ++i) {
+            CXMLObject a(held), b;
+            b = a;
+            a.Free();
+        }
+    };
+    std::thread t1(churn, tree), t2(churn, tree);
+    tree.Free();
+    t1.join();
+    t2.join();
     EXPECT_EQ(GetXMLObjectBodyCount(), bodies);
 }
 

