@@ -12,12 +12,12 @@
 namespace xmlout_test {
 namespace {
 
-// Enough lines to pass the 16384-byte buffer several times, and a text too
-// long for it, which goes past it.
+// A text too long for the 16384-byte buffer, which goes past it, and then
+// enough lines to pass the buffer several times.
 CXMLObject LargeTree() {
     CXMLObject root = Node(u"r");
-    for (int i = 0; i < 4000; ++i) root.Add(DataNode(u"item", u"some value"));
     root.Add(DataNode(u"long", std::u16string(10000, u'x').c_str()));
+    for (int i = 0; i < 4000; ++i) root.Add(DataNode(u"item", u"some value"));
     return root;
 }
 
