@@ -39,7 +39,7 @@ TEST(BlockParser, TreeOrErrorRecordInEveryWidth) {
         {"<a>&lt;&gt;&amp;&apos;&quot;</a>", "<Main>(a{<>&'\"})"},
         {"<a>x&#32;&#32;y &#32; z</a>", "<Main>(a{x  y  z})"},
         {"<a>x <![CDATA[ y ]]> z</a>", "<Main>(a{x  y z})"},
-        {"<a><![CDATA[<b>&amp;</b>]]></a>", "<Main>(a{<b>&amp;</b>})"},
+        {"<a><![CDATA[<b>]&amp;]]</b>]]></a>", "<Main>(a{<b>]&amp;]]</b>})"},
         {"<a><![CDATA[]]></a>", "<Main>(a)"},
         // Failures, at the offset in units from the start of the text.
         {"<a>", Failed(ParseError::EndOfFile, 3)},

@@ -96,7 +96,6 @@ TEST(GuardedRead, TextEndingAtAnUnreadablePage) {
         {"<a/>", "-"},                                // no terminator before the bad page
         {"\xFF", "-"},                                // a mark cut by the bad page
         {std::string("\xFF\xFE<\0a\0/\0>", 9), "-"},  // a UTF-16 unit cut in half
-        {std::string(5000 % 4096, 'x'), "-"},         // a run of text
     };
     for (const auto& c : cases) {
         CXMLDoc doc;

@@ -51,8 +51,6 @@ TEST(WidePrintf, Conversions) {
          u"-1 10000000000 123456789012"},
         {F(u"%*d|%*d|", 5, 42, -4, 7), u"   42|7   |"},  // a negative width means left
         {F(u"%p", reinterpret_cast<void*>(0x1234abcdu)), u"000000001234ABCD"},
-        {F(u"%.4g %.4g %.4g", 1.5, 0.0, 3.14159265), u"1.5 0 3.142"},
-        {F(u"%g %g %g", 1e-5, 123456789.0, 100000.0), u"1e-05 1.23457e+08 100000"},
         {F(u"%08.3f %e %E", -3.14159, 12345.678, 0.000123), u"-003.142 1.234568e+04 1.230000E-04"},
         {F(u"%.0f %#.0f %+.1f", 2.5, 2.0, 1.25), u"2 2. +1.2"},
         {F(u"%.17g %Lg", 0.1, 2.5L), u"0.10000000000000001 2.5"},
@@ -143,8 +141,6 @@ TEST(WideScanf, Doubles) {
     // Input, result, value, units consumed.
     const std::tuple<const char16_t*, int, double, int> cases[] = {
         {u" -2.25e3", 1, -2250.0, 8},
-        {u"0.1", 1, 0.1, 3},
-        {u"1,5", 1, 1.0, 1},  // only "." is a decimal point
         {u".5", 1, 0.5, 2},
         {u"1e+x", 1, 1.0, 1},  // an exponent needs digits
         {u"3ff8000000000000(1.5)", 1, 3.0, 1},

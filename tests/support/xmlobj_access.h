@@ -15,9 +15,6 @@ struct CXMLObjectTestAccess {
     static bool addAttribute(CXMLObject& o, const Text* name, const Text* value) {
         return o.addAttribute(name, value);
     }
-    static bool deleteAttribute(CXMLObject& o, const CPPoolString& name) {
-        return o.deleteAttribute(name);
-    }
     static bool addUtf8(CXMLObject& o, const unsigned char* text) { return o.Add(text); }
     static bool isValidName(const char* name) { return CXMLObject().IsValidName(name); }
     static bool isValidName(const unsigned short* name) { return CXMLObject().IsValidName(name); }

@@ -12,9 +12,11 @@
 namespace xmlout_test {
 namespace {
 
-// Enough lines to pass the 16384-byte buffer several times.
+// A text too long for the 16384-byte buffer, which goes past it, and then
+// enough lines to pass the buffer several times.
 CXMLObject LargeTree() {
     CXMLObject root = Node(u"r");
+    root.Add(DataNode(u"long", std::u16string(10000, u'x').c_str()));
     for (int i = 0; i < 4000; ++i) root.Add(DataNode(u"item", u"some value"));
     return root;
 }
@@ -53,7 +55,8 @@ TEST(FileSink, LockedFileIsRetriedUntilTheTimeout) {
         const auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(sink.Open(path.c_str(), 120));
         EXPECT_EQ(tqplat::GetLastError(), tqplat::ERROR_SHARING_VIOLATION);
-        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(120));
+        // The wait is counted in whole-millisecond ticks.
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(119));
     }
     ASSERT_TRUE(tqplat::CloseHandle(holder));
     CXMLFileOut sink;
