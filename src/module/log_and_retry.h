@@ -40,15 +40,17 @@ inline void LogTiming(const char16_t* what, double milliseconds, std::uint64_t b
 inline constexpr std::uint32_t kShareRetryMs = 10;
 
 // Runs `attempt` until it succeeds, fails for another reason than a sharing
-// violation, or `timeoutMs` has passed since the first try. The last error
-// stays as the failed attempt left it.
+// violation, or `timeoutMs` has passed since the first try (a time-out of 0
+// tries once). The last error stays as the failed attempt left it.
 template <class Attempt>
 bool RetryWhileShared(std::uint32_t timeoutMs, Attempt attempt) {
     const std::uint32_t began = tqplat::GetTickCount();
     for (;;) {
         if (attempt()) return true;
-        if (tqplat::GetLastError() != tqplat::ERROR_SHARING_VIOLATION ||
-            tqplat::GetTickCount() - began >= timeoutMs)
+        // Ticks are whole milliseconds and the first try may have begun late
+        // in one: only a count beyond the time-out shows that it has passed.
+        if (tqplat::GetLastError() != tqplat::ERROR_SHARING_VIOLATION || timeoutMs == 0 ||
+            tqplat::GetTickCount() - began > timeoutMs)
             return false;
         tqplat::Sleep(kShareRetryMs);
     }

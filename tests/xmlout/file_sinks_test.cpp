@@ -55,8 +55,7 @@ TEST(FileSink, LockedFileIsRetriedUntilTheTimeout) {
         const auto start = std::chrono::steady_clock::now();
         EXPECT_FALSE(sink.Open(path.c_str(), 120));
         EXPECT_EQ(tqplat::GetLastError(), tqplat::ERROR_SHARING_VIOLATION);
-        // The wait is counted in whole-millisecond ticks.
-        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(119));
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(120));
     }
     ASSERT_TRUE(tqplat::CloseHandle(holder));
     CXMLFileOut sink;
