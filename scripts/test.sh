@@ -120,9 +120,10 @@ for preset in release asan; do
   ctest --preset "$preset" -j "$jobs"
 done
 
-# The pool, the heaps, the hooks and the node counts are shared between threads.
+# The pool, the heaps, the hooks and the node counts are shared between threads,
+# and documents are parsed on several threads at once.
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan -j "$jobs" --target tests_contract tests_xmlobj tests_xmlprop
+cmake --build --preset tsan -j "$jobs" --target tests_contract tests_xmlobj tests_xmlprop tests_parser
 ctest --preset tsan -j "$jobs" -R 'StringPool|FixedHeap|ObjectMemory|CriticalSection|Thread|Hook|HashTable|XmlPropThread'
 
 consumers
