@@ -73,9 +73,7 @@ class TQXML_API CXMLAttribList {
     unsigned int count() const noexcept;
     unsigned int capacity() const noexcept;
     bool moveToBlock(unsigned int capacity);
-    // Only on a list without a block: takes over `n` attributes as raw bytes,
-    // in a block of the capacity that adding them one by one would reach.
-    // The attributes at `from` are then this list's; false leaves them there.
+    // As CXMLObjectList::adopt, for the attributes of a tag.
     bool adopt(CXMLAttribute* from, unsigned int n) noexcept;
 
     CPObjectMemory m_mem;
