@@ -80,32 +80,6 @@ TEST(StringPool, NullEmptySubmittedAndAllocationFailure) {
     EXPECT_FALSE(CPPoolString(u"cannot-be-allocated-now").isnull());
 }
 
-// `n` distinct three-unit texts starting with `lead`, interned and held.
-void InternDistinctTexts(char16_t lead, char16_t base, int n, std::vector<std::u16string>& texts,
-                         std::vector<CPPoolString>& held) {
-    for (int i = 0; i < n; ++i) {
-        texts.push_back({lead, char16_t(u'a' + i % 26), char16_t(base + i / 26)});
-        held.emplace_back(texts.back().c_str());
-    }
-}
-
-TEST(StringPool, ReleasingSomeEntriesKeepsTheOthersFindable) {
-    // Many entries share probe runs; removing every third must leave the
-    // rest reachable and the removed ones gone.
-    const std::size_t before = CStringPool::GetCount();
-    std::vector<std::u16string> texts;
-    std::vector<CPPoolString> held;
-    InternDistinctTexts(u'k', 0x100, 20000, texts, held);
-    ASSERT_EQ(CStringPool::GetCount(), before + texts.size());
-    for (std::size_t i = 0; i < held.size(); i += 3) held[i].Free();
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        CPPoolString found = CStringPool::QueryStringRefn(W(texts[i].c_str()), 3);
-        ASSERT_EQ(found, i % 3 == 0 ? CPPoolString() : held[i]) << "entry " << i;
-    }
-    held.clear();
-    EXPECT_EQ(CStringPool::GetCount(), before);
-}
-
 TEST(StringPool, TwoThreadsInternAndReleaseTheSameTexts) {
     const std::size_t before = CStringPool::GetCount();
     std::vector<std::u16string> names;

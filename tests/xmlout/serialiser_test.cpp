@@ -1,4 +1,4 @@
-// The serialiser: tags, escaping, CDATA, the document root and failures.
+// The serialiser: tags, escaping, CDATA and failures.
 #include <gtest/gtest.h>
 
 #include "xmlout_test_support.h"
@@ -60,19 +60,6 @@ TEST(Serialiser, DataIsWrittenRawOrInCDATASections) {
         {u"a\r\nb", u"<d><![CDATA[a\r\nb]]></d>"},
     };
     for (const Case& c : cases) EXPECT_EQ(MemText(DataNode(u"d", c.data)), c.written);
-}
-
-TEST(Serialiser, DocumentRootWritesOnlyItsChildren) {
-    CXMLObject root;
-    ASSERT_TRUE(CXMLObjectTestAccess::setNameType(root, W(u"<Main>"), CXML_TYPE_ELEMENT));
-    root.Add(Node(u"first"));
-    root.Add(DataNode(u"second", u"2"));
-    EXPECT_EQ(MemText(root), u"<first/><second>2</second>");
-    // A node with data and children is written as a data node.
-    CXMLObject both = Node(u"p");
-    both.Add(Node(u"child"));
-    ASSERT_TRUE(both.Add(W(u"text")));
-    EXPECT_EQ(MemText(both), u"<p>text</p>");
 }
 
 TEST(Serialiser, NodeWriteAndGetContentGoThroughASink) {

@@ -155,10 +155,8 @@ TEST(XmlPropRecord, SetPropertyDataKeepsTheRestOfTheHeaderOrAllOnFailure) {
     CXMLObject other = Node(u"Other");
     other.Add(W(u"text"));
     ASSERT_TRUE(prop.SetPropertyData(other, 99));
-    EXPECT_EQ(prop->dwXMLPropertySize, 44u);
-    EXPECT_EQ(prop->guidSub, kGuidB);
-    EXPECT_EQ(prop->dwIDParam, 0x11223344u);
-    EXPECT_EQ(prop->dwDataParam, 99u);
+    const tagXMLPROPERTY kept{44, kGuidA, kGuidB, 0x11223344, 99};
+    EXPECT_EQ(std::memcmp(prop.operator->(), &kept, sizeof kept), 0);
     EXPECT_TRUE(prop.IsPropertyID(5, GUID_XMLPROPERTY));
     EXPECT_EQ(prop.GetPropertyData().GetContent(), other.GetContent());
     EXPECT_EQ(earlier->dwDataParam, 88u) << "a copy keeps the payload it shared";
@@ -188,8 +186,7 @@ TEST(XmlPropRecord, GetDataOfBadPayloads) {
         std::memset(&header, 0xCC, sizeof header);
         ReportRecorder recorder;
         EXPECT_FALSE(CPXMLProperty::GetData(data, size, &header)) << size;
-        tagXMLPROPERTY zero{};
-        zero.dwXMLPropertySize = 44;
+        const tagXMLPROPERTY zero{44, GUID_NULL, GUID_NULL, 0, 0};
         EXPECT_EQ(std::memcmp(&header, &zero, sizeof header), 0) << size;
         ASSERT_EQ(recorder.reports().size(), *report ? 1u : 0u) << size;
         if (*report) {
