@@ -471,6 +471,10 @@ class TQXML_API CXMLObject {
     static void placeValue(CXMLAttribute& attribute, CPPoolString value) noexcept {
         attribute.m_Value = std::move(value);
     }
+    // An attribute's name without the count a copy would take (GetName).
+    static const CPPoolString& nameOf(const CXMLAttribute& attribute) noexcept {
+        return attribute.m_Name;
+    }
     // Add of a data text the caller gives up.
     bool takeData(CPPoolString text);
 

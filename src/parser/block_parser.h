@@ -9,9 +9,10 @@
 // its own reports the record that stands.
 #include <new>
 
+#include "parser/attribute_names.h"
 #include "parser/piece_cache.h"
+#include "parser/raw_items.h"
 #include "parser/scan.h"
-#include "parser/tag_attributes.h"
 #include "parser/text_batch.h"
 #include "parser/unit_traits.h"
 #include "tqcore/heap.h"
@@ -97,12 +98,12 @@ class CXMLDoc::BlockParser {
         m_gatheringFor = node.m_pO;
         T* firstNameEnd = nullptr;
         bool read = gatherAttributes(q, firstNameEnd);
-        if (read && !node.adoptAttributes(m_attributes.items(), m_attributes.count()))
+        if (read && !node.adoptAttributes(m_attributes.data(), m_attributes.size()))
             read = fail(firstNameEnd, ParseError::BadAttribute);
         if (read)
-            m_attributes.forgetAdopted();
+            m_attributes.forgetFrom(0);
         else
-            m_attributes.clear();
+            m_attributes.dropFrom(0);
         m_gatheringFor = nullptr;
         return read;
     }
@@ -221,72 +222,32 @@ class CXMLDoc::BlockParser {
     // that finds no memory fails.
     class OpenElements {
       public:
-        OpenElements() = default;
-        OpenElements(const OpenElements&) = delete;
-        OpenElements& operator=(const OpenElements&) = delete;
-        ~OpenElements() {
-            while (m_size) m_items[--m_size].~OpenElement();
-            _ffree(m_items);
-            while (m_childCount) m_children[--m_childCount].~CXMLObject();
-            _ffree(m_children);
-        }
         bool push(CXMLObject& node, const T* name) noexcept {
-            if (m_size == m_capacity && !grow()) return false;
-            new (m_items + m_size++) OpenElement{std::move(node), name, m_childCount};
-            return true;
+            return m_items.add(std::move(node), name, m_children.size());
         }
-        bool empty() const noexcept { return m_size == 0; }
-        OpenElement& top() noexcept { return m_items[m_size - 1]; }
+        bool empty() const noexcept { return m_items.size() == 0; }
+        OpenElement& top() noexcept { return m_items.back(); }
         // A finished child of the top element, taken over from `node`.
-        bool addChild(CXMLObject& node) noexcept {
-            if (m_childCount == m_childCapacity && !growChildren()) return false;
-            new (m_children + m_childCount++) CXMLObject(std::move(node));
-            return true;
-        }
+        bool addChild(CXMLObject& node) noexcept { return m_children.add(std::move(node)); }
         // Gives the top element its children and hands it to its parent: the
         // next open element, or `root` when it is the last. False, with
         // everything still owned here, when memory runs out.
         bool closeTop(CXMLObject& root) noexcept {
-            OpenElement& top = m_items[m_size - 1];
-            const std::size_t first = top.firstChild;
-            if (!top.node.adoptChildren(m_children + first, m_childCount - first)) return false;
-            m_childCount = first;  // adopted as they lay, without touching their counts
-            const bool handed = m_size > 1 ? addChild(top.node) : bool(root.Add(top.node));
+            OpenElement& last = top();
+            const std::size_t first = last.firstChild;
+            if (!last.node.adoptChildren(m_children.data() + first, m_children.size() - first))
+                return false;
+            m_children.forgetFrom(first);  // adopted as they lay, without touching their counts
+            const bool handed =
+                m_items.size() > 1 ? addChild(last.node) : bool(root.Add(last.node));
             if (!handed) return false;
-            m_items[--m_size].~OpenElement();
+            m_items.dropFrom(m_items.size() - 1);
             return true;
         }
 
       private:
-        bool grow() noexcept {
-            const std::size_t capacity = m_capacity ? 2 * m_capacity : 64;
-            auto* items = static_cast<OpenElement*>(_falloc(capacity * sizeof(OpenElement)));
-            if (!items) return false;
-            for (std::size_t i = 0; i < m_size; ++i) {
-                new (items + i) OpenElement(std::move(m_items[i]));
-                m_items[i].~OpenElement();
-            }
-            _ffree(m_items);
-            m_items = items;
-            m_capacity = capacity;
-            return true;
-        }
-        // Handles are one pointer each and move as raw bytes.
-        bool growChildren() noexcept {
-            const std::size_t capacity = m_childCapacity ? 2 * m_childCapacity : 256;
-            void* moved = _frealloc(m_children, capacity * sizeof(CXMLObject));
-            if (!moved) return false;
-            m_children = static_cast<CXMLObject*>(moved);
-            m_childCapacity = capacity;
-            return true;
-        }
-
-        OpenElement* m_items = nullptr;
-        std::size_t m_size = 0;
-        std::size_t m_capacity = 0;
-        CXMLObject* m_children = nullptr;
-        std::size_t m_childCount = 0;
-        std::size_t m_childCapacity = 0;
+        parser::RawItems<OpenElement, 64> m_items;
+        parser::RawItems<CXMLObject, 256> m_children;
     };
 
     static std::uint8_t classOf(T u) noexcept { return parser::ClassOf(Traits::Widen(u)); }
@@ -513,14 +474,17 @@ class CXMLDoc::BlockParser {
         const bool waits = !takeNow(value, count, pooledValue, keyHash);
         if (!waits && pooledValue.isnull()) return false;
         using Names = parser::AttributeNameSet;
-        const unsigned int have = m_attributes.count();
+        const auto have = static_cast<unsigned int>(m_attributes.size());
         if (have < Names::kFirstIndexed) {
-            if (!pooledName || m_attributes.has(pooledName)) return false;
+            if (!pooledName) return false;
+            for (unsigned int i = 0; i < have; ++i)
+                if (CXMLObject::nameOf(m_attributes[i]) == pooledName) return false;
         } else {
             if (have == Names::kFirstIndexed) {
                 m_attributeNames.clear();
                 for (unsigned int i = 0; i < have; ++i)
-                    if (m_attributeNames.add(m_attributes.name(i)) != Names::Added::New)
+                    if (m_attributeNames.add(CXMLObject::nameOf(m_attributes[i])) !=
+                        Names::Added::New)
                         return false;
             }
             if (m_attributeNames.add(pooledName) != Names::Added::New) return false;
@@ -562,7 +526,7 @@ class CXMLDoc::BlockParser {
             }
             unsigned int count;
             CXMLAttribute* list =
-                w.body == m_gatheringFor ? m_attributes.items() : w.body->m_Attribs.GetArray(count);
+                w.body == m_gatheringFor ? m_attributes.data() : w.body->m_Attribs.GetArray(count);
             CXMLObject::placeValue(list[w.attribute], std::move(text));
         });
     }
@@ -626,8 +590,8 @@ class CXMLDoc::BlockParser {
     parser::PieceCache<T> m_pieces;
     Batch m_waiting;
     Waiter m_failure{};  // the first text that could not be pooled, once one could not
-    parser::GatheredAttributes m_attributes;
-    CXMLObjectBody* m_gatheringFor = nullptr;  // the node whose tag m_attributes holds
+    parser::RawItems<CXMLAttribute, 32> m_attributes;  // of the tag being read
+    CXMLObjectBody* m_gatheringFor = nullptr;          // the node whose tag m_attributes holds
     parser::AttributeNameSet m_attributeNames;
 };
 

@@ -98,16 +98,13 @@ bool ShrinkBlock(CPObjectMemory& mem, const tagCPOVTABL* vtbl) {
 }
 
 // Attributes grow 1, 2, 3, 4 items one by one, then 4 at a time.
+constexpr unsigned int kAttributeStepsSteady = 4;  // the capacity from which steps stay the same
 unsigned int AttributeGrowthStep(unsigned int capacity) {
     return capacity < 4 ? 1 : 4;
 }
 
-// The capacity that adding `n` attributes one by one to an empty list reaches.
-std::uint64_t AttributeCapacityFor(std::uint64_t n) {
-    return n <= 4 ? n : (n + 3) / 4 * 4;
-}
-
 // Child capacities run 1, 2, 3, 4, 8, 16, 24, 32, 40, 296, 552, ...
+constexpr unsigned int kChildStepsSteady = 40;
 unsigned int ChildGrowthStep(unsigned int capacity) {
     if (capacity < 4) return 1;
     if (capacity < 8) return 8 - capacity;
@@ -122,11 +119,17 @@ void PrefetchEntry(const CPPoolString& s) noexcept {
                            1);
 }
 
-// The capacity that adding `n` children one by one to an empty list reaches.
-std::uint64_t ChildCapacityFor(std::uint64_t n) {
+// The capacity that adding `n` (1 or more) items one by one to an empty list
+// reaches, when `step` gives the growth at each capacity and is constant from
+// `steady` on.
+std::uint64_t CapacityFor(std::uint64_t n, unsigned int (*step)(unsigned int),
+                          unsigned int steady) {
     std::uint64_t cap = 1;
-    while (cap < n && cap < 40) cap += ChildGrowthStep(static_cast<unsigned int>(cap));
-    if (cap < n) cap += (n - cap + 255) / 256 * 256;
+    while (cap < n && cap < steady) cap += step(static_cast<unsigned int>(cap));
+    if (cap < n) {
+        const unsigned int last = step(steady);
+        cap += (n - cap + last - 1) / last * last;
+    }
     return cap;
 }
 
@@ -182,7 +185,8 @@ bool CXMLAttribList::moveToBlock(unsigned int newCapacity) {
 }
 
 bool CXMLAttribList::adopt(CXMLAttribute* from, unsigned int n) noexcept {
-    return Attributes::adopt(m_mem, from, n, AttributeCapacityFor(n), &_vtbl);
+    return Attributes::adopt(m_mem, from, n,
+                             CapacityFor(n, AttributeGrowthStep, kAttributeStepsSteady), &_vtbl);
 }
 
 bool CXMLAttribList::Add(const CPPoolString& name, const CPPoolString& value) {
@@ -287,7 +291,8 @@ bool CXMLObjectList::growTo(std::uint64_t total) {
 }
 
 bool CXMLObjectList::adopt(CXMLObject* from, unsigned int n) noexcept {
-    return Handles::adopt(m_mem, from, n, ChildCapacityFor(n), &_vtbl);
+    return Handles::adopt(m_mem, from, n, CapacityFor(n, ChildGrowthStep, kChildStepsSteady),
+                          &_vtbl);
 }
 
 xmlret CXMLObjectList::Add(const CXMLObject& o) {

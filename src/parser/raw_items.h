@@ -1,0 +1,59 @@
+#pragma once
+// The parser's growable arrays: the open elements, their gathered children
+// and the attributes of the tag being read. A node's list takes children and
+// attributes over as they lie (its adopt), and growth moves every item as
+// raw bytes, so items must be handles, pooled strings or records of them.
+#include <cstddef>
+#include <new>
+#include <utility>
+
+#include "tqcore/heap.h"
+
+namespace tqcore::parser {
+
+template <class Item, std::size_t kFirstCapacity>
+class RawItems {
+  public:
+    RawItems() = default;
+    RawItems(const RawItems&) = delete;
+    RawItems& operator=(const RawItems&) = delete;
+    ~RawItems() {
+        dropFrom(0);
+        _ffree(m_items);
+    }
+
+    std::size_t size() const noexcept { return m_size; }
+    Item* data() noexcept { return m_items; }
+    const Item& operator[](std::size_t i) const noexcept { return m_items[i]; }
+    Item& back() noexcept { return m_items[m_size - 1]; }
+
+    // False, with the arguments untouched, when there is no room.
+    template <class... Args>
+    bool add(Args&&... args) noexcept {
+        if (m_size == m_capacity && !grow()) return false;
+        new (m_items + m_size++) Item{std::forward<Args>(args)...};
+        return true;
+    }
+    // Destroys the items from `first` on.
+    void dropFrom(std::size_t first) noexcept {
+        while (m_size > first) m_items[--m_size].~Item();
+    }
+    // Forgets the items from `first` on, which a list has taken over.
+    void forgetFrom(std::size_t first) noexcept { m_size = first; }
+
+  private:
+    bool grow() noexcept {
+        const std::size_t capacity = m_capacity ? 2 * m_capacity : kFirstCapacity;
+        void* moved = _frealloc(m_items, capacity * sizeof(Item));
+        if (!moved) return false;
+        m_items = static_cast<Item*>(moved);
+        m_capacity = capacity;
+        return true;
+    }
+
+    Item* m_items = nullptr;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+};
+
+}  // namespace tqcore::parser
