@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <set>
 #include <thread>
@@ -65,20 +67,27 @@ TEST(FixedHeap, BlocksAreDistinctAlignedCountedAndLimited) {
     EXPECT_NE(faulty.Alloc(), nullptr);
 }
 
-TEST(FixedHeap, BlocksFreedOnAnotherThreadAreReused) {
+TEST(FixedHeap, BlocksFreedOnAnotherThreadAreReusedLowestAddressFirst) {
     CFHeap heap("cross", 32, 64, 0, 0);
     std::vector<void*> blocks(5000);
     for (auto& b : blocks) b = heap.Alloc();
     std::thread([&] {
-        for (void* b : blocks) heap.Free(b);
+        // Every 7th block, round and round: an order far from the addresses'.
+        for (std::size_t start = 0; start < 7; ++start)
+            for (std::size_t i = start; i < blocks.size(); i += 7) heap.Free(blocks[i]);
     }).join();
     // The freeing thread has ended: its cached blocks went back to the heap.
     EXPECT_EQ(heap.GetUsedCount(), 0);
-    const std::set<void*> original(blocks.begin(), blocks.end());
-    // This thread may still cache a few never-used blocks of its last batch.
-    std::size_t reused = 0;
-    for (int i = 0; i < 5000 + 64; ++i) reused += original.count(heap.Alloc());
-    EXPECT_EQ(reused, 5000u);
+    std::vector<void*> again(5000);
+    // A fresh thread caches nothing yet, so every block comes from the heap.
+    std::thread([&] {
+        for (auto& b : again) b = heap.Alloc();
+    }).join();
+    EXPECT_TRUE(std::is_sorted(again.begin(), again.end(), std::less<void*>()))
+        << "the lowest free address is handed out first";
+    EXPECT_EQ(std::set<void*>(again.begin(), again.end()),
+              std::set<void*>(blocks.begin(), blocks.end()));
+    for (void* b : again) heap.Free(b);
 }
 
 TEST(FixedHeap, HeapsBeyondTheCachedOnesShareOneStack) {

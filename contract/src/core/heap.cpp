@@ -1,8 +1,11 @@
 // Fixed-size block heaps. Each thread keeps a magazine of free blocks per
 // heap, so an allocate/free pair touches no shared cache line. A magazine
-// that runs empty takes a whole batch from the heap's shared stack, and one
-// that runs full hands itself back as a batch: both in constant time. Chunks
-// are carved lazily, so their pages are touched only as blocks are used.
+// that runs empty takes a run of blocks from the heap, and one that runs full
+// hands its blocks back. The heap keeps a bitmap of free blocks per chunk and
+// always hands out the lowest free addresses first: freeing order would
+// otherwise decide where the next tree's blocks lie, and a process that has
+// built and dropped other trees would hand a new one out scattered over
+// memory. Pages of a chunk are touched only as its blocks are first used.
 #include "tqcore/heap.h"
 
 #include <algorithm>
@@ -20,15 +23,12 @@ namespace tqcore {
 
 namespace {
 
-constexpr unsigned kMaxCachedHeaps = 64;   // heaps beyond this use the shared stack only
-constexpr std::uint32_t kCarveBatch = 32;  // blocks carved into an empty magazine at once
+constexpr unsigned kMaxCachedHeaps = 64;  // heaps beyond this use the shared bitmaps only
+constexpr std::uint32_t kTakeBatch = 32;  // blocks taken into an empty magazine at once
 constexpr std::uint32_t kMagazineLimit = 64;
 
-// A free block; the first block of a batch on the shared stack also heads it.
 struct FreeBlock {
-    FreeBlock* next;       // within the batch; the last block's is null
-    FreeBlock* nextBatch;  // the next batch on the shared stack
-    std::uint64_t count;   // blocks in the batch
+    FreeBlock* next;
 };
 
 // Relaxed atomics: only the owning thread changes a magazine, except that a
@@ -47,6 +47,14 @@ struct ThreadCache {
 ThreadCache g_noCache;
 __attribute__((tls_model("initial-exec"))) thread_local ThreadCache* t_cache = &g_noCache;
 
+struct Chunk {
+    char* base;
+    char* end;
+    std::uint64_t* freeBits;  // bit i: block i is free
+    std::uint32_t freeBlocks;
+    std::uint32_t lowWord;  // no free bit below this word
+};
+
 }  // namespace
 
 struct CFHeap::Impl {
@@ -57,71 +65,135 @@ struct CFHeap::Impl {
     unsigned slot;            // magazine index, or kMaxCachedHeaps
 
     detail::SpinLock lock;
-    FreeBlock* batches = nullptr;  // shared stack of free batches
-    std::uint64_t freeCount = 0;   // blocks in those batches
-    std::uint64_t carved = 0;      // blocks ever carved
-    char* carveNext = nullptr;     // the uncarved rest of the newest chunk
-    char* carveEnd = nullptr;
-    std::vector<void*> chunks;
+    std::vector<Chunk> chunks;    // by address
+    std::size_t lowChunk = 0;     // no free block in a chunk below this one
+    std::size_t lastGiven = 0;    // the chunk the last block given back was in
+    std::uint64_t capacity = 0;   // blocks in all chunks
+    std::uint64_t freeCount = 0;  // free blocks in all chunks
+    // Offsets are exact multiples of the block size, so a block's index is
+    // the offset shifted by the size's power of two and multiplied by the
+    // inverse of its odd part: no division on the path that frees.
+    unsigned sizeShift = 0;
+    std::uint64_t oddInverse = 1;
 
-    // Under the lock: a chain of up to `n` blocks (a whole batch when there
-    // is one, else freshly carved ones) and its length in `*count`.
+    // Under the lock: a chain of up to `n` blocks of the lowest free
+    // addresses, in address order, and its length in `*count`.
     FreeBlock* take(std::uint32_t n, std::uint32_t* count);
-    // Under the lock: the null-terminated chain as one batch.
+    // Under the lock: the first `count` blocks of the chain become free.
     void give(FreeBlock* head, std::uint64_t count);
-    // A chunk of `blocks` blocks (fewer at the limit) becomes the carving region.
+    // Adds a chunk of `blocks` free blocks (fewer at the limit).
     bool newChunk(std::uint64_t blocks);
+    std::size_t chunkOf(const char* block) noexcept {
+        const Chunk& last = chunks[lastGiven];
+        if (block >= last.base && block < last.end) return lastGiven;
+        auto at = std::upper_bound(chunks.begin(), chunks.end(), block,
+                                   [](const char* b, const Chunk& x) { return b < x.base; });
+        return lastGiven = static_cast<std::size_t>(at - chunks.begin()) - 1;
+    }
+    std::size_t indexIn(const Chunk& c, const char* block) const noexcept {
+        return static_cast<std::size_t>((static_cast<std::uint64_t>(block - c.base) >> sizeShift) *
+                                        oddInverse);
+    }
 };
 
 bool CFHeap::Impl::newChunk(std::uint64_t blocks) {
     std::uint64_t n = blocks;
     if (maxBlocks) {
-        std::uint64_t room = maxBlocks - carved;
+        std::uint64_t room = maxBlocks - capacity;
         if (room < n) n = room;
     }
     if (n == 0 || !detail::AllocationAllowed()) return false;
-    auto* chunk = static_cast<char*>(std::malloc(static_cast<std::size_t>(n * blockSize)));
-    if (!chunk) return false;
+    std::size_t words = static_cast<std::size_t>((n + 63) / 64);
+    auto* base = static_cast<char*>(std::malloc(static_cast<std::size_t>(n * blockSize)));
+    auto* bits = static_cast<std::uint64_t*>(std::malloc(words * sizeof(std::uint64_t)));
+    Chunk c{base, base + n * blockSize, bits, static_cast<std::uint32_t>(n), 0};
+    auto at = std::upper_bound(chunks.begin(), chunks.end(), base,
+                               [](const char* b, const Chunk& x) { return b < x.base; });
+    std::size_t index = static_cast<std::size_t>(at - chunks.begin());
     try {
-        chunks.push_back(chunk);
+        if (!base || !bits) throw std::bad_alloc();
+        chunks.insert(at, c);
     } catch (...) {
-        std::free(chunk);
+        std::free(base);
+        std::free(bits);
         return false;
     }
-    carveNext = chunk;
-    carveEnd = chunk + n * blockSize;
+    std::fill(bits, bits + words, ~std::uint64_t(0));
+    if (n % 64) bits[words - 1] = (std::uint64_t(1) << (n % 64)) - 1;
+    capacity += n;
+    freeCount += n;
+    if (index <= lowChunk) lowChunk = index;
+    lastGiven = index;
     return true;
 }
 
 FreeBlock* CFHeap::Impl::take(std::uint32_t n, std::uint32_t* count) {
-    if (FreeBlock* batch = batches) {
-        batches = batch->nextBatch;
-        freeCount -= batch->count;
-        *count = static_cast<std::uint32_t>(batch->count);
-        return batch;
-    }
-    if (carveNext == carveEnd && !newChunk(perChunk)) {
+    while (lowChunk < chunks.size() && chunks[lowChunk].freeBlocks == 0) ++lowChunk;
+    if (lowChunk == chunks.size() && !newChunk(perChunk)) {
         *count = 0;
         return nullptr;
     }
-    std::uint64_t left = static_cast<std::uint64_t>(carveEnd - carveNext) / blockSize;
-    std::uint32_t got = left < n ? static_cast<std::uint32_t>(left) : n;
+    Chunk& c = chunks[lowChunk];
+    std::uint32_t got = std::min(n, c.freeBlocks);
     FreeBlock* head = nullptr;
-    for (std::uint32_t i = 0; i < got; ++i) {
-        auto* b = reinterpret_cast<FreeBlock*>(carveNext);
-        carveNext += blockSize;
-        b->next = head;
-        head = b;
+    FreeBlock** tail = &head;
+    std::uint32_t word = c.lowWord;
+    for (std::uint32_t i = 0; i < got;) {
+        std::uint64_t bits = c.freeBits[word];
+        for (; bits && i < got; ++i) {
+            unsigned bit = static_cast<unsigned>(__builtin_ctzll(bits));
+            bits &= bits - 1;
+            auto* b =
+                reinterpret_cast<FreeBlock*>(c.base + (std::size_t(word) * 64 + bit) * blockSize);
+            *tail = b;
+            tail = &b->next;
+        }
+        c.freeBits[word] = bits;
+        if (!bits) ++word;
     }
-    carved += got;
+    *tail = nullptr;
+    c.lowWord = word;
+    c.freeBlocks -= got;
+    freeCount -= got;
     *count = got;
     return head;
 }
 
 void CFHeap::Impl::give(FreeBlock* head, std::uint64_t count) {
-    head->count = count;
-    head->nextBatch = batches;
-    batches = head;
+    // Blocks freed together mostly share a chunk and often a bitmap word:
+    // their bits gather in a register and are stored once per word.
+    Chunk* c = nullptr;
+    std::size_t word = 0;
+    std::uint64_t bits = 0;
+    std::uint32_t added = 0;
+    auto store = [&] {
+        c->freeBits[word] |= bits;
+        c->freeBlocks += added;
+        if (word < c->lowWord) c->lowWord = static_cast<std::uint32_t>(word);
+    };
+    FreeBlock* b = head;
+    for (std::uint64_t i = 0; i < count; ++i, b = b->next) {
+        auto* p = reinterpret_cast<char*>(b);
+        if (!c || p < c->base || p >= c->end) {
+            if (c) store();
+            std::size_t index = chunkOf(p);
+            if (index < lowChunk) lowChunk = index;
+            c = &chunks[index];
+            word = indexIn(*c, p) / 64;
+            bits = 0;
+            added = 0;
+        }
+        std::size_t k = indexIn(*c, p);
+        if (k / 64 != word) {
+            store();
+            word = k / 64;
+            bits = 0;
+            added = 0;
+        }
+        bits |= std::uint64_t(1) << (k % 64);
+        ++added;
+    }
+    if (c) store();
     freeCount += count;
 }
 
@@ -188,13 +260,11 @@ __attribute__((noinline)) void* AllocSlow(CFHeap::Impl* impl) noexcept {
     ThreadCache* cache = impl->slot < kMaxCachedHeaps ? OwnCache() : nullptr;
     if (!cache) {
         std::lock_guard<detail::SpinLock> g(impl->lock);
-        chain = impl->take(1, &n);
-        if (chain && n > 1) impl->give(chain->next, n - 1);
-        return chain;
+        return impl->take(1, &n);
     }
     {
         std::lock_guard<detail::SpinLock> g(impl->lock);
-        chain = impl->take(kCarveBatch, &n);
+        chain = impl->take(kTakeBatch, &n);
     }
     if (!chain) return nullptr;
     Magazine& m = cache->magazines[impl->slot];
@@ -230,6 +300,9 @@ CFHeap::CFHeap(const char* name, std::size_t blockSize, std::uint32_t blocksPerC
     m_impl->name = name ? name : "";
     std::size_t size = blockSize < sizeof(FreeBlock) ? sizeof(FreeBlock) : blockSize;
     m_impl->blockSize = (size + 7) & ~std::size_t(7);
+    m_impl->sizeShift = static_cast<unsigned>(__builtin_ctzll(m_impl->blockSize));
+    std::uint64_t odd = m_impl->blockSize >> m_impl->sizeShift;
+    for (int i = 0; i < 6; ++i) m_impl->oddInverse *= 2 - odd * m_impl->oddInverse;
     m_impl->perChunk = blocksPerChunk ? blocksPerChunk : 1;
     m_impl->maxBlocks = maxBlocks == 0xFFFFFFFFu ? 0 : maxBlocks;
     Registry& r = registry();
@@ -244,8 +317,8 @@ CFHeap::CFHeap(const char* name, std::size_t blockSize, std::uint32_t blocksPerC
             }
         }
     }
-    // Chunks asked for up front are reserved as one region, not touched:
-    // carving is lazy.
+    // Chunks asked for up front are reserved as one region; its pages are
+    // touched only as blocks are handed out.
     if (initialChunks) {
         std::lock_guard<detail::SpinLock> g(m_impl->lock);
         m_impl->newChunk(std::uint64_t(m_impl->perChunk) * initialChunks);
@@ -265,7 +338,10 @@ CFHeap::~CFHeap() {
             }
         }
     }
-    for (void* chunk : m_impl->chunks) std::free(chunk);
+    for (const Chunk& c : m_impl->chunks) {
+        std::free(c.base);
+        std::free(c.freeBits);
+    }
     delete m_impl;
 }
 
@@ -327,7 +403,7 @@ std::int64_t CFHeap::GetUsedCount() const noexcept {
         }
     }
     std::lock_guard<detail::SpinLock> g(m_impl->lock);
-    return static_cast<std::int64_t>(m_impl->carved - m_impl->freeCount - cached);
+    return static_cast<std::int64_t>(m_impl->capacity - m_impl->freeCount - cached);
 }
 
 }  // namespace tqcore
