@@ -15,7 +15,10 @@ namespace tqcore {
 
 namespace {
 
-std::atomic<std::int64_t> g_blockCount{0};
+// Blocks outside the block heaps, which count their own: a count shared by
+// every thread on each list's allocation would make threads building trees
+// wait for each other's cache line.
+std::atomic<std::int64_t> g_outsideHeaps{0};
 
 // Large blocks are mapped with four times the room they need: untouched
 // pages cost nothing, and a growing list then extends in place instead of
@@ -126,12 +129,16 @@ void* CPObjectMemory::newBlock(std::uint64_t allocSize, const tagCPOVTABL* vtbl)
         if (!p) p = detail::MapPages(static_cast<std::size_t>(physical));
         if (!p) return nullptr;
         h = static_cast<Header*>(p);
+        g_outsideHeaps.fetch_add(1, std::memory_order_relaxed);
     } else {
         physical = RoundToClass(total);
         const unsigned c = HeapClassOf(physical);
-        h = static_cast<Header*>(c < kHeapClassCount
-                                     ? BlockHeaps()[c].Alloc()
-                                     : std::malloc(static_cast<std::size_t>(physical)));
+        if (c < kHeapClassCount) {
+            h = static_cast<Header*>(BlockHeaps()[c].Alloc());
+        } else {
+            h = static_cast<Header*>(std::malloc(static_cast<std::size_t>(physical)));
+            if (h) g_outsideHeaps.fetch_add(1, std::memory_order_relaxed);
+        }
         if (!h) return nullptr;
     }
     h->holders.store(1, std::memory_order_relaxed);
@@ -140,20 +147,22 @@ void* CPObjectMemory::newBlock(std::uint64_t allocSize, const tagCPOVTABL* vtbl)
     std::uint64_t room = physical - sizeof(Header);
     h->capacity = room <= 0xFFFFFFFFu ? static_cast<std::uint32_t>(room) : 0;
     h->vtbl = vtbl;
-    g_blockCount.fetch_add(1, std::memory_order_relaxed);
     return reinterpret_cast<char*>(h) + sizeof(Header);
 }
 
 void CPObjectMemory::releaseStorage(Header* h) noexcept {
     std::uint64_t physical = sizeof(Header) + (h->capacity ? h->capacity : h->allocSize);
+    if (const unsigned c = HeapClassOf(physical); c < kHeapClassCount) {
+        BlockHeaps()[c].Free(h);
+        return;
+    }
     if (physical > kMapThreshold) {
         std::uint64_t mapped = PageRound(physical);
         if (!g_mappings.keep(h, mapped)) detail::UnmapPages(h, static_cast<std::size_t>(mapped));
-    } else if (const unsigned c = HeapClassOf(physical); c < kHeapClassCount)
-        BlockHeaps()[c].Free(h);
-    else
+    } else {
         std::free(h);
-    g_blockCount.fetch_sub(1, std::memory_order_relaxed);
+    }
+    g_outsideHeaps.fetch_sub(1, std::memory_order_relaxed);
 }
 
 CPObjectMemory& CPObjectMemory::operator=(const CPObjectMemory& o) noexcept {
@@ -233,7 +242,9 @@ bool CPObjectMemory::IsAssignable(std::uint64_t bytes, const tagCPOVTABL* vtbl) 
 }
 
 std::int64_t CPObjectMemory::GetBlockCount() noexcept {
-    return g_blockCount.load(std::memory_order_relaxed);
+    std::int64_t count = g_outsideHeaps.load(std::memory_order_relaxed);
+    for (unsigned c = 0; c < kHeapClassCount; ++c) count += BlockHeaps()[c].GetUsedCount();
+    return count;
 }
 
 }  // namespace tqcore
