@@ -154,7 +154,8 @@ void CXMLAttribList::_finalize(void* storage, std::uint64_t bytes) {
     auto* at = static_cast<CXMLAttribute*>(storage);
     for (std::uint64_t i = 0, n = bytes / Attributes::kItem; i < n; ++i) {
         if (i + kAhead < n) PrefetchEntry(at[i + kAhead].m_Value);
-        at[i].~CXMLAttribute();
+        detail::PoolAccess::Drop(at[i].m_Value);
+        detail::PoolAccess::Drop(at[i].m_Name);
     }
 }
 

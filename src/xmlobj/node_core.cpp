@@ -39,7 +39,7 @@ CXMLObjectBody* GetLink(CXMLObjectBody* body) noexcept {
 void DestroyRest(CXMLObjectBody* body) noexcept {
     body->m_Elements.~CXMLObjectList();
     body->m_Attribs.~CXMLAttribList();
-    body->m_Name.~CPPoolString();
+    detail::PoolAccess::Drop(body->m_Name);
     body->m_lRefCnt.~atomic();
     module::XMLObjectHeap().Free(body);
 }
@@ -51,13 +51,13 @@ void DestroyRest(CXMLObjectBody* body) noexcept {
 void ReleaseBody(CXMLObjectBody* body) noexcept {
     PendingBodies& pending = t_pending;
     if (pending.busy) {
-        body->m_Data.~CPPoolString();
+        detail::PoolAccess::Drop(body->m_Data);
         SetLink(body, pending.head);
         pending.head = body;
         return;
     }
     detail::ReleaseBatch strings;
-    body->m_Data.~CPPoolString();
+    detail::PoolAccess::Drop(body->m_Data);
     pending.busy = true;
     for (;;) {
         DestroyRest(body);  // may queue the children it releases

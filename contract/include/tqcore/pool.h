@@ -25,8 +25,10 @@ TQCORE_API extern PoolEntry g_emptyEntry;
 // While one is open on a thread, the final releases of pooled strings made
 // there wait in it and are done shard by shard, one lock per shard, when it
 // fills or closes; a count seen by other threads stays one high meanwhile.
-// For dropping many strings at once (a whole tree). A batch opened while
-// another is open on the thread leaves the work to the outer one.
+// Strings dropped through Drop are counted down together per entry, so a
+// name that a whole tree repeats costs one interlocked step per few dozen
+// holders. For dropping many strings at once (a whole tree). A batch opened
+// while another is open on the thread leaves the work to the outer one.
 class TQCORE_API ReleaseBatch {
   public:
     ReleaseBatch() noexcept;
@@ -36,11 +38,25 @@ class TQCORE_API ReleaseBatch {
 
     void add(PoolEntry* entry) noexcept;
     void flush() noexcept;
+    // Releases one reference to `entry` (null is ignored) through the batch
+    // open on this thread, or at once when none is.
+    static void Drop(PoolEntry* entry) noexcept;
 
   private:
     static constexpr unsigned kCapacity = 512;
+    static constexpr unsigned kHeld = 256;  // a power of 2, a multiple of 64
+    struct Held {
+        PoolEntry* entry;
+        std::int32_t count;
+    };
+    void hold(PoolEntry* entry) noexcept;
+    void settleHeld() noexcept;
+    void flushFinal() noexcept;
+
     bool m_open;
     unsigned m_count = 0;
+    std::uint64_t m_heldSlots[kHeld / 64] = {};  // bit i: m_held[i] is in use
+    Held m_held[kHeld];
     PoolEntry* m_entries[kCapacity];
 };
 struct PoolAccess;
@@ -203,6 +219,14 @@ struct PoolAccess {
     // A string that takes over one reference to `entry`.
     static CPPoolString Adopt(PoolEntry* entry) noexcept { return CPPoolString(entry); }
     static void Release(PoolEntry* entry) noexcept { CPPoolString::release(entry); }
+    // Takes the reference of `s` over, leaving it null.
+    static PoolEntry* Detach(CPPoolString& s) noexcept {
+        PoolEntry* entry = s.m_p;
+        s.m_p = nullptr;
+        return entry;
+    }
+    // Lets go of `s` (left null) through the release batch open on this thread.
+    static void Drop(CPPoolString& s) noexcept { ReleaseBatch::Drop(Detach(s)); }
     // Drops `n` (1 or more) references held by the caller in one step.
     static void ReleaseMany(PoolEntry* entry, std::int32_t n) noexcept {
         std::int32_t r = entry->refs.load(std::memory_order_relaxed);

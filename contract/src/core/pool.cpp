@@ -209,11 +209,60 @@ ReleaseBatch::~ReleaseBatch() {
 }
 
 void ReleaseBatch::add(PoolEntry* entry) noexcept {
-    if (m_count == kCapacity) flush();
+    if (m_count == kCapacity) flushFinal();
     m_entries[m_count++] = entry;
 }
 
+void ReleaseBatch::Drop(PoolEntry* entry) noexcept {
+    if (!entry) return;
+    ReleaseBatch* batch = t_batch;
+    if (!batch || entry == &g_emptyEntry)
+        PoolAccess::Release(entry);
+    else if (entry->refs.load(std::memory_order_relaxed) == 1)
+        batch->add(entry);  // most texts of a tree are its own: no count to gather
+    else
+        batch->hold(entry);
+}
+
+void ReleaseBatch::hold(PoolEntry* entry) noexcept {
+    // A few probes from the text's hash: the texts a tree repeats (names,
+    // enumerated values) are a few dozen, and two that share a slot would
+    // otherwise take turns paying for the shared count.
+    constexpr unsigned kProbes = 4;
+    const unsigned home = entry->hash & (kHeld - 1);
+    for (unsigned k = 0; k < kProbes; ++k) {
+        const unsigned i = (home + k) & (kHeld - 1);
+        const std::uint64_t bit = std::uint64_t{1} << (i % 64);
+        if (!(m_heldSlots[i / 64] & bit)) {
+            m_heldSlots[i / 64] |= bit;
+            m_held[i] = Held{entry, 1};
+            return;
+        }
+        if (m_held[i].entry == entry) {
+            ++m_held[i].count;
+            return;
+        }
+    }
+    PoolAccess::ReleaseMany(m_held[home].entry, m_held[home].count);
+    m_held[home] = Held{entry, 1};
+}
+
+void ReleaseBatch::settleHeld() noexcept {
+    for (unsigned w = 0; w < kHeld / 64; ++w) {
+        for (std::uint64_t slots = m_heldSlots[w]; slots; slots &= slots - 1) {
+            const Held& held = m_held[w * 64 + __builtin_ctzll(slots)];
+            PoolAccess::ReleaseMany(held.entry, held.count);  // a final release comes back to add
+        }
+        m_heldSlots[w] = 0;
+    }
+}
+
 void ReleaseBatch::flush() noexcept {
+    settleHeld();
+    flushFinal();
+}
+
+void ReleaseBatch::flushFinal() noexcept {
     if (m_count == 0) return;
     // Sorted by shard (counting sort), so each shard is locked once.
     unsigned starts[kShards + 1] = {};
