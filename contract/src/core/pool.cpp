@@ -83,14 +83,17 @@ struct Slot {
     PoolEntry* entry;  // null: free
 };
 
-struct Shard {
+// A shard per pair of cache lines: the first is written by every look-up,
+// the second is read by other threads' prefetches and written only when the
+// table grows.
+struct alignas(64) Shard {
     detail::SpinLock lock;
     Slot* slots = nullptr;
     std::size_t mask = 0;  // slot count - 1
     std::size_t count = 0;
     // The slots and mask again for prefetches, which take no lock: a stale
     // pair only fetches a line for nothing.
-    std::atomic<const Slot*> hintSlots{nullptr};
+    alignas(64) std::atomic<const Slot*> hintSlots{nullptr};
     std::atomic<std::size_t> hintMask{0};
 
     // The slot holding the text, or the free slot where its probe ends.
