@@ -205,6 +205,7 @@ TEST_F(ObjectMemory, PreallocThenIncallocGrowsInPlaceOrRefusesUnchanged) {
     CPObjectMemory m;
     EXPECT_FALSE(m.Incalloc(8)) << "no block";
     ASSERT_TRUE(m.Prealloc(8, &kTable));
+    EXPECT_EQ(CPObjectMemory::GetBlockCount(), m_blocks + 1);
     EXPECT_EQ(m.GetSize(), 0u);
     EXPECT_EQ(g_live, 0) << "nothing is constructed";
     void* where = m;
