@@ -298,7 +298,9 @@ CFHeap::CFHeap(const char* name, std::size_t blockSize, std::uint32_t blocksPerC
                std::uint32_t initialChunks, std::uint32_t maxBlocks)
     : m_impl(new Impl) {
     m_impl->name = name ? name : "";
-    std::size_t size = blockSize < sizeof(FreeBlock) ? sizeof(FreeBlock) : blockSize;
+    // At least 24 bytes, whatever was asked for: callers may count on that room.
+    constexpr std::size_t kSmallest = 24;
+    std::size_t size = blockSize < kSmallest ? kSmallest : blockSize;
     m_impl->blockSize = (size + 7) & ~std::size_t(7);
     m_impl->sizeShift = static_cast<unsigned>(__builtin_ctzll(m_impl->blockSize));
     std::uint64_t odd = m_impl->blockSize >> m_impl->sizeShift;
