@@ -27,15 +27,14 @@ constexpr unsigned kMaxCachedHeaps = 64;  // heaps beyond this use the shared bi
 constexpr std::uint32_t kTakeBatch = 32;  // blocks taken into an empty magazine at once
 constexpr std::uint32_t kMagazineLimit = 64;
 
-struct FreeBlock {
-    FreeBlock* next;
-};
-
-// Relaxed atomics: only the owning thread changes a magazine, except that a
-// heap being destroyed empties its magazines in every thread.
+// The free blocks a thread holds for a heap, the next to hand out on top.
+// An array rather than a list through the blocks, so that handing one out
+// waits for no load from the block before it. The count is a relaxed
+// atomic: only the owning thread changes a magazine, except that a heap
+// being destroyed empties its magazines in every thread.
 struct Magazine {
-    std::atomic<FreeBlock*> head;
     std::atomic<std::uint32_t> count;
+    void* items[kMagazineLimit];
 };
 
 struct ThreadCache {
@@ -76,11 +75,11 @@ struct CFHeap::Impl {
     unsigned sizeShift = 0;
     std::uint64_t oddInverse = 1;
 
-    // Under the lock: a chain of up to `n` blocks of the lowest free
-    // addresses, in address order, and its length in `*count`.
-    FreeBlock* take(std::uint32_t n, std::uint32_t* count);
-    // Under the lock: the first `count` blocks of the chain become free.
-    void give(FreeBlock* head, std::uint64_t count);
+    // Under the lock: up to `n` blocks of the lowest free addresses into
+    // `out`, the lowest last; returns how many.
+    std::uint32_t take(std::uint32_t n, void** out);
+    // Under the lock: the `count` blocks at `blocks` become free.
+    void give(void* const* blocks, std::uint32_t count);
     // Adds a chunk of `blocks` free blocks (fewer at the limit).
     bool newChunk(std::uint64_t blocks);
     std::size_t chunkOf(const char* block) noexcept {
@@ -127,39 +126,29 @@ bool CFHeap::Impl::newChunk(std::uint64_t blocks) {
     return true;
 }
 
-FreeBlock* CFHeap::Impl::take(std::uint32_t n, std::uint32_t* count) {
+std::uint32_t CFHeap::Impl::take(std::uint32_t n, void** out) {
     while (lowChunk < chunks.size() && chunks[lowChunk].freeBlocks == 0) ++lowChunk;
-    if (lowChunk == chunks.size() && !newChunk(perChunk)) {
-        *count = 0;
-        return nullptr;
-    }
+    if (lowChunk == chunks.size() && !newChunk(perChunk)) return 0;
     Chunk& c = chunks[lowChunk];
-    std::uint32_t got = std::min(n, c.freeBlocks);
-    FreeBlock* head = nullptr;
-    FreeBlock** tail = &head;
+    const std::uint32_t got = std::min(n, c.freeBlocks);
     std::uint32_t word = c.lowWord;
     for (std::uint32_t i = 0; i < got;) {
         std::uint64_t bits = c.freeBits[word];
         for (; bits && i < got; ++i) {
             unsigned bit = static_cast<unsigned>(__builtin_ctzll(bits));
             bits &= bits - 1;
-            auto* b =
-                reinterpret_cast<FreeBlock*>(c.base + (std::size_t(word) * 64 + bit) * blockSize);
-            *tail = b;
-            tail = &b->next;
+            out[got - 1 - i] = c.base + (std::size_t(word) * 64 + bit) * blockSize;
         }
         c.freeBits[word] = bits;
         if (!bits) ++word;
     }
-    *tail = nullptr;
     c.lowWord = word;
     c.freeBlocks -= got;
     freeCount -= got;
-    *count = got;
-    return head;
+    return got;
 }
 
-void CFHeap::Impl::give(FreeBlock* head, std::uint64_t count) {
+void CFHeap::Impl::give(void* const* blocks, std::uint32_t count) {
     // Blocks freed together mostly share a chunk and often a bitmap word:
     // their bits gather in a register and are stored once per word.
     Chunk* c = nullptr;
@@ -171,9 +160,8 @@ void CFHeap::Impl::give(FreeBlock* head, std::uint64_t count) {
         c->freeBlocks += added;
         if (word < c->lowWord) c->lowWord = static_cast<std::uint32_t>(word);
     };
-    FreeBlock* b = head;
-    for (std::uint64_t i = 0; i < count; ++i, b = b->next) {
-        auto* p = reinterpret_cast<char*>(b);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        auto* p = static_cast<char*>(blocks[i]);
         if (!c || p < c->base || p >= c->end) {
             if (c) store();
             std::size_t index = chunkOf(p);
@@ -223,7 +211,7 @@ void HandBack(void* state) noexcept {
             std::uint32_t n = m.count.load(std::memory_order_relaxed);
             if (CFHeap::Impl* heap = r.heaps[i]; heap && n) {
                 std::lock_guard<detail::SpinLock> h(heap->lock);
-                heap->give(m.head.load(std::memory_order_relaxed), n);
+                heap->give(m.items, n);
             }
         }
         r.threads.erase(std::find(r.threads.begin(), r.threads.end(), cache));
@@ -255,30 +243,29 @@ ThreadCache* OwnCache() noexcept {
 
 // The slow halves stay out of line so that the fast paths need no stack frame.
 __attribute__((noinline)) void* AllocSlow(CFHeap::Impl* impl) noexcept {
-    std::uint32_t n = 0;
-    FreeBlock* chain;
     ThreadCache* cache = impl->slot < kMaxCachedHeaps ? OwnCache() : nullptr;
     if (!cache) {
+        void* block = nullptr;
         std::lock_guard<detail::SpinLock> g(impl->lock);
-        return impl->take(1, &n);
+        impl->take(1, &block);
+        return block;
     }
+    Magazine& m = cache->magazines[impl->slot];
+    std::uint32_t n;
     {
         std::lock_guard<detail::SpinLock> g(impl->lock);
-        chain = impl->take(kTakeBatch, &n);
+        n = impl->take(kTakeBatch, m.items);
     }
-    if (!chain) return nullptr;
-    Magazine& m = cache->magazines[impl->slot];
-    m.head.store(chain->next, std::memory_order_relaxed);
+    if (n == 0) return nullptr;
     m.count.store(n - 1, std::memory_order_relaxed);
-    return chain;
+    return m.items[n - 1];
 }
 
-__attribute__((noinline)) void FreeSlow(CFHeap::Impl* impl, FreeBlock* b) noexcept {
-    b->next = nullptr;
+__attribute__((noinline)) void FreeSlow(CFHeap::Impl* impl, void* block) noexcept {
     ThreadCache* cache = impl->slot < kMaxCachedHeaps ? OwnCache() : nullptr;
     if (!cache) {
         std::lock_guard<detail::SpinLock> g(impl->lock);
-        impl->give(b, 1);
+        impl->give(&block, 1);
         return;
     }
     Magazine& m = cache->magazines[impl->slot];
@@ -286,9 +273,9 @@ __attribute__((noinline)) void FreeSlow(CFHeap::Impl* impl, FreeBlock* b) noexce
     if (n != 0) {
         // A full magazine goes back whole; the freed block starts a new one.
         std::lock_guard<detail::SpinLock> g(impl->lock);
-        impl->give(m.head.load(std::memory_order_relaxed), n);
+        impl->give(m.items, n);
     }
-    m.head.store(b, std::memory_order_relaxed);
+    m.items[0] = block;
     m.count.store(1, std::memory_order_relaxed);
 }
 
@@ -335,7 +322,6 @@ CFHeap::~CFHeap() {
             // The blocks cached for this heap die with its chunks.
             r.heaps[m_impl->slot] = nullptr;
             for (ThreadCache* t : r.threads) {
-                t->magazines[m_impl->slot].head.store(nullptr, std::memory_order_relaxed);
                 t->magazines[m_impl->slot].count.store(0, std::memory_order_relaxed);
             }
         }
@@ -353,14 +339,8 @@ void* CFHeap::Alloc() noexcept {
         Magazine& m = t_cache->magazines[m_impl->slot];
         std::uint32_t n = m.count.load(std::memory_order_relaxed);
         if (n != 0) {
-            FreeBlock* b = m.head.load(std::memory_order_relaxed);
-            FreeBlock* next = b->next;
-            // The next block is written soon after it is handed out, and its
-            // link read before: fetch it while this one is being used.
-            __builtin_prefetch(next, 1);
-            m.head.store(next, std::memory_order_relaxed);
             m.count.store(n - 1, std::memory_order_relaxed);
-            return b;
+            return m.items[n - 1];
         }
     }
     return AllocSlow(m_impl);
@@ -368,18 +348,16 @@ void* CFHeap::Alloc() noexcept {
 
 void CFHeap::Free(void* block) noexcept {
     if (!block) return;
-    auto* b = static_cast<FreeBlock*>(block);
     if (m_impl->slot < kMaxCachedHeaps) {
         Magazine& m = t_cache->magazines[m_impl->slot];
         std::uint32_t n = m.count.load(std::memory_order_relaxed);
         if (n != 0 && n < kMagazineLimit) {
-            b->next = m.head.load(std::memory_order_relaxed);
-            m.head.store(b, std::memory_order_relaxed);
+            m.items[n] = block;
             m.count.store(n + 1, std::memory_order_relaxed);
             return;
         }
     }
-    FreeSlow(m_impl, b);
+    FreeSlow(m_impl, block);
 }
 
 std::size_t CFHeap::GetBlockSize() const noexcept {
