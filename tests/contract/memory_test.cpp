@@ -68,7 +68,8 @@ TEST(FixedHeap, BlocksAreDistinctAlignedCountedAndLimited) {
 }
 
 TEST(FixedHeap, BlocksFreedOnAnotherThreadAreReusedLowestAddressFirst) {
-    CFHeap heap("cross", 32, 64, 0, 0);
+    // Exactly as many blocks as are used, so no thread is left holding spare ones.
+    CFHeap heap("cross", 32, 64, 0, 5000);
     std::vector<void*> blocks(5000);
     for (auto& b : blocks) b = heap.Alloc();
     std::thread([&] {
@@ -90,18 +91,20 @@ TEST(FixedHeap, BlocksFreedOnAnotherThreadAreReusedLowestAddressFirst) {
     for (void* b : again) heap.Free(b);
 }
 
-TEST(FixedHeap, HeapsBeyondTheCachedOnesShareOneStack) {
+TEST(FixedHeap, HeapsBeyondTheCachedOnesWorkWithoutMagazines) {
     // More heaps than threads cache magazines for: the later ones work on
-    // their shared stack alone.
+    // their shared bitmaps alone. Each holds exactly 100 blocks, so the
+    // blocks handed out after the frees can only be the freed ones.
     std::vector<std::unique_ptr<CFHeap>> heaps;
-    for (int i = 0; i < 80; ++i) heaps.push_back(std::make_unique<CFHeap>("many", 32, 8, i % 2, 0));
+    for (int i = 0; i < 80; ++i)
+        heaps.push_back(std::make_unique<CFHeap>("many", 32, 8, i % 2, 100));
     for (auto& heap : heaps) {
         const std::vector<void*> blocks = allocDistinct(*heap, 100);
         for (std::size_t i = 0; i < blocks.size(); i += 2) heap->Free(blocks[i]);
         EXPECT_EQ(heap->GetUsedCount(), 50);
         const std::set<void*> seen(blocks.begin(), blocks.end());
         for (int i = 0; i < 50; ++i)
-            EXPECT_EQ(seen.count(heap->Alloc()), 1u) << "freed blocks come back first";
+            EXPECT_EQ(seen.count(heap->Alloc()), 1u) << "freed blocks come back";
     }
 }
 
