@@ -26,8 +26,8 @@ TQCORE_API extern PoolEntry g_emptyEntry;
 // there wait in it and are done shard by shard, one lock per shard, when it
 // fills or closes; a count seen by other threads stays one high meanwhile.
 // Strings dropped through Drop are counted down together per entry, so a
-// name that a whole tree repeats costs one interlocked step per few dozen
-// holders. For dropping many strings at once (a whole tree). A batch opened
+// name that a whole tree repeats costs one interlocked step per release, not
+// one per holder. For dropping many strings at once (a whole tree). A batch opened
 // while another is open on the thread leaves the work to the outer one.
 class TQCORE_API ReleaseBatch {
   public:

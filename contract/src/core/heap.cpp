@@ -82,13 +82,20 @@ struct CFHeap::Impl {
     void give(void* const* blocks, std::uint32_t count);
     // Adds a chunk of `blocks` free blocks (fewer at the limit).
     bool newChunk(std::uint64_t blocks);
+    // The index of the first chunk that begins above `p`.
+    std::size_t firstAbove(const char* p) const noexcept {
+        auto at = std::upper_bound(chunks.begin(), chunks.end(), p,
+                                   [](const char* q, const Chunk& x) { return q < x.base; });
+        return static_cast<std::size_t>(at - chunks.begin());
+    }
+    // The index of the chunk holding `block`; blocks given back together
+    // mostly share one, so the last one found is tried first.
     std::size_t chunkOf(const char* block) noexcept {
         const Chunk& last = chunks[lastGiven];
         if (block >= last.base && block < last.end) return lastGiven;
-        auto at = std::upper_bound(chunks.begin(), chunks.end(), block,
-                                   [](const char* b, const Chunk& x) { return b < x.base; });
-        return lastGiven = static_cast<std::size_t>(at - chunks.begin()) - 1;
+        return lastGiven = firstAbove(block) - 1;
     }
+    // A block's index within its chunk.
     std::size_t indexIn(const Chunk& c, const char* block) const noexcept {
         return static_cast<std::size_t>((static_cast<std::uint64_t>(block - c.base) >> sizeShift) *
                                         oddInverse);
@@ -106,12 +113,10 @@ bool CFHeap::Impl::newChunk(std::uint64_t blocks) {
     auto* base = static_cast<char*>(std::malloc(static_cast<std::size_t>(n * blockSize)));
     auto* bits = static_cast<std::uint64_t*>(std::malloc(words * sizeof(std::uint64_t)));
     Chunk c{base, base + n * blockSize, bits, static_cast<std::uint32_t>(n), 0};
-    auto at = std::upper_bound(chunks.begin(), chunks.end(), base,
-                               [](const char* b, const Chunk& x) { return b < x.base; });
-    std::size_t index = static_cast<std::size_t>(at - chunks.begin());
+    const std::size_t index = firstAbove(base);
     try {
         if (!base || !bits) throw std::bad_alloc();
-        chunks.insert(at, c);
+        chunks.insert(chunks.begin() + static_cast<std::ptrdiff_t>(index), c);
     } catch (...) {
         std::free(base);
         std::free(bits);
@@ -156,32 +161,30 @@ void CFHeap::Impl::give(void* const* blocks, std::uint32_t count) {
     std::uint64_t bits = 0;
     std::uint32_t added = 0;
     auto store = [&] {
+        if (added == 0) return;
         c->freeBits[word] |= bits;
         c->freeBlocks += added;
         if (word < c->lowWord) c->lowWord = static_cast<std::uint32_t>(word);
+        bits = 0;
+        added = 0;
     };
     for (std::uint32_t i = 0; i < count; ++i) {
         auto* p = static_cast<char*>(blocks[i]);
         if (!c || p < c->base || p >= c->end) {
-            if (c) store();
-            std::size_t index = chunkOf(p);
+            store();
+            const std::size_t index = chunkOf(p);
             if (index < lowChunk) lowChunk = index;
             c = &chunks[index];
-            word = indexIn(*c, p) / 64;
-            bits = 0;
-            added = 0;
         }
-        std::size_t k = indexIn(*c, p);
+        const std::size_t k = indexIn(*c, p);
         if (k / 64 != word) {
             store();
             word = k / 64;
-            bits = 0;
-            added = 0;
         }
         bits |= std::uint64_t(1) << (k % 64);
         ++added;
     }
-    if (c) store();
+    store();
     freeCount += count;
 }
 
