@@ -115,13 +115,9 @@ class CXMLDoc::BlockParser {
         T* w = p;
         T* e = p;  // after the last unit that counts: trailing white space is dropped
         for (;;) {
-            T* plainEnd = plainRunEnd(r, term);
-            if (plainEnd != r) {
-                const auto count = static_cast<std::size_t>(plainEnd - r);
-                if (w != r) parser::scan::MoveUnits(w, r, count);
-                w += count;
+            if (!isDataStop(*r, term)) {
+                r = copyPlainRun(r, w, term);
                 e = w;
-                r = plainEnd;
             }
             const T u = *r;
             if (u == 0) return SetErrorPosition(r, ParseError::BadDataTerminator);
@@ -260,20 +256,24 @@ class CXMLDoc::BlockParser {
     static bool isDataStop(T u, T term) noexcept {
         return u == 0 || u == T('&') || u == T('<') || u == term || isSpace(u);
     }
-    // The end of the run of units at `r` that are copied as they stand. A
-    // lone space between two such units needs no collapsing, so it does not
-    // end the run.
-    static T* plainRunEnd(T* r, T term) noexcept {
-        if (isDataStop(*r, term)) return r;  // a space here may follow a space written
+    // Copies the run of units at `r` (no stop) that stand as they are down
+    // to `w`, where references and collapsed white space left room; returns
+    // the run's end and moves `w` past the copy. Lone white space between
+    // two such units needs no collapsing, so it does not end the run: it is
+    // written as a space.
+    static T* copyPlainRun(T* r, T*& w, T term) noexcept {
         const unsigned termUnit = Traits::Index(term);
-        for (T* s = Scan::FindDataCandidate(r + 1, termUnit);;) {
-            if (!isDataStop(*s, term))
-                s = Scan::FindDataCandidate(s + 1, termUnit);
-            else if (*s == T(' ') && !isDataStop(s[1], term))
-                s = Scan::FindDataCandidate(s + 2, termUnit);
-            else
-                return s;
+        const std::ptrdiff_t gap = r - w;
+        const bool lagging = gap * sizeof(T) >= parser::scan::kCopyGapBytes;
+        T* s = r;
+        for (;; ++s) {
+            s = Scan::CopyDataRun(s, lagging ? s - gap : s, termUnit);
+            if (isDataStop(*s, term)) break;
+            if (lagging) s[-gap] = *s;  // a control, which stands as it is
         }
+        if (gap && !lagging) parser::scan::MoveUnits(w, r, static_cast<std::size_t>(s - r));
+        w = s - gap;
+        return s;
     }
     // The first unit at or after `q` that is no name character.
     static T* nameEnd(T* q) noexcept {

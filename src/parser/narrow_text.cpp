@@ -42,16 +42,19 @@ namespace {
 
 // Widens the ASCII run at the start of `text` inline, 16 or 8 bytes per
 // step; returns its length. Short pieces are mostly all ASCII, and the
-// converter's call costs more than they do.
+// converter's call costs more than they do. A block that ends the run is
+// widened whole too (`units` has room for one unit per byte): the units past
+// the run are written over by what follows.
 std::size_t WidenAscii(const char* text, std::size_t count, unsigned short* units) noexcept {
     std::size_t i = 0;
 #ifdef TQXML_SSE2_SCAN
     const __m128i zero = _mm_setzero_si128();
     for (; i + 16 <= count; i += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        if (_mm_movemask_epi8(bytes) != 0) break;
         _mm_storeu_si128(reinterpret_cast<__m128i*>(units + i), _mm_unpacklo_epi8(bytes, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(units + i + 8), _mm_unpackhi_epi8(bytes, zero));
+        if (const int high = _mm_movemask_epi8(bytes))
+            return i + static_cast<unsigned>(__builtin_ctz(static_cast<unsigned>(high)));
     }
 #endif
     for (; i + 8 <= count; i += 8) {
@@ -119,12 +122,12 @@ std::size_t WidenNarrow(std::uint32_t codePage, const char* text, std::size_t co
         // other code pages it reads all the rest.
         std::size_t end = count, produced = 0;
         if (codePage == tqplat::CP_UTF8) {
-            const std::size_t used = DecodeUtf8(bytes + i, count - i, units + n, produced);
-            if (used != 0) {
+            std::size_t used;
+            while (i < count && (used = DecodeUtf8(bytes + i, count - i, units + n, produced))) {
                 i += used;
                 n += produced;
-                continue;
             }
+            if (i == count || bytes[i] < 0x80) continue;
             for (end = i + 1; end < count && bytes[end] >= 0x80;) ++end;
         }
         const int converted = tqplat::MultiByteToWideChar(

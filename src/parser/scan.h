@@ -6,8 +6,14 @@
 // classifies what it stops on and goes on past such a unit), but never pass
 // a unit that ends the run.
 //
-// Two implementations: SSE2, 32 bytes per step, and a portable one, unit by
-// unit, with the same results (but for one case the data finder notes).
+// CopyDataRun finds the end of a plain run of data and writes the run to
+// `to` with each lone white space unit as a space: `to` is `p` itself (the
+// run is rewritten where it stands) or lies at least kCopyGapBytes before
+// `p`, and then up to 16 bytes after the copy may be overwritten, all of
+// them before the run's end.
+//
+// Two implementations: SSE2, 16 or 32 bytes per step, and a portable one,
+// unit by unit, with the same results.
 // `Finders` is the one the parser uses; TQXML_PORTABLE_SCAN selects the
 // portable one where SSE2 is present.
 //
@@ -28,6 +34,9 @@
 #endif
 
 namespace tqcore::parser::scan {
+
+// How far CopyDataRun's copy must lag behind the text it reads.
+constexpr std::size_t kCopyGapBytes = 16;
 
 // The units a unit of any width is compared as: bytes unsigned.
 template <class T>
@@ -63,13 +72,14 @@ template <class T, class... U>
 bool IsAnyOf(const T* p, U... units) noexcept {
     return ((Unit(*p) == Unit(static_cast<T>(units))) || ...);
 }
-// A space followed by a unit that is neither a candidate nor a space needs
-// no collapsing, provided the unit before it is no space either: the data
-// finders must not start right after a space.
+// A white space unit followed by a unit that is neither a candidate nor
+// white space needs no collapsing (it becomes one space), provided the unit
+// before it is no white space either: the data finder must not start right
+// after white space.
 template <class T>
 bool EndsData(const T* p, unsigned term) noexcept {
     const unsigned u = Unit(*p);
-    if (u != ' ') return IsDataCandidate(u, term);
+    if (!IsSpaceUnit(u)) return IsDataCandidate(u, term);
     const unsigned next = Unit(p[1]);
     return next == ' ' || IsDataCandidate(next, term);
 }
@@ -92,8 +102,8 @@ struct Portable {
         return p;
     }
     template <class T>
-    static T* FindDataCandidate(T* p, unsigned term) noexcept {
-        while (!EndsData(p, term)) ++p;
+    static T* CopyDataRun(T* p, T* to, unsigned term) noexcept {
+        for (; !EndsData(p, term); ++p) *to++ = IsSpaceUnit(Unit(*p)) ? T(' ') : *p;
         return p;
     }
     template <class T>
@@ -125,23 +135,14 @@ struct Sse2 {
             return movemask(any);
         });
     }
-    // As the portable finder, except that a space in the last unit of a
-    // block is always returned: what follows it is in the next block.
     template <class T>
-    static T* FindDataCandidate(T* p, unsigned term) noexcept {
-        auto isStop = [term](const T* q) { return EndsData(q, term); };
-        return find(p, isStop, [term](__m128i v) {
-            using L = Lanes<sizeof(T)>;
-            const __m128i space = L::eq(v, ' ');
-            const __m128i low = L::atMost(v, 0x1F);
-            const __m128i markup = _mm_or_si128(L::eq(v, '&'), L::eq(v, '<'));
-            const unsigned stops =
-                movemask(_mm_or_si128(_mm_or_si128(low, markup), L::eq(v, term)));
-            const unsigned spaces = movemask(space);
-            constexpr unsigned kLastUnit = 0xFFFFu << (16 - sizeof(T)) & 0xFFFFu;
-            const unsigned next = (stops | spaces) >> sizeof(T) | kLastUnit;
-            return stops | (spaces & next);
-        });
+    static T* CopyDataRun(T* p, T* to, unsigned term) noexcept {
+        if (to != p) return dataRun<true>(p, to, term);
+        for (int i = 0; i < kUnitsFirst; ++i, ++p) {
+            if (EndsData(p, term)) return p;
+            if (IsSpaceUnit(Unit(*p))) *p = T(' ');
+        }
+        return dataRun<false>(p, p, term);
     }
     template <class T>
     static T* FindNameCandidate(T* p) noexcept {
@@ -189,6 +190,105 @@ struct Sse2 {
     static std::uint32_t pairBits(const char* pair, Match match) noexcept {
         const std::uint32_t low = match(load(pair)) & 0xFFFFu;
         return low | (match(load(pair + 16)) & 0xFFFFu) << 16;
+    }
+    // The data finder, block by block so that a copy can store each block
+    // whole: a block with no stop is stored as it stands, and what a block
+    // with a stop stores past the stop lies before the run's end, where the
+    // copy goes on over it or nothing reads it (the copy lags by at least one
+    // block). A block is read only once no unit before it ends the run, so it
+    // holds text; its classes serve the block before it, whose white space in
+    // the last unit asks the unit after it. The first block is copied from
+    // `p` on, unaligned, within its own pair or once the next block is read.
+    // In place, only lone white space is written.
+    template <bool Copy, class T>
+    static T* dataRun(T* p, T* to, unsigned term) noexcept {
+        const auto* at = reinterpret_cast<const char*>(p);
+        const std::size_t skip = reinterpret_cast<std::uintptr_t>(at) & 15;
+        const char* block = at - skip;
+        auto* out = reinterpret_cast<char*>(to) - skip;  // where `block` is copied to
+        __m128i v = load(block);
+        DataClasses c = classify<T>(v, term);
+        std::uint32_t mask = 0xFFFFu << skip;
+        std::uint32_t stops = c.ends & mask;
+        for (bool first = true;; first = false) {
+            __m128i next = v;
+            DataClasses n = c;
+            const bool nextRead = stops == 0;
+            if (nextRead) {
+                next = load(block + 16);
+                n = classify<T>(next, term);
+                constexpr std::uint32_t kLastUnit = 0xFFFFu << (16 - sizeof(T)) & 0xFFFFu;
+                stops = c.white & (n.candidate | n.white) << (16 - sizeof(T)) & kLastUnit & mask;
+            }
+            if (!Copy) {
+                blank<T>(out, c.others & mask & below(stops));
+            } else if (!first) {
+                store(out, spaced<T>(v));
+            } else if (nextRead || (reinterpret_cast<std::uintptr_t>(block) & 16) == 0) {
+                store(out + skip, spaced<T>(loadUnaligned(at)));
+            } else {
+                std::memmove(out + skip, at, __builtin_ctz(stops) - skip);
+                blank<T>(out, c.others & mask & below(stops));
+            }
+            if (stops) break;
+            block += 16;
+            out += 16;
+            v = next;
+            c = n;
+            mask = 0xFFFFu;
+            stops = c.ends;
+        }
+        return p + static_cast<std::size_t>(block + __builtin_ctz(stops) - at) / sizeof(T);
+    }
+    // Byte bits of one block for the data finder.
+    struct DataClasses {
+        std::uint32_t candidate;  // IsDataCandidate
+        std::uint32_t white;      // white space
+        std::uint32_t others;     // white space other than a space, one bit per unit
+        std::uint32_t ends;       // EndsData, but for white space in the last unit
+    };
+    template <class T>
+    static DataClasses classify(__m128i v, unsigned term) noexcept {
+        using L = Lanes<sizeof(T)>;
+        const __m128i markup = _mm_or_si128(L::eq(v, '&'), L::eq(v, '<'));
+        const __m128i candidates =
+            _mm_or_si128(_mm_or_si128(L::atMost(v, 0x1F), markup), L::eq(v, term));
+        constexpr std::uint32_t kUnitBits = sizeof(T) == 1 ? 0xFFFFu : 0x5555u;
+        DataClasses c;
+        c.candidate = movemask(candidates);
+        const std::uint32_t others = movemask(otherWhite<T>(v));
+        c.white = movemask(L::eq(v, ' ')) | others;
+        c.others = others & kUnitBits;
+        c.ends = (c.candidate & ~c.white) | (c.white & (c.candidate | c.white) >> sizeof(T));
+        return c;
+    }
+    // The bits below the lowest of `stops` (all when there is none).
+    static std::uint32_t below(std::uint32_t stops) noexcept { return (stops & (0 - stops)) - 1; }
+    // Writes a space at each unit of the block at `base` that `units` marks.
+    template <class T>
+    static void blank(char* base, std::uint32_t units) noexcept {
+        for (; units; units &= units - 1) {
+            const T space = T(' ');
+            std::memcpy(base + __builtin_ctz(units), &space, sizeof space);
+        }
+    }
+    // The lanes of white space other than a space.
+    template <class T>
+    static __m128i otherWhite(__m128i v) noexcept {
+        using L = Lanes<sizeof(T)>;
+        return _mm_or_si128(_mm_or_si128(L::eq(v, '\n'), L::eq(v, '\r')), L::eq(v, '\t'));
+    }
+    // `v` with its white space units made spaces.
+    template <class T>
+    static __m128i spaced(__m128i v) noexcept {
+        const __m128i other = otherWhite<T>(v);
+        return _mm_or_si128(_mm_andnot_si128(other, v), _mm_and_si128(other, Lanes<sizeof(T)>::splat(' ')));
+    }
+    static __m128i loadUnaligned(const char* at) noexcept {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    }
+    static void store(char* at, __m128i v) noexcept {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(at), v);
     }
     static __m128i load(const char* block) noexcept {
         return _mm_load_si128(reinterpret_cast<const __m128i*>(block));

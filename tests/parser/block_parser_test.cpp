@@ -81,6 +81,32 @@ TEST(BlockParser, TreeOrErrorRecordInEveryWidth) {
     for (const auto& c : cases) EXPECT_EQ(InEveryWidth(c.text), c.outcome) << c.text;
 }
 
+// After references have freed room, plain runs are copied down over it, from
+// a few units back to whole blocks back: every run, whatever lies between
+// runs and wherever a run ends, must arrive as it stood.
+TEST(BlockParser, RunsAfterReferencesAreCopiedWhole) {
+    const std::string tail = "ab cd  ef\ngh \x01ij\tkl mnopqrstuvwxyz0123456789 .";
+    for (int references = 0; references <= 9; ++references)
+        for (std::size_t cut = 0; cut <= tail.size(); ++cut) {
+            std::string text, expect;
+            for (int i = 0; i < references; ++i) text += "&lt;", expect += '<';
+            for (int copy = 0; copy < 3; ++copy) text += tail.substr(0, cut) + "&amp;";
+            for (int copy = 0; copy < 3; ++copy) {
+                for (char c : tail.substr(0, cut)) {
+                    const bool space = c == ' ' || c == '\n' || c == '\t';
+                    if (!space)
+                        expect += c;
+                    else if (expect.empty() || expect.back() != ' ')
+                        expect += ' ';  // a run of white space becomes one space
+                }
+                expect += '&';
+            }
+            EXPECT_EQ(InEveryWidth("<a v='" + text + "'>" + text + "</a>"),
+                      "<Main>(a[v='" + expect + "']{" + expect + "})")
+                << references << " " << cut;
+        }
+}
+
 // Past a few attributes the duplicate test goes through a set of the tag's
 // names; it must stay exact for every position of the first occurrence.
 TEST(BlockParser, DuplicateAttributesAmongManyAreRefused) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -103,28 +104,44 @@ void CheckFinders() {
             {'a'}, Each({0x6161, 0x2D2D, 0x4E00}),
             [](T* p) { return Finders::FindNameCandidate(p); }, AtStop);
 
-    // Data: a space stops the run only before another space or a stop. A
-    // finder may also stop at a lone space in the last unit of a block; the
-    // parser then goes on after the unit that follows it, and so does this.
+    // Data: white space stops the run only before more white space or a
+    // stop. The run is written, lone white space as a space, to a copy or in
+    // place, where nothing from its end on may change.
     const unsigned term = '"';
-    auto toStop = [](auto& text, std::size_t start, std::size_t k) {
-        const bool spaceBefore = k > start && text[k - 1] == ' ';
-        return static_cast<std::ptrdiff_t>(spaceBefore ? k - 1 : k);
+    auto white = [](unsigned u) { return u == ' ' || u == '\t' || u == '\n' || u == '\r'; };
+    auto toStop = [&white](auto& text, std::size_t start, std::size_t k) {
+        const bool whiteBefore = k > start && white(scan::Unit(text[k - 1]));
+        return static_cast<std::ptrdiff_t>(whiteBefore ? k - 1 : k);
     };
-    std::vector<Units> stops = Each({0, '&', '<', '"', '\t', '\n', '\r', 0x01, 0x1F});
-    stops.insert(stops.end(), {{' ', ' '}, {' ', '\n'}, {' ', '&'}, {' ', 0x01}, {' ', 0}});
-    for (unsigned space : {0u, unsigned{' '}})
+    std::vector<Units> stops = Each({0, '&', '<', '"', 0x01, 0x1F});
+    stops.insert(stops.end(), {{' ', ' '}, {' ', '\n'}, {'\t', '\t'}, {'\n', '\r'}, {'\r', '&'},
+                               {' ', 0x01}, {'\n', 0}, {'\t', '"'}});
+    Text<T> copy(kStarts + kReach + 32);
+    std::vector<T> before(kStarts + kReach + 8);
+    auto wroteRun = [&white](const T* from, const T* end, const T* to) {
+        for (const T* q = from; q < end; ++q, ++to)
+            ASSERT_EQ(scan::Unit(*to), white(scan::Unit(*q)) ? ' ' : scan::Unit(*q)) << q - from;
+    };
+    for (unsigned space : {0u, unsigned{' '}, unsigned{'\n'}, unsigned{'\t'}}) {
         ForEveryStop<T>(
             Ordinary<T>({'a', '\'', '>', 0x21, 0x7E}), stops,
-            [](T* p) {
-                T* s = Finders::FindDataCandidate(p, term);
-                while (*s == ' ' && !scan::IsDataCandidate(scan::Unit(s[1]), term) && s[1] != ' ') {
-                    EXPECT_EQ((reinterpret_cast<std::uintptr_t>(s + 1)) % 16, 0u);
-                    s = Finders::FindDataCandidate(s + 2, term);
-                }
-                return s;
+            [&](T* p) {
+                T* end = Finders::CopyDataRun(p, copy + 1, term);
+                wroteRun(p, end, copy + 1);
+                return end;
             },
             toStop, space);
+        ForEveryStop<T>(
+            Ordinary<T>({'a', '\'', '>', 0x21, 0x7E}), stops,
+            [&](T* p) {
+                std::copy(p, p + before.size(), before.begin());
+                T* end = Finders::CopyDataRun(p, p, term);
+                wroteRun(before.data(), before.data() + (end - p), p);
+                EXPECT_TRUE(std::equal(end, p + before.size(), before.begin() + (end - p)));
+                return end;
+            },
+            toStop, space);
+    }
 }
 
 TEST(Scan, PortableFindersStopAtEveryPosition) {

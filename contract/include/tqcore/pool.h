@@ -155,6 +155,18 @@ inline std::uint32_t HashBytes(const void* text, std::size_t bytes, std::size_t 
     const auto* p = static_cast<const unsigned char*>(text);
     std::uint64_t h = units * kMul;
     std::size_t i = 0;
+    if (bytes >= 64) {
+        // Long texts in four independent chains, so that the multiplies overlap.
+        std::uint64_t lanes[4] = {h, h ^ 1, h ^ 2, h ^ 3};
+        for (; i + 32 <= bytes; i += 32)
+            for (int k = 0; k < 4; ++k) {
+                std::uint64_t w;
+                std::memcpy(&w, p + i + 8 * k, 8);
+                lanes[k] = (lanes[k] ^ w) * kMul;
+                lanes[k] ^= lanes[k] >> 29;
+            }
+        h = ((lanes[0] * kMul ^ lanes[1]) * kMul ^ lanes[2]) * kMul ^ lanes[3];
+    }
     for (; i + 8 <= bytes; i += 8) {
         std::uint64_t w;
         std::memcpy(&w, p + i, 8);
