@@ -265,12 +265,13 @@ class CXMLDoc::BlockParser {
         const unsigned termUnit = Traits::Index(term);
         const std::ptrdiff_t gap = r - w;
         const bool lagging = gap * sizeof(T) >= parser::scan::kCopyGapBytes;
+        // The unit at `s` is the first one or a control: either stands as it is.
         T* s = r;
-        for (;; ++s) {
+        do {
+            if (lagging) s[-gap] = *s;
+            ++s;
             s = Scan::CopyDataRun(s, lagging ? s - gap : s, termUnit);
-            if (isDataStop(*s, term)) break;
-            if (lagging) s[-gap] = *s;  // a control, which stands as it is
-        }
+        } while (!isDataStop(*s, term));
         if (gap && !lagging) parser::scan::MoveUnits(w, r, static_cast<std::size_t>(s - r));
         w = s - gap;
         return s;

@@ -139,8 +139,10 @@ struct Sse2 {
     static T* CopyDataRun(T* p, T* to, unsigned term) noexcept {
         if (to != p) return dataRun<true>(p, to, term);
         for (int i = 0; i < kUnitsFirst; ++i, ++p) {
+            const unsigned u = Unit(*p);
+            if (u > ' ' && !IsDataCandidate(u, term)) continue;
             if (EndsData(p, term)) return p;
-            if (IsSpaceUnit(Unit(*p))) *p = T(' ');
+            if (u != ' ') *p = T(' ');  // white space, as no other unit up to a space goes on
         }
         return dataRun<false>(p, p, term);
     }
@@ -223,9 +225,10 @@ struct Sse2 {
             if (!Copy) {
                 blank<T>(out, c.others & mask & below(stops));
             } else if (!first) {
-                store(out, spaced<T>(v));
+                store(out, spaced<T>(v, c.other));
             } else if (nextRead || (reinterpret_cast<std::uintptr_t>(block) & 16) == 0) {
-                store(out + skip, spaced<T>(loadUnaligned(at)));
+                const __m128i first16 = loadUnaligned(at);
+                store(out + skip, spaced<T>(first16, otherWhite<T>(first16)));
             } else {
                 std::memmove(out + skip, at, __builtin_ctz(stops) - skip);
                 blank<T>(out, c.others & mask & below(stops));
@@ -246,6 +249,7 @@ struct Sse2 {
         std::uint32_t white;      // white space
         std::uint32_t others;     // white space other than a space, one bit per unit
         std::uint32_t ends;       // EndsData, but for white space in the last unit
+        __m128i other;            // white space other than a space, as lanes
     };
     template <class T>
     static DataClasses classify(__m128i v, unsigned term) noexcept {
@@ -256,7 +260,8 @@ struct Sse2 {
         constexpr std::uint32_t kUnitBits = sizeof(T) == 1 ? 0xFFFFu : 0x5555u;
         DataClasses c;
         c.candidate = movemask(candidates);
-        const std::uint32_t others = movemask(otherWhite<T>(v));
+        c.other = otherWhite<T>(v);
+        const std::uint32_t others = movemask(c.other);
         c.white = movemask(L::eq(v, ' ')) | others;
         c.others = others & kUnitBits;
         c.ends = (c.candidate & ~c.white) | (c.white & (c.candidate | c.white) >> sizeof(T));
@@ -278,10 +283,9 @@ struct Sse2 {
         using L = Lanes<sizeof(T)>;
         return _mm_or_si128(_mm_or_si128(L::eq(v, '\n'), L::eq(v, '\r')), L::eq(v, '\t'));
     }
-    // `v` with its white space units made spaces.
+    // `v` with its white space units (those not a space in `other`) made spaces.
     template <class T>
-    static __m128i spaced(__m128i v) noexcept {
-        const __m128i other = otherWhite<T>(v);
+    static __m128i spaced(__m128i v, __m128i other) noexcept {
         return _mm_or_si128(_mm_andnot_si128(other, v), _mm_and_si128(other, Lanes<sizeof(T)>::splat(' ')));
     }
     static __m128i loadUnaligned(const char* at) noexcept {
