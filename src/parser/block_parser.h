@@ -111,6 +111,7 @@ class CXMLDoc::BlockParser {
     // Decodes data or an attribute value in place up to `term`; returns the
     // position of `term` in the raw text.
     T* Data_FindAndFormat(T* p, T term) noexcept {
+        m_zeroDecoded = false;
         T* r = p;
         T* w = p;
         T* e = p;  // after the last unit that counts: trailing white space is dropped
@@ -142,6 +143,7 @@ class CXMLDoc::BlockParser {
                 r = s + 3;
             } else if (u == term) {
                 *e = 0;
+                m_formattedEnd = e;
                 return r;
             } else if (!isSpace(u)) {
                 *w++ = u;
@@ -158,6 +160,7 @@ class CXMLDoc::BlockParser {
         unsigned short value = 0;
         for (; *digits >= T('0') && *digits <= T('9'); ++digits)
             value = static_cast<unsigned short>(value * 10 + (*digits - T('0')));
+        m_zeroDecoded |= value == 0;
         Traits::PutChar(w, value);
     }
 
@@ -165,6 +168,7 @@ class CXMLDoc::BlockParser {
         unsigned short value = 0;
         for (int d; (d = hexValue(*digits)) >= 0; ++digits)
             value = static_cast<unsigned short>(value * 16 + d);
+        m_zeroDecoded |= value == 0;
         Traits::PutChar(w, value);
     }
 
@@ -469,7 +473,7 @@ class CXMLDoc::BlockParser {
     bool addAttribute(T* name, T* nameEnd, T* value) {
         CPPoolString pooledName = pool(name, static_cast<std::size_t>(nameEnd - name));
         if (pooledName.isnull()) return false;
-        const std::size_t count = length(value);
+        const std::size_t count = formattedLength(value);
         CPPoolString pooledValue;
         std::uint32_t keyHash = 0;
         const bool waits = !takeNow(value, count, pooledValue, keyHash);
@@ -501,7 +505,7 @@ class CXMLDoc::BlockParser {
     // Empty data is refused, like a second run.
     bool addData(CXMLObject& node, T* text) {
         if (*text == 0) return false;
-        const std::size_t count = length(text);
+        const std::size_t count = formattedLength(text);
         CPPoolString data;
         std::uint32_t keyHash = 0;
         if (takeNow(text, count, data, keyHash))
@@ -579,9 +583,11 @@ class CXMLDoc::BlockParser {
     CPPoolString pool(const T* text, std::size_t count) {
         return m_pieces.Take(text, count, m_scratch);
     }
-    // A decoded "&#0;" ends a piece early, so pieces are measured to their zero.
-    static std::size_t length(T* text) noexcept {
-        return static_cast<std::size_t>(Scan::FindAnyOf(text, T(0)) - text);
+    // The length of the piece at `text` that Data_FindAndFormat has just
+    // formatted. A decoded "&#0;" ends it early: then it is measured to its zero.
+    std::size_t formattedLength(T* text) const noexcept {
+        const T* end = m_zeroDecoded ? Scan::FindAnyOf(text, T(0)) : m_formattedEnd;
+        return static_cast<std::size_t>(end - text);
     }
 
     using Batch = parser::TextBatch<T, Waiter>;
@@ -594,6 +600,8 @@ class CXMLDoc::BlockParser {
     parser::RawItems<CXMLAttribute, 32> m_attributes;  // of the tag being read
     CXMLObjectBody* m_gatheringFor = nullptr;          // the node whose tag m_attributes holds
     parser::AttributeNameSet m_attributeNames;
+    T* m_formattedEnd = nullptr;  // of the piece formatted last
+    bool m_zeroDecoded = false;   // whether that piece holds a decoded zero
 };
 
 }  // namespace tqcore

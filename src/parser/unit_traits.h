@@ -86,6 +86,25 @@ struct UnitTraits;
 template <class Byte, std::uint32_t kCodePage>
 struct NarrowUnitTraits {
     static void PutChar(Byte*& w, unsigned short value) {
+        if constexpr (kCodePage == tqplat::CP_UTF8) {
+            // What the converter writes, without its call; a lone surrogate
+            // is left to it.
+            if (value < 0x80) {
+                *w++ = static_cast<Byte>(value);
+                return;
+            }
+            if (value < 0x800) {
+                *w++ = static_cast<Byte>(0xC0 | value >> 6);
+                *w++ = static_cast<Byte>(0x80 | (value & 0x3F));
+                return;
+            }
+            if (value < 0xD800 || value > 0xDFFF) {
+                *w++ = static_cast<Byte>(0xE0 | value >> 12);
+                *w++ = static_cast<Byte>(0x80 | (value >> 6 & 0x3F));
+                *w++ = static_cast<Byte>(0x80 | (value & 0x3F));
+                return;
+            }
+        }
         w += PutNarrowChar(kCodePage, reinterpret_cast<char*>(w), value);
     }
     static detail::PoolEntry* Intern(const Byte* text, std::size_t count, WideScratch& scratch) {

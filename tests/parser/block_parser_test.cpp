@@ -183,6 +183,11 @@ TEST(Widths, TextAboveAscii) {
     EXPECT_EQ(Outcome(Ansi("<a b='&#x4E2D;'>x&#x800;y</a>")), "<Main>(a[b='?']{x?y})");
     EXPECT_EQ(Outcome(Bytes("<a b='&#x4E2D;'>x&#x800;y</a>")),
               "<Main>(a[b='\xE4\xB8\xAD']{x\xE0\xA0\x80y})");
+    // Each length of UTF-8 at both ends, and a lone surrogate, which UTF-8
+    // has no place for.
+    const std::string edges = "<a>&#x7F;&#x80;&#x7FF;&#x800;&#xD7FF;&#xE000;&#xFFFF;</a>";
+    EXPECT_EQ(Outcome(Bytes(edges)), Outcome(Wide(U16(edges))));
+    EXPECT_EQ(Outcome(Bytes("<a>x&#xD800;y</a>")), "<Main>(a{x\xEF\xBF\xBDy})");
 }
 
 // The parser widens well-formed UTF-8 itself and leaves the rest, up to the

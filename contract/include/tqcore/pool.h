@@ -147,25 +147,26 @@ static_assert(sizeof(CPPoolString) == sizeof(void*), "a pooled string is one poi
 
 namespace detail {
 
+constexpr std::uint64_t kHashMul = 0x9E3779B97F4A7C15ull;
+constexpr std::size_t kHashLongBytes = 64;
+
+// The hash state after the leading whole 32-byte blocks of a text of at
+// least kHashLongBytes, taken in four independent chains so that the
+// multiplies overlap; `h` is the state before them.
+TQCORE_API std::uint64_t HashLongBlocks(const unsigned char* p, std::size_t bytes,
+                                        std::uint64_t h) noexcept;
+
 // The pool's hash of `bytes` bytes of text, `units` units long. UTF-16 text
 // hashes the same whether its units or its bytes are given, so a caller that
 // keys UTF-16 text by its bytes can hand its hash on to InternHashed.
 inline std::uint32_t HashBytes(const void* text, std::size_t bytes, std::size_t units) noexcept {
-    constexpr std::uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    constexpr std::uint64_t kMul = kHashMul;
     const auto* p = static_cast<const unsigned char*>(text);
     std::uint64_t h = units * kMul;
     std::size_t i = 0;
-    if (bytes >= 64) {
-        // Long texts in four independent chains, so that the multiplies overlap.
-        std::uint64_t lanes[4] = {h, h ^ 1, h ^ 2, h ^ 3};
-        for (; i + 32 <= bytes; i += 32)
-            for (int k = 0; k < 4; ++k) {
-                std::uint64_t w;
-                std::memcpy(&w, p + i + 8 * k, 8);
-                lanes[k] = (lanes[k] ^ w) * kMul;
-                lanes[k] ^= lanes[k] >> 29;
-            }
-        h = ((lanes[0] * kMul ^ lanes[1]) * kMul ^ lanes[2]) * kMul ^ lanes[3];
+    if (bytes >= kHashLongBytes) {
+        h = HashLongBlocks(p, bytes, h);
+        i = bytes & ~std::size_t{31};
     }
     for (; i + 8 <= bytes; i += 8) {
         std::uint64_t w;

@@ -184,6 +184,18 @@ __attribute__((tls_model("initial-exec"))) thread_local detail::ReleaseBatch* t_
 
 namespace detail {
 
+std::uint64_t HashLongBlocks(const unsigned char* p, std::size_t bytes, std::uint64_t h) noexcept {
+    std::uint64_t lanes[4] = {h, h ^ 1, h ^ 2, h ^ 3};
+    for (std::size_t i = 0; i + 32 <= bytes; i += 32)
+        for (int k = 0; k < 4; ++k) {
+            std::uint64_t w;
+            std::memcpy(&w, p + i + 8 * k, 8);
+            lanes[k] = (lanes[k] ^ w) * kHashMul;
+            lanes[k] ^= lanes[k] >> 29;
+        }
+    return ((lanes[0] * kHashMul ^ lanes[1]) * kHashMul ^ lanes[2]) * kHashMul ^ lanes[3];
+}
+
 void ReleaseEntry(PoolEntry* entry) noexcept {
     if (entry == &g_emptyEntry) {
         entry->refs.fetch_sub(1, std::memory_order_relaxed);
