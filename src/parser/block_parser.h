@@ -160,14 +160,17 @@ class CXMLDoc::BlockParser {
         unsigned short value = 0;
         for (; *digits >= T('0') && *digits <= T('9'); ++digits)
             value = static_cast<unsigned short>(value * 10 + (*digits - T('0')));
-        m_zeroDecoded |= value == 0;
-        Traits::PutChar(w, value);
+        putDecoded(w, value);
     }
 
     void xtoc(T*& w, T* digits) noexcept {
         unsigned short value = 0;
         for (int d; (d = hexValue(*digits)) >= 0; ++digits)
             value = static_cast<unsigned short>(value * 16 + d);
+        putDecoded(w, value);
+    }
+
+    void putDecoded(T*& w, unsigned short value) noexcept {
         m_zeroDecoded |= value == 0;
         Traits::PutChar(w, value);
     }

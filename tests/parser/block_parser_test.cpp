@@ -67,6 +67,7 @@ TEST(BlockParser, TreeOrErrorRecordInEveryWidth) {
         {"<a>x<b/>y</a>", Failed(ParseError::MixedContent, 8)},
         {"<a>x<![CDATA[y]]><b/><![CDATA[z]]></a>", Failed(ParseError::MixedContent, 21)},
         {"<a>&#0;</a>", Failed(ParseError::MixedContent, 3)},
+        {"<a v='x&#0;y'>x&#x0;y</a>", "<Main>(a[v='x']{x})"},  // a decoded zero ends a piece
         {"<a b/>", Failed(ParseError::IllegalCharacter, 4)},
         {"<a 1b='x'/>", Failed(ParseError::IllegalCharacter, 3)},
         {"<1/>", Failed(ParseError::IllegalCharacter, 1)},
