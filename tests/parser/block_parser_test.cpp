@@ -86,7 +86,7 @@ TEST(BlockParser, TreeOrErrorRecordInEveryWidth) {
 // a few units back to whole blocks back: every run, whatever lies between
 // runs and wherever a run ends, must arrive as it stood.
 TEST(BlockParser, RunsAfterReferencesAreCopiedWhole) {
-    const std::string tail = "ab cd  ef\ngh \x01ij\tkl mnopqrstuvwxyz0123456789 .";
+    const std::string tail = "ab cd  ef\ngh i\x01j\tkl mnopqrstuvwxyz0123456789 .";  // \x01 mid-run
     for (int references = 0; references <= 9; ++references)
         for (std::size_t cut = 0; cut <= tail.size(); ++cut) {
             std::string text, expect;

@@ -83,6 +83,17 @@ inline std::string Utf8(const std::u16string& text) {
     return Utf8(reinterpret_cast<const unsigned short*>(text.c_str()));
 }
 
+// A pooled string by its length: a zero within it shows as "\0".
+inline std::string Utf8(const CPPoolString& text) {
+    if (text.isnull()) return "(null)";
+    std::string out;
+    const std::u16string units(text.c16(), text.len());
+    std::size_t from = 0;
+    for (std::size_t zero; (zero = units.find(u'\0', from)) != std::u16string::npos; from = zero + 1)
+        out += Utf8(units.substr(from, zero - from)) + "\\0";
+    return out + Utf8(units.substr(from));
+}
+
 // UTF-16 bytes, little-endian, of ASCII text.
 inline std::string Utf16Bytes(const std::string& ascii) {
     std::string out;
