@@ -286,7 +286,8 @@ struct Sse2 {
     // `v` with its white space units (those not a space in `other`) made spaces.
     template <class T>
     static __m128i spaced(__m128i v, __m128i other) noexcept {
-        return _mm_or_si128(_mm_andnot_si128(other, v), _mm_and_si128(other, Lanes<sizeof(T)>::splat(' ')));
+        return _mm_or_si128(_mm_andnot_si128(other, v),
+                            _mm_and_si128(other, Lanes<sizeof(T)>::splat(' ')));
     }
     static __m128i loadUnaligned(const char* at) noexcept {
         return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));

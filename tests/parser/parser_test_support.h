@@ -89,7 +89,8 @@ inline std::string Utf8(const CPPoolString& text) {
     std::string out;
     const std::u16string units(text.c16(), text.len());
     std::size_t from = 0;
-    for (std::size_t zero; (zero = units.find(u'\0', from)) != std::u16string::npos; from = zero + 1)
+    for (std::size_t zero; (zero = units.find(u'\0', from)) != std::u16string::npos;
+         from = zero + 1)
         out += Utf8(units.substr(from, zero - from)) + "\\0";
     return out + Utf8(units.substr(from));
 }

@@ -114,8 +114,14 @@ void CheckFinders() {
         return static_cast<std::ptrdiff_t>(whiteBefore ? k - 1 : k);
     };
     std::vector<Units> stops = Each({0, '&', '<', '"', 0x01, 0x1F});
-    stops.insert(stops.end(), {{' ', ' '}, {' ', '\n'}, {'\t', '\t'}, {'\n', '\r'}, {'\r', '&'},
-                               {' ', 0x01}, {'\n', 0}, {'\t', '"'}});
+    stops.insert(stops.end(), {{' ', ' '},
+                               {' ', '\n'},
+                               {'\t', '\t'},
+                               {'\n', '\r'},
+                               {'\r', '&'},
+                               {' ', 0x01},
+                               {'\n', 0},
+                               {'\t', '"'}});
     Text<T> copy(kStarts + kReach + 32);
     std::vector<T> before(kStarts + kReach + 8);
     auto wroteRun = [&white](const T* from, const T* end, const T* to) {
