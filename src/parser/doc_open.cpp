@@ -32,26 +32,16 @@ constexpr unsigned int kPathUnits = 260;
 #endif
 #endif
 
-// The units before the zero. UTF-16 text is measured eight units at a time
-// in aligned blocks: a block that holds a unit of the text lies within a page
-// the text reaches, so it is readable. Text at an odd address (which C++
-// does not allow, but a byte buffer can hold) goes unit by unit.
+// The units before the zero. UTF-16 text goes through the scanner's finder,
+// which reads aligned 32-byte pairs: a pair that holds a unit of the text
+// lies within a page the text reaches, so it is readable. Text at an odd
+// address (which C++ does not allow, but a byte buffer can hold) goes unit
+// by unit.
 template <class T>
 std::size_t UnitCount(const T* text) {
 #if defined(TQXML_SSE2_SCAN) && !defined(TQXML_EXACT_READS)
-    if (sizeof(T) == 2 && (reinterpret_cast<std::uintptr_t>(text) & 1) == 0) {
-        const auto at = reinterpret_cast<std::uintptr_t>(text);
-        const auto* block = reinterpret_cast<const __m128i*>(at & ~std::uintptr_t{15});
-        const __m128i zero = _mm_setzero_si128();
-        auto zeros = [&zero](const __m128i* b) {
-            return static_cast<unsigned>(
-                _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_load_si128(b), zero)));
-        };
-        unsigned bits = zeros(block) & (0xFFFFu << (at & 15));
-        while (bits == 0) bits = zeros(++block);
-        const auto end = reinterpret_cast<std::uintptr_t>(block) + __builtin_ctz(bits);
-        return (end - at) / sizeof(T);
-    }
+    if (sizeof(T) == 2 && (reinterpret_cast<std::uintptr_t>(text) & 1) == 0)
+        return static_cast<std::size_t>(parser::scan::Finders::FindAnyOf(text, T(0)) - text);
 #endif
     std::size_t n = 0;
     while (text[n]) ++n;

@@ -160,9 +160,8 @@ TQCORE_API std::uint64_t HashLongBlocks(const unsigned char* p, std::size_t byte
 // hashes the same whether its units or its bytes are given, so a caller that
 // keys UTF-16 text by its bytes can hand its hash on to InternHashed.
 inline std::uint32_t HashBytes(const void* text, std::size_t bytes, std::size_t units) noexcept {
-    constexpr std::uint64_t kMul = kHashMul;
     const auto* p = static_cast<const unsigned char*>(text);
-    std::uint64_t h = units * kMul;
+    std::uint64_t h = units * kHashMul;
     std::size_t i = 0;
     if (bytes >= kHashLongBytes) {
         h = HashLongBlocks(p, bytes, h);
@@ -171,7 +170,7 @@ inline std::uint32_t HashBytes(const void* text, std::size_t bytes, std::size_t 
     for (; i + 8 <= bytes; i += 8) {
         std::uint64_t w;
         std::memcpy(&w, p + i, 8);
-        h = (h ^ w) * kMul;
+        h = (h ^ w) * kHashMul;
         h ^= h >> 29;
     }
     if (const std::size_t rest = bytes - i) {
@@ -186,10 +185,10 @@ inline std::uint32_t HashBytes(const void* text, std::size_t bytes, std::size_t 
             w = p[i] | (std::uint64_t(p[i + rest / 2]) << (8 * (rest / 2))) |
                 (std::uint64_t(p[bytes - 1]) << (8 * (rest - 1)));
         }
-        h = (h ^ w) * kMul;
+        h = (h ^ w) * kHashMul;
     }
     h ^= h >> 32;
-    h *= kMul;
+    h *= kHashMul;
     return static_cast<std::uint32_t>(h >> 32);
 }
 
