@@ -35,7 +35,8 @@ class CXMLDoc::BlockParser {
     }
 
     // Classifies the construct at `p`, terminates it and returns where parsing
-    // goes on (the construct itself for data and CDATA).
+    // goes on: the construct itself for data, CDATA and start tags, which are
+    // read in one pass that finds their close.
     T* Tag_FindEnd(T* p, unsigned int& kind) noexcept {
         kind = CXML_TAG_NONE;
         if (*p == 0) return SetErrorPosition(p, ParseError::EndOfFile);
@@ -58,8 +59,8 @@ class CXMLDoc::BlockParser {
         else if (*q == T('?'))
             found = CXML_TAG_PROCESS;
         else if (classOf(*q) & parser::kNameStart) {
-            found = CXML_TAG_START;
-            s = q;
+            kind = CXML_TAG_START;
+            return p;
         } else
             return SetErrorPosition(q, ParseError::IllegalCharacter);
 
@@ -121,12 +122,19 @@ class CXMLDoc::BlockParser {
                 e = w;
             }
             const T u = *r;
-            if (u == 0) return SetErrorPosition(r, ParseError::BadDataTerminator);
+            if (u == 0) {
+                // A value of a tag read in one pass that runs to the end
+                // leaves its quote open, which the tag's close reports.
+                if (!m_tag.open) return SetErrorPosition(r, ParseError::BadDataTerminator);
+                settleTagClose(r, term);
+                return nullptr;
+            }
             if (u == T('&')) {
-                r = decodeReference(r, w);
+                r = decodeReference(r, w, term);
                 if (!r) return nullptr;
                 e = w;
             } else if (u == T('<') && startsWith(r, "<![CDATA[")) {
+                if (m_tag.open && !settleTagClose(r, term)) return nullptr;
                 SetErrorPosition(r, ParseError::OpenCDataSection);
                 T* s = r + 9;
                 for (;;) {
@@ -185,13 +193,12 @@ class CXMLDoc::BlockParser {
             unsigned int kind;
             T* g = Tag_FindEnd(c, kind);
             if (!g) return nullptr;
-            T* next;
-            if (kind == CXML_TAG_START) {
-                next = openElement(c, g, open);
-                if (!next) return nullptr;
-            } else {
-                next = leafBlock(c, kind, g, open, parent);
-                if (!next || open.empty()) return next;
+            bool opened = false;
+            T* next = kind == CXML_TAG_START ? elementTag(c, open, parent, opened)
+                                             : leafBlock(c, kind, g, open, parent);
+            if (!next) return nullptr;
+            if (!opened) {
+                if (open.empty()) return next;
                 next = SkipWhitespace(next);
                 if (*next == 0) return nullptr;
             }
@@ -334,11 +341,17 @@ class CXMLDoc::BlockParser {
         return r + 2;
     }
 
-    // The ">" that closes a tag whose text starts at `s`, skipping quoted
-    // text and, in declarations, bracketed text.
-    T* findTagClose(T* s, bool declaration) noexcept {
-        if (*s == 0) return nullptr;
-        for (T* u = s;; ++u) {
+    // The ">" that closes a tag whose text goes on at `s`, skipping quoted
+    // text and, in declarations, bracketed text; `quote`, when not 0, is the
+    // quote that `s` lies within.
+    T* findTagClose(T* s, bool declaration, T quote = T(0)) noexcept {
+        T* u = s;
+        if (quote) {
+            u = Scan::FindAnyOf(u, quote, T(0));
+            if (*u == 0) return nullptr;
+            ++u;
+        }
+        for (;; ++u) {
             u = Scan::FindAnyOf(u, T(0), T('"'), T('\''), T('['), T('>'));
             const T c = *u;
             if (c == T('>')) return u;
@@ -362,9 +375,15 @@ class CXMLDoc::BlockParser {
         }
     }
 
-    // Decodes the reference at `r` (an "&") to `w`; returns the unit after its ";".
-    T* decodeReference(T* r, T*& w) noexcept {
-        T* c = Scan::FindAnyOf(r + 1, T(';'), T(0));
+    // Decodes the reference at `r` (an "&") to `w`; returns the unit after its
+    // ";". In a tag read in one pass, a reference whose ";" is not in its
+    // value (closed by `term`) first settles the tag's close.
+    T* decodeReference(T* r, T*& w, T term) noexcept {
+        T* c = Scan::FindAnyOf(r + 1, T(';'), T(0), m_tag.open ? term : T(0));
+        if (*c != T(';') && m_tag.open) {
+            if (!settleTagClose(c, term)) return nullptr;
+            c = Scan::FindAnyOf(c, T(';'), T(0));
+        }
         if (*c == 0) return SetErrorPosition(r, ParseError::BadEscape);
         if (r[1] == T('#')) {
             if (r[2] == T('x'))
@@ -383,6 +402,7 @@ class CXMLDoc::BlockParser {
                 *w++ = T(entity.text);
                 return c + 1;
             }
+        if (m_tag.open && !settleTagClose(c + 1, term)) return nullptr;
         return SetErrorPosition(r, ParseError::ExternalReplacement);
     }
 
@@ -391,16 +411,107 @@ class CXMLDoc::BlockParser {
         return startsWith(attrib, "version=") && attrib[8] != 0 && startsWith(attrib + 9, "1.0");
     }
 
-    // Start tag at `c` closed at `g`: names the node, reads its attributes and
-    // opens it; returns its first content position.
-    T* openElement(T* c, T* g, OpenElements& open) {
+    // Start or empty-element tag at `c`: an empty element goes to the top open
+    // element or else to `parent`, and parsing goes on after it; any other
+    // is `opened`, and parsing goes on at its first content.
+    T* elementTag(T* c, OpenElements& open, CXMLObject& parent, bool& opened) {
         CXMLObject node;
-        if (!nameNode(c + 1, node)) return nullptr;
-        T* content = SkipWhitespace(g);
-        if (*content == 0) return SetErrorPosition(g, ParseError::EndOfFile);
+        T* g = readStartTag(c, node);
+        if (!g) return nullptr;
+        opened = !m_tag.empty;
+        if (!opened) {
+            const bool added = open.empty() ? bool(parent.Add(node)) : open.addChild(node);
+            return added ? g + 1 : SetErrorPosition(c, ParseError::MixedContent);
+        }
+        T* content = SkipWhitespace(g + 1);
+        if (*content == 0) return SetErrorPosition(g + 1, ParseError::EndOfFile);
         SetErrorPosition(c, ParseError::NestingError);
         if (!open.push(node, c + 1)) return SetErrorPosition(c, ParseError::MixedContent);
         return content;
+    }
+
+    // Names `node` after the tag at `c` and reads its attributes; returns the
+    // tag's closing ">", cut off like the "/" before it in an empty tag.
+    T* readStartTag(T* c, CXMLObject& node) {
+        T* const text = c + 1;
+        m_tag = OpenTag{
+            true, false, c, nullptr, nullptr, nullptr, m_doc.m_pErrorPos, m_doc.m_uErrorCode};
+        T* const end = nameEnd(text);
+        T* attrib = end;
+        if (isSpace(*end)) {
+            attrib = SkipWhitespace(end);
+            *end = 0;
+        }
+        m_tag.resume = attrib;
+        bool read;
+        if (attrib == end && !reachedTagClose(end)) {
+            read = fail(end, ParseError::IllegalCharacter);
+        } else {
+            CPPoolString name = pool(text, static_cast<std::size_t>(end - text));
+            if (name.isnull() || !node.setNameType(std::move(name), CXML_TYPE_EMPTY))
+                read = fail(c, ParseError::MixedContent);
+            else
+                read = reachedTagClose(attrib) || Tag_GetAttributes(attrib, node);
+        }
+        if (!read) {
+            if (m_tag.open) settleTagClose(m_tag.resume, T(0));  // a tag left open reports that
+            return nullptr;
+        }
+        if (m_tag.open) {
+            m_tag.open = false;
+            if (m_tag.empty) m_tag.close[-1] = 0;
+            *m_tag.close = 0;
+        }
+        return m_tag.close;
+    }
+
+    // In a tag read in one pass, ">" or "/>" at `q` closes it and is kept as
+    // its close; once the close is settled, the zero written there does.
+    bool reachedTagClose(T* q) noexcept {
+        if (!m_tag.open) return *q == 0;
+        if (*q == T('>')) {
+            m_tag.close = q;
+            return true;
+        }
+        if (*q == T('/') && q[1] == T('>')) {
+            m_tag.close = q + 1;
+            m_tag.empty = true;
+            return true;
+        }
+        return false;
+    }
+
+    // Ends the one-pass read of a tag where something unusual was met at
+    // `from` (within a value closed by `quote`, or outside values when
+    // `quote` is 0): the close is found as a scan of the whole tag before
+    // reading it would have found it, and the text is cut there, so the rest
+    // of the tag reads as it would have. A tag that does not close fails with
+    // that scan's record, and nothing read in it is pooled or reported; else
+    // the record standing now stays.
+    bool settleTagClose(T* from, T quote) noexcept {
+        m_tag.open = false;
+        void* const standing = m_doc.m_pErrorPos;
+        const std::uint32_t code = m_doc.m_uErrorCode;
+        if (m_tag.lastQuote) {
+            SetErrorPosition(m_tag.lastQuote, ParseError::OpenString);
+        } else {
+            m_doc.m_pErrorPos = m_tag.startPos;
+            m_doc.m_uErrorCode = m_tag.startCode;
+        }
+        T* g = findTagClose(from, false, quote);
+        if (!g) {
+            auto inTag = [this](const Waiter& w) { return w.position > m_tag.start; };
+            m_waiting.ForgetLast(inTag);
+            if (m_failure.body && inTag(m_failure)) m_failure = Waiter{};
+            return false;
+        }
+        m_doc.m_pErrorPos = standing;
+        m_doc.m_uErrorCode = code;
+        m_tag.close = g;
+        m_tag.empty = g[-1] == T('/');
+        if (m_tag.empty) g[-1] = 0;
+        *g = 0;
+        return true;
     }
 
     // Every block that opens no element, into the top open element or else
@@ -419,13 +530,11 @@ class CXMLDoc::BlockParser {
                     return SetErrorPosition(target, ParseError::VersionNot10);
                 return g;
             }
-            case CXML_TAG_EMPTY: {
-                CXMLObject node;
-                if (!nameNode(c + 1, node)) return nullptr;
-                const bool added = open.empty() ? bool(into.Add(node)) : open.addChild(node);
-                if (!added) return SetErrorPosition(c, ParseError::MixedContent);
-                return g;
-            }
+            case CXML_TAG_EMPTY:
+                // An end tag or declaration closed by "/>": no name starts
+                // there, and "</>" is an element without one, which no node takes.
+                if (c[1] == 0) return SetErrorPosition(c, ParseError::MixedContent);
+                return SetErrorPosition(c + 1, ParseError::IllegalCharacter);
             case CXML_TAG_DATA:
             case CXML_TAG_CDATA: {
                 T* t = Data_FindAndFormat(c, T('<'));
@@ -440,20 +549,9 @@ class CXMLDoc::BlockParser {
         }
     }
 
-    // Splits the tag text at `text` (after its "<") into name and attributes
-    // and builds the node; a node that finds no memory is refused as a child.
-    bool nameNode(T* text, CXMLObject& node) {
-        T* attrib = text;
-        T* nameEnd = Tag_FindNameAttrib(text, attrib);
-        if (!nameEnd) return false;
-        CPPoolString name = pool(text, static_cast<std::size_t>(nameEnd - text));
-        if (name.isnull() || !node.setNameType(std::move(name), CXML_TYPE_EMPTY))
-            return fail(text - 1, ParseError::MixedContent);
-        return *attrib == 0 || Tag_GetAttributes(attrib, node);
-    }
-
     bool gatherAttributes(T* q, T*& firstNameEnd) {
         for (;;) {
+            m_tag.resume = q;
             if (!(classOf(*q) & parser::kNameStart)) return fail(q, ParseError::IllegalCharacter);
             T* name = q;
             q = nameEnd(q + 1);
@@ -465,11 +563,13 @@ class CXMLDoc::BlockParser {
             if (*v != T('=')) return false;
             v = SkipWhitespace(v + 1);
             if (*v != T('"') && *v != T('\'')) return false;
-            *nameEnd = 0;
+            m_tag.lastQuote = v;
             T* close = Data_FindAndFormat(v + 1, *v);
-            if (!close || !addAttribute(name, nameEnd, v + 1)) return false;
+            if (!close) return false;
+            m_tag.resume = close + 1;
+            if (!addAttribute(name, nameEnd, v + 1)) return false;
             q = SkipWhitespace(close + 1);
-            if (*q == 0) return true;
+            if (reachedTagClose(q)) return true;
         }
     }
 
@@ -603,6 +703,19 @@ class CXMLDoc::BlockParser {
     parser::RawItems<CXMLAttribute, 32> m_attributes;  // of the tag being read
     CXMLObjectBody* m_gatheringFor = nullptr;          // the node whose tag m_attributes holds
     parser::AttributeNameSet m_attributeNames;
+    // The start tag being read. It is read in one pass that finds its close
+    // on the way (`open`) until something unusual settles the close first.
+    struct OpenTag {
+        bool open;
+        bool empty;      // closed by "/>"
+        T* start;        // its "<"
+        T* close;        // its ">", once found
+        T* resume;       // outside values: the text from here on is as read
+        T* lastQuote;    // the opening quote of the last value read
+        void* startPos;  // the error record standing when the tag began
+        std::uint32_t startCode;
+    };
+    OpenTag m_tag{};
     T* m_formattedEnd = nullptr;  // of the piece formatted last
     bool m_zeroDecoded = false;   // whether that piece holds a decoded zero
 };

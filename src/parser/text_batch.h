@@ -45,6 +45,12 @@ class TextBatch {
         return true;
     }
 
+    // Forgets the texts queued last, newest first, while `picks` their waiter.
+    template <class Picks>
+    void ForgetLast(Picks picks) noexcept {
+        while (m_count && picks(m_texts[m_count - 1].waiter)) --m_count;
+    }
+
     // Interns the queued texts in order, keeps each in `cache` and hands its
     // string to `give(waiter, string)`. Returns null when all went in, else
     // the waiter of the first text that found no memory, valid until the

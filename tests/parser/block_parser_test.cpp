@@ -82,6 +82,34 @@ TEST(BlockParser, TreeOrErrorRecordInEveryWidth) {
     for (const auto& c : cases) EXPECT_EQ(InEveryWidth(c.text), c.outcome) << c.text;
 }
 
+// A start tag is read in one pass that finds its close on the way; a tag that
+// does not close must still report that before anything read inside it, and
+// a ">" or ";" inside a value must neither close the tag nor end the value.
+TEST(BlockParser, StartTagCloseComesBeforeWhatIsReadInside) {
+    const struct {
+        const char* text;
+        std::string outcome;
+    } cases[] = {
+        {"<a b='1' c", Failed(ParseError::OpenString, 5)},  // the last quote entered
+        {"<a", Failed(ParseError::Undefined, -1)},          // the record before the tag
+        {"<r><a x", Failed(ParseError::NestingError, 0)},
+        {"<a b=\"x&y;", Failed(ParseError::OpenString, 5)},
+        {"<a b=\"c>d\" e=\"f", Failed(ParseError::OpenString, 13)},
+        {"<r><a b=\"1\" c=\"&q;\" d=\"x/></r>", Failed(ParseError::OpenString, 22)},
+        {"<a b\"c>d\" e=\"f\"/>", Failed(ParseError::IllegalCharacter, 4)},
+        {"<a b='1'/ >", Failed(ParseError::IllegalCharacter, 8)},
+        {"<a b=\"&x\" c=\";\"/>", Failed(ParseError::ExternalReplacement, 6)},
+        {"<a b=\"&x\">;", Failed(ParseError::BadEscape, 6)},
+        {"<a b=\"<![CDATA[ \" ]]>\"/>", Failed(ParseError::OpenCDataSection, 6)},
+        {"</>", Failed(ParseError::MixedContent, 0)},
+        {"<!DOCTYPE a/>", Failed(ParseError::IllegalCharacter, 1)},
+        {"<a b=\"&#65\" c=\";\"/>", "<Main>(a[b='A'])"},
+        {"<a b=\"<![CDATA[ x>]]>\"/>", "<Main>(a[b=' x>'])"},
+        {"<a b='x/>'/><c d=\"'>\"></c>", "<Main>(a[b='x/>'] c[d='\'>'])"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(InEveryWidth(c.text), c.outcome) << c.text;
+}
+
 // After references have freed room, plain runs are copied down over it, from
 // a few units back to whole blocks back: every run, whatever lies between
 // runs and wherever a run ends, must arrive as it stood.
@@ -245,6 +273,28 @@ TEST(BlockParser, ATextPooledLateStillFailsBeforeALaterError) {
         const bool parsed = parses(whole, allowed) == "parsed";
         EXPECT_EQ(parses(broken, allowed) == lateError, parsed) << allowed;
         if (parsed) break;
+    }
+}
+
+// Under any shortage of memory, a start tag that does not close reports that,
+// or a failure before it: nothing read inside it is pooled or reported, also
+// when its texts fill a batch that is pooled midway.
+TEST(BlockParser, AnUnclosedTagReportsNothingReadInsideIt) {
+    std::string text = "<r><a b='x'>y</a><t";
+    const std::ptrdiff_t tag = static_cast<std::ptrdiff_t>(text.size()) - 2;
+    for (int i = 0; i < 40; ++i) text += " v" + std::to_string(i) + "='" + std::to_string(i) + "'";
+    const std::ptrdiff_t quote = static_cast<std::ptrdiff_t>(text.size()) + 3;
+    text += " w='open";
+    for (std::int64_t allowed = 0; allowed < 400; ++allowed) {
+        CXMLDoc doc;
+        SetAllocationFailureCountdown(allowed);
+        const CXMLDocTestAccess::Outcome out = CXMLDocTestAccess::Parse(doc, Bytes(text));
+        SetAllocationFailureCountdown(-1);
+        ASSERT_FALSE(out.parsed);
+        const bool tagError = out.code == ParseError::OpenString && out.offset == quote;
+        EXPECT_TRUE(tagError || out.offset < tag)
+            << allowed << ": " << Failed(out.code, out.offset);
+        if (allowed == 399) EXPECT_TRUE(tagError);
     }
 }
 
