@@ -294,7 +294,9 @@ TEST(BlockParser, AnUnclosedTagReportsNothingReadInsideIt) {
         const bool tagError = out.code == ParseError::OpenString && out.offset == quote;
         EXPECT_TRUE(tagError || out.offset < tag)
             << allowed << ": " << Failed(out.code, out.offset);
-        if (allowed == 399) EXPECT_TRUE(tagError);
+        if (allowed == 399) {
+            EXPECT_TRUE(tagError);
+        }
     }
 }
 
