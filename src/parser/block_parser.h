@@ -710,7 +710,7 @@ class CXMLDoc::BlockParser {
         bool empty;      // closed by "/>"
         T* start;        // its "<"
         T* close;        // its ">", once found
-        T* resume;       // outside values: the text from here on is as read
+        T* resume;       // outside values; from here on the text is still unwritten
         T* lastQuote;    // the opening quote of the last value read
         void* startPos;  // the error record standing when the tag began
         std::uint32_t startCode;
