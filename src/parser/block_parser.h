@@ -578,8 +578,7 @@ class CXMLDoc::BlockParser {
         if (pooledName.isnull()) return false;
         const std::size_t count = formattedLength(value);
         CPPoolString pooledValue;
-        std::uint32_t keyHash = 0;
-        const bool waits = !takeNow(value, count, pooledValue, keyHash);
+        const bool waits = !takeNow(value, count, pooledValue);
         if (!waits && pooledValue.isnull()) return false;
         using Names = parser::AttributeNameSet;
         const auto have = static_cast<unsigned int>(m_attributes.size());
@@ -600,7 +599,7 @@ class CXMLDoc::BlockParser {
         // A waiting value is the empty string until its batch goes in; a
         // failure then reports the record standing now.
         if (!m_attributes.add(std::move(pooledName), std::move(pooledValue))) return false;
-        return !waits || wait(value, count, keyHash,
+        return !waits || wait(value, count,
                               Waiter{m_gatheringFor, have, static_cast<T*>(m_doc.m_pErrorPos),
                                      static_cast<ParseError>(m_doc.m_uErrorCode)});
     }
@@ -610,13 +609,10 @@ class CXMLDoc::BlockParser {
         if (*text == 0) return false;
         const std::size_t count = formattedLength(text);
         CPPoolString data;
-        std::uint32_t keyHash = 0;
-        if (takeNow(text, count, data, keyHash))
-            return !data.isnull() && node.takeData(std::move(data));
+        if (takeNow(text, count, data)) return !data.isnull() && node.takeData(std::move(data));
         // The node takes its type now, as it would with the text.
         if (node.m_pO->m_uType > CXML_TYPE_ELEMENT) return false;  // one data text per node
-        if (!wait(text, count, keyHash,
-                  Waiter{node.m_pO, Waiter::kData, text, ParseError::MixedContent}))
+        if (!wait(text, count, Waiter{node.m_pO, Waiter::kData, text, ParseError::MixedContent}))
             return false;
         node.afterDataAdded();
         return true;
@@ -667,20 +663,19 @@ class CXMLDoc::BlockParser {
 
     // The string of a piece whose pooling need not wait: empty, long or
     // cached (null when memory ran out). False for a short piece the cache
-    // lacks, which waits in the batch instead under the cache's `keyHash`.
-    bool takeNow(const T* text, std::size_t count, CPPoolString& out, std::uint32_t& keyHash) {
+    // lacks, which waits in the batch instead.
+    bool takeNow(const T* text, std::size_t count, CPPoolString& out) {
         if (count == 0 || count > Batch::kLongest) {
             out = pool(text, count);
             return true;
         }
-        keyHash = parser::PieceCache<T>::Hash(text, count);
-        return m_pieces.TakeKept(text, count, keyHash, out);
+        return m_pieces.TakeKept(text, count, out);
     }
     // Queues a piece takeNow refused; false when narrow text does not
     // convert or a full batch found no memory.
-    bool wait(const T* text, std::size_t count, std::uint32_t keyHash, const Waiter& waiter) {
+    bool wait(const T* text, std::size_t count, const Waiter& waiter) {
         if (m_waiting.Full() && !FlushWaiting()) return false;
-        return m_waiting.Add(text, count, keyHash, waiter);
+        return m_waiting.Add(text, count, waiter);
     }
 
     CPPoolString pool(const T* text, std::size_t count) {

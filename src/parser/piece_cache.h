@@ -12,6 +12,9 @@
 //
 // Keys point into the parse buffer: a piece is finished (cut out, decoded,
 // terminated) before it is pooled, and the parser writes only ahead of it.
+// A slot also keeps the key's first and last 8 bytes: they pick the slot and
+// decide a hit on keys of up to 16 bytes (most names) without the pool's
+// hash, which only a miss needs, and without reading the key again.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -42,10 +45,6 @@ class PieceCache {
         _ffree(m_slots);
     }
 
-    static std::uint32_t Hash(const T* text, std::size_t count) noexcept {
-        return detail::HashBytes(text, count * sizeof(T), count);
-    }
-
     // The pooled string of the `count` units at `text`, widened through
     // `scratch` when it must be interned; null when memory ran out or the
     // text does not convert.
@@ -53,24 +52,24 @@ class PieceCache {
         if (count == 0) return CPPoolString::pempty;
         if (count > kLongestCached)
             return detail::PoolAccess::Adopt(Traits::Intern(text, count, scratch));
-        const std::uint32_t hash = Hash(text, count);
         CPPoolString kept;
-        if (TakeKept(text, count, hash, kept)) return kept;
+        if (TakeKept(text, count, kept)) return kept;
         // One reference for the cache, one for the caller.
-        detail::PoolEntry* entry = Traits::InternKeyed(text, count, hash, scratch, 2);
+        detail::PoolEntry* entry = Traits::Intern(text, count, scratch, 2);
         if (!entry) return CPPoolString();
-        Keep(text, count, hash, entry);
+        Keep(text, count, entry);
         return detail::PoolAccess::Adopt(entry);
     }
 
-    // The kept string of a piece of 1 to kLongestCached units whose Hash is
-    // `hash`, in `out`; false when the cache does not hold it.
-    bool TakeKept(const T* text, std::size_t count, std::uint32_t hash,
-                  CPPoolString& out) noexcept {
+    // The kept string of a piece of 1 to kLongestCached units in `out`;
+    // false when the cache does not hold it.
+    bool TakeKept(const T* text, std::size_t count, CPPoolString& out) noexcept {
         if (!m_slots) return false;
-        Slot& slot = m_slots[hash & (kSlots - 1)];
-        if (slot.hash != hash || slot.length != count || !slot.entry ||
-            !detail::SameBytes(slot.key, text, count * sizeof(T)))
+        const Ends ends = EndsOf(text, count);
+        Slot& slot = m_slots[ends.slot()];
+        const std::size_t bytes = count * sizeof(T);
+        if (slot.head != ends.head || slot.tail != ends.tail || slot.length != count ||
+            !slot.entry || (bytes > 16 && !detail::SameBytes(slot.key, text, bytes)))
             return false;
         if (slot.spares == 0) {
             slot.entry->refs.fetch_add(kRefill, std::memory_order_relaxed);
@@ -83,22 +82,56 @@ class PieceCache {
 
     // Keeps the pooled piece, taking over one of the caller's references to
     // `entry`; a cache that finds no memory drops that reference instead.
-    void Keep(const T* text, std::size_t count, std::uint32_t hash,
-              detail::PoolEntry* entry) noexcept {
+    void Keep(const T* text, std::size_t count, detail::PoolEntry* entry) noexcept {
         if (!m_slots && !allocate()) {
             detail::PoolAccess::Release(entry);
             return;
         }
-        Slot& slot = m_slots[hash & (kSlots - 1)];
+        const Ends ends = EndsOf(text, count);
+        Slot& slot = m_slots[ends.slot()];
         if (slot.entry) giveBack(slot);
-        slot = Slot{text, entry, hash, static_cast<std::uint32_t>(count), 0};
+        slot = Slot{ends.head, ends.tail, text, entry, static_cast<std::uint32_t>(count), 0};
     }
 
   private:
+    // A key's first and last 8 bytes, overlapping when it is shorter than
+    // 16 (shorter than 8: its first and last 4, or its first, middle and
+    // last byte): with its length they tell keys of up to 16 bytes apart.
+    struct Ends {
+        std::uint64_t head;
+        std::uint64_t tail;
+        std::size_t slot() const noexcept {
+            return static_cast<std::size_t>((head * detail::kHashMul ^ tail * kTailMul) >>
+                                            (64 - kSlotBits));
+        }
+    };
+    static constexpr std::uint64_t kTailMul = 0xD6E8FEB86659FD93ull;
+
+    static Ends EndsOf(const T* text, std::size_t count) noexcept {
+        const auto* p = reinterpret_cast<const unsigned char*>(text);
+        const std::size_t bytes = count * sizeof(T);
+        std::uint64_t head, tail;
+        if (bytes >= 8) {
+            std::memcpy(&head, p, 8);
+            std::memcpy(&tail, p + bytes - 8, 8);
+        } else if (bytes >= 4) {
+            std::uint32_t lo, hi;
+            std::memcpy(&lo, p, 4);
+            std::memcpy(&hi, p + bytes - 4, 4);
+            head = lo;
+            tail = hi;
+        } else {
+            head = p[0] | (std::uint64_t(p[bytes / 2]) << 8) | (std::uint64_t(p[bytes - 1]) << 16);
+            tail = 0;
+        }
+        return Ends{head, tail + bytes};
+    }
+
     struct Slot {
+        std::uint64_t head;
+        std::uint64_t tail;
         const T* key;
         detail::PoolEntry* entry;  // null: free
-        std::uint32_t hash;
         std::uint32_t length;
         std::int32_t spares;  // references held beyond the cache's own
     };

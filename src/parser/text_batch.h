@@ -24,11 +24,10 @@ class TextBatch {
 
     bool Full() const noexcept { return m_count == kTexts; }
 
-    // Queues the `count` (1 to kLongest) units at `text`, whose piece-cache
-    // hash is `keyHash`; they must stay in place until the batch is flushed.
-    // False, with nothing queued, when narrow text does not convert.
-    bool Add(const T* text, std::size_t count, std::uint32_t keyHash,
-             const Waiter& waiter) noexcept {
+    // Queues the `count` (1 to kLongest) units at `text`; they must stay in
+    // place until the batch is flushed. False, with nothing queued, when
+    // narrow text does not convert.
+    bool Add(const T* text, std::size_t count, const Waiter& waiter) noexcept {
         Text& t = m_texts[m_count];
         std::size_t n = 0;
         const unsigned short* units = Traits::Units(text, count, m_room[m_count], n);
@@ -37,8 +36,7 @@ class TextBatch {
                  units,
                  static_cast<std::uint32_t>(count),
                  static_cast<std::uint32_t>(n),
-                 keyHash,
-                 Traits::PoolHash(keyHash, units, n),
+                 detail::HashUnits(units, n),
                  waiter};
         detail::PrefetchHashed(t.poolHash);
         ++m_count;
@@ -64,7 +62,7 @@ class TextBatch {
             // One reference for the cache, one for the waiter.
             detail::PoolEntry* entry = detail::InternHashed(t.units, t.unitCount, t.poolHash, 2);
             if (!entry) return &t.waiter;
-            cache.Keep(t.key, t.keyCount, t.keyHash, entry);
+            cache.Keep(t.key, t.keyCount, entry);
             give(t.waiter, detail::PoolAccess::Adopt(entry));
         }
         return nullptr;
@@ -78,7 +76,6 @@ class TextBatch {
         const unsigned short* units;
         std::uint32_t keyCount;
         std::uint32_t unitCount;
-        std::uint32_t keyHash;
         std::uint32_t poolHash;
         Waiter waiter;
     };

@@ -107,11 +107,8 @@ struct NarrowUnitTraits {
         }
         w += PutNarrowChar(kCodePage, reinterpret_cast<char*>(w), value);
     }
-    static detail::PoolEntry* Intern(const Byte* text, std::size_t count, WideScratch& scratch) {
-        return InternNarrow(kCodePage, reinterpret_cast<const char*>(text), count, scratch);
-    }
-    static detail::PoolEntry* InternKeyed(const Byte* text, std::size_t count, std::uint32_t,
-                                          WideScratch& scratch, std::int32_t refs) {
+    static detail::PoolEntry* Intern(const Byte* text, std::size_t count, WideScratch& scratch,
+                                     std::int32_t refs = 1) {
         return InternNarrow(kCodePage, reinterpret_cast<const char*>(text), count, scratch, refs);
     }
     // The units of a piece as the pool takes them, widened into `room` (one
@@ -120,9 +117,6 @@ struct NarrowUnitTraits {
                                        std::size_t& n) noexcept {
         n = WidenNarrow(kCodePage, reinterpret_cast<const char*>(text), count, room);
         return room;
-    }
-    static std::uint32_t PoolHash(std::uint32_t, const unsigned short* units, std::size_t n) {
-        return detail::HashUnits(units, n);
     }
     static constexpr unsigned int kUnitBytes = 1;
 };
@@ -144,23 +138,16 @@ struct UnitTraits<unsigned short> {
     static unsigned short Widen(unsigned short c) { return c; }
     static unsigned Index(unsigned short c) { return c; }
     static void PutChar(unsigned short*& w, unsigned short value) { *w++ = value; }
-    static detail::PoolEntry* Intern(const unsigned short* text, std::size_t count,
-                                     WideScratch& scratch) {
-        return InternKeyed(text, count, detail::HashUnits(text, count), scratch, 1);
+    static detail::PoolEntry* Intern(const unsigned short* text, std::size_t count, WideScratch&,
+                                     std::int32_t refs = 1) {
+        return detail::InternHashed(text, static_cast<std::uint32_t>(count),
+                                    detail::HashUnits(text, count), refs);
     }
-    // A key's hash over its bytes is the pool's hash of the same units.
-    static detail::PoolEntry* InternKeyed(const unsigned short* text, std::size_t count,
-                                          std::uint32_t hash, WideScratch&, std::int32_t refs) {
-        return detail::InternHashed(text, static_cast<std::uint32_t>(count), hash, refs);
-    }
-    // UTF-16 pieces are pooled as they stand, under their key's hash.
+    // UTF-16 pieces are pooled as they stand.
     static const unsigned short* Units(const unsigned short* text, std::size_t count,
                                        unsigned short*, std::size_t& n) noexcept {
         n = count;
         return text;
-    }
-    static std::uint32_t PoolHash(std::uint32_t keyHash, const unsigned short*, std::size_t) {
-        return keyHash;
     }
     static constexpr unsigned int kUnitBytes = 2;
 };

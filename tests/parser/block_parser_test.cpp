@@ -110,6 +110,25 @@ TEST(BlockParser, StartTagCloseComesBeforeWhatIsReadInside) {
     for (const auto& c : cases) EXPECT_EQ(InEveryWidth(c.text), c.outcome) << c.text;
 }
 
+// Repeated names and values come from the parse's cache, which tells short
+// keys apart by their first and last bytes and their length: pieces that
+// differ in one unit anywhere, of every length around those bounds, must
+// each keep their own text, also when met again.
+TEST(BlockParser, PiecesThatDifferInOneUnitStayApart) {
+    std::string text = "<r>", expect = "<Main>(r(";
+    for (int pass = 0; pass < 2; ++pass)
+        for (std::size_t length = 1; length <= 20; ++length)
+            for (std::size_t at = 0; at < length; ++at) {
+                std::string name(length, 'a');
+                name[at] = 'b';
+                text += "<" + name + " v='" + name + "'/>";
+                expect += (expect.back() == '(' ? "" : " ") + name + "[v='" + name + "']";
+            }
+    text += "</r>";
+    expect += "))";
+    EXPECT_EQ(InEveryWidth(text), expect);
+}
+
 // After references have freed room, plain runs are copied down over it, from
 // a few units back to whole blocks back: every run, whatever lies between
 // runs and wherever a run ends, must arrive as it stood.
