@@ -15,7 +15,9 @@ namespace {
 // Each buffer starts with its mapping size; the caller sees what follows.
 struct BufferHead {
     std::size_t mapped;
-    std::size_t pad;  // keeps the text 16-byte aligned
+    // Keeps the text 16-byte aligned, and is zero: collapsing white space
+    // looks at the unit before a piece, which for the first is this one.
+    std::size_t zero;
 };
 
 constexpr std::size_t kPage = 4096;
@@ -105,6 +107,7 @@ void* AcquireTextBuffer(std::uint32_t size) noexcept {
         tqplat::VirtualAlloc(nullptr, bytes, tqplat::MEM_COMMIT, tqplat::PAGE_READWRITE));
     if (!head) return nullptr;
     head->mapped = bytes;
+    head->zero = 0;
     return head + 1;
 }
 

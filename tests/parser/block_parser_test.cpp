@@ -41,6 +41,7 @@ TEST(BlockParser, TreeOrErrorRecordInEveryWidth) {
         {"<a>x <![CDATA[ y ]]> z</a>", "<Main>(a{x  y z})"},
         {"<a><![CDATA[<b>]&amp;]]</b>]]></a>", "<Main>(a{<b>]&amp;]]</b>})"},
         {"<a><![CDATA[]]></a>", "<Main>(a)"},
+        {"<![CDATA[]]> x<a/>", "<Main>{ x}(a)"},  // the unit before the text is no space
         // Failures, at the offset in units from the start of the text.
         {"<a>", Failed(ParseError::EndOfFile, 3)},
         {"<!--a", Failed(ParseError::OpenComment, 1)},

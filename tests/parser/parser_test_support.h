@@ -30,12 +30,13 @@ struct CXMLDocTestAccess {
     static Outcome Parse(CXMLDoc& doc, const std::vector<T>& text) {
         // Zeros after the text: byte scanners need one, UTF-16 one unit. Like
         // the loader's page buffer, the copy is aligned and whole 64-byte
-        // chunks, as the scanner reads aligned pieces of them whole.
+        // chunks, as the scanner reads aligned pieces of them whole, and
+        // zeros stand before it too.
         struct alignas(64) Chunk {
             unsigned char bytes[64];
         };
-        std::vector<Chunk> buffer((text.size() + 2) * sizeof(T) / sizeof(Chunk) + 1);
-        T* units = reinterpret_cast<T*>(buffer.data());
+        std::vector<Chunk> buffer((text.size() + 2) * sizeof(T) / sizeof(Chunk) + 2);
+        T* units = reinterpret_cast<T*>(buffer.data() + 1);
         std::copy(text.begin(), text.end(), units);
         doc.discard();
         doc.m_pBuffer = units;
