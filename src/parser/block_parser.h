@@ -379,8 +379,10 @@ class CXMLDoc::BlockParser {
     // ";". In a tag read in one pass, a reference whose ";" is not in its
     // value (closed by `term`) first settles the tag's close.
     T* decodeReference(T* r, T*& w, T term) noexcept {
-        T* c = Scan::FindAnyOf(r + 1, T(';'), T(0), m_tag.open ? term : T(0));
-        if (*c != T(';') && m_tag.open) {
+        T* c;
+        if (!m_tag.open) {
+            c = Scan::FindAnyOf(r + 1, T(';'), T(0));
+        } else if (*(c = Scan::FindAnyOf(r + 1, T(';'), T(0), term)) != T(';')) {
             if (!settleTagClose(c, term)) return nullptr;
             c = Scan::FindAnyOf(c, T(';'), T(0));
         }
@@ -459,10 +461,15 @@ class CXMLDoc::BlockParser {
         }
         if (m_tag.open) {
             m_tag.open = false;
-            if (m_tag.empty) m_tag.close[-1] = 0;
-            *m_tag.close = 0;
+            cutAtClose();
         }
         return m_tag.close;
+    }
+
+    // Ends the tag's text at its close, and an empty tag's at its "/".
+    void cutAtClose() noexcept {
+        if (m_tag.empty) m_tag.close[-1] = 0;
+        *m_tag.close = 0;
     }
 
     // In a tag read in one pass, ">" or "/>" at `q` closes it and is kept as
@@ -509,8 +516,7 @@ class CXMLDoc::BlockParser {
         m_doc.m_uErrorCode = code;
         m_tag.close = g;
         m_tag.empty = g[-1] == T('/');
-        if (m_tag.empty) g[-1] = 0;
-        *g = 0;
+        cutAtClose();
         return true;
     }
 

@@ -156,9 +156,8 @@ constexpr std::size_t kHashLongBytes = 64;
 TQCORE_API std::uint64_t HashLongBlocks(const unsigned char* p, std::size_t bytes,
                                         std::uint64_t h) noexcept;
 
-// The pool's hash of `bytes` bytes of text, `units` units long. UTF-16 text
-// hashes the same whether its units or its bytes are given, so a caller that
-// keys UTF-16 text by its bytes can hand its hash on to InternHashed.
+// The hash of `bytes` bytes of text, `units` units long; the pool's hash of
+// UTF-16 text is HashUnits below, this over its bytes.
 inline std::uint32_t HashBytes(const void* text, std::size_t bytes, std::size_t units) noexcept {
     const auto* p = static_cast<const unsigned char*>(text);
     std::uint64_t h = units * kHashMul;
