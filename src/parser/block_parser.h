@@ -684,9 +684,7 @@ class CXMLDoc::BlockParser {
         return m_waiting.Add(text, count, waiter);
     }
 
-    CPPoolString pool(const T* text, std::size_t count) {
-        return m_pieces.Take(text, count, m_scratch);
-    }
+    CPPoolString pool(const T* text, std::size_t count) { return m_pieces.Take(text, count); }
     // The length of the piece at `text` that Data_FindAndFormat has just
     // formatted. A decoded "&#0;" ends it early: then it is measured to its zero.
     std::size_t formattedLength(T* text) const noexcept {
@@ -697,7 +695,6 @@ class CXMLDoc::BlockParser {
     using Batch = parser::TextBatch<T, Waiter>;
 
     CXMLDoc& m_doc;
-    parser::WideScratch m_scratch;
     parser::PieceCache<T> m_pieces;
     Batch m_waiting;
     Waiter m_failure{};  // the first text that could not be pooled, once one could not

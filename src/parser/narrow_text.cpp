@@ -22,22 +22,6 @@ int PutNarrowChar(std::uint32_t codePage, char* out, unsigned short value) {
     return n;
 }
 
-WideScratch::~WideScratch() {
-    _ffree(m_units);
-}
-
-unsigned short* WideScratch::Reserve(std::size_t units) noexcept {
-    if (units <= m_capacity) return m_units;
-    constexpr std::size_t kFirstUnits = 256;
-    std::size_t capacity = m_capacity ? 2 * m_capacity : kFirstUnits;
-    if (capacity < units) capacity = units;
-    auto* grown = static_cast<unsigned short*>(_frealloc(m_units, capacity * sizeof *m_units));
-    if (!grown) return nullptr;
-    m_units = grown;
-    m_capacity = capacity;
-    return m_units;
-}
-
 namespace {
 
 // Widens the ASCII run at the start of `text` inline, 16 or 8 bytes per
@@ -139,14 +123,17 @@ std::size_t WidenNarrow(std::uint32_t codePage, const char* text, std::size_t co
 }
 
 detail::PoolEntry* InternNarrow(std::uint32_t codePage, const char* text, std::size_t count,
-                                WideScratch& scratch, std::int32_t refs) {
+                                std::int32_t refs) {
     if (count > INT_MAX) return nullptr;
-    unsigned short* units = scratch.Reserve(count);
-    if (!units) return nullptr;
-    const std::size_t n = WidenNarrow(codePage, text, count, units);
-    if (n == 0) return nullptr;
-    return detail::InternHashed(units, static_cast<std::uint32_t>(n), detail::HashUnits(units, n),
-                                refs);
+    // Widened straight into the entry: long texts are copied once.
+    detail::PoolEntry* built = detail::NewEntry(static_cast<std::uint32_t>(count));
+    if (!built) return nullptr;
+    const std::size_t n = WidenNarrow(codePage, text, count, built->text);
+    if (n == 0) {
+        detail::FreeBuilt(built);
+        return nullptr;
+    }
+    return detail::InternBuilt(built, static_cast<std::uint32_t>(n), refs);
 }
 
 }  // namespace tqcore::parser

@@ -45,17 +45,15 @@ class PieceCache {
         _ffree(m_slots);
     }
 
-    // The pooled string of the `count` units at `text`, widened through
-    // `scratch` when it must be interned; null when memory ran out or the
-    // text does not convert.
-    CPPoolString Take(const T* text, std::size_t count, WideScratch& scratch) noexcept {
+    // The pooled string of the `count` units at `text`; null when memory ran
+    // out or the text does not convert.
+    CPPoolString Take(const T* text, std::size_t count) noexcept {
         if (count == 0) return CPPoolString::pempty;
-        if (count > kLongestCached)
-            return detail::PoolAccess::Adopt(Traits::Intern(text, count, scratch));
+        if (count > kLongestCached) return detail::PoolAccess::Adopt(Traits::Intern(text, count));
         CPPoolString kept;
         if (TakeKept(text, count, kept)) return kept;
         // One reference for the cache, one for the caller.
-        detail::PoolEntry* entry = Traits::Intern(text, count, scratch, 2);
+        detail::PoolEntry* entry = Traits::Intern(text, count, 2);
         if (!entry) return CPPoolString();
         Keep(text, count, entry);
         return detail::PoolAccess::Adopt(entry);

@@ -51,22 +51,6 @@ inline std::uint8_t ClassOf(unsigned short unit) {
 // the bytes written (0 when the conversion fails).
 int PutNarrowChar(std::uint32_t codePage, char* out, unsigned short value);
 
-// UTF-16 units that narrow pieces are widened into before pooling: one per
-// parse, grown to the longest piece.
-class WideScratch {
-  public:
-    WideScratch() = default;
-    WideScratch(const WideScratch&) = delete;
-    WideScratch& operator=(const WideScratch&) = delete;
-    ~WideScratch();
-    // Room for `units` units, or null when memory ran out.
-    unsigned short* Reserve(std::size_t units) noexcept;
-
-  private:
-    unsigned short* m_units = nullptr;
-    std::size_t m_capacity = 0;
-};
-
 // Widens `count` (1 or more) bytes of text in `codePage` into `units`, which
 // has room for one unit per byte (no byte makes more); the unit count, or 0
 // when the text does not convert.
@@ -74,10 +58,10 @@ std::size_t WidenNarrow(std::uint32_t codePage, const char* text, std::size_t co
                         unsigned short* units) noexcept;
 
 // Interns `count` (1 or more) bytes of text in `codePage` with `refs`
-// references for the caller, widened once into room for one unit per byte (no byte makes
-// more); null when memory ran out or the text does not convert.
+// references for the caller; null when memory ran out or the text does not
+// convert.
 detail::PoolEntry* InternNarrow(std::uint32_t codePage, const char* text, std::size_t count,
-                                WideScratch& scratch, std::int32_t refs = 1);
+                                std::int32_t refs = 1);
 
 template <class T>
 struct UnitTraits;
@@ -107,9 +91,8 @@ struct NarrowUnitTraits {
         }
         w += PutNarrowChar(kCodePage, reinterpret_cast<char*>(w), value);
     }
-    static detail::PoolEntry* Intern(const Byte* text, std::size_t count, WideScratch& scratch,
-                                     std::int32_t refs = 1) {
-        return InternNarrow(kCodePage, reinterpret_cast<const char*>(text), count, scratch, refs);
+    static detail::PoolEntry* Intern(const Byte* text, std::size_t count, std::int32_t refs = 1) {
+        return InternNarrow(kCodePage, reinterpret_cast<const char*>(text), count, refs);
     }
     // The units of a piece as the pool takes them, widened into `room` (one
     // unit per byte); their count in `n`, 0 when the text does not convert.
@@ -138,7 +121,7 @@ struct UnitTraits<unsigned short> {
     static unsigned short Widen(unsigned short c) { return c; }
     static unsigned Index(unsigned short c) { return c; }
     static void PutChar(unsigned short*& w, unsigned short value) { *w++ = value; }
-    static detail::PoolEntry* Intern(const unsigned short* text, std::size_t count, WideScratch&,
+    static detail::PoolEntry* Intern(const unsigned short* text, std::size_t count,
                                      std::int32_t refs = 1) {
         return detail::InternHashed(text, static_cast<std::uint32_t>(count),
                                     detail::HashUnits(text, count), refs);

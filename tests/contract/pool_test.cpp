@@ -120,6 +120,47 @@ TEST(StringPool, ReferencesTakenAndDroppedManyAtATime) {
     }
 }
 
+// A text written in place in room for more units than it came to: an entry
+// of its own size whichever block size the room and the text take, the same
+// entry as the text interned from a copy, and no second one for a repeat.
+TEST(StringPool, TextsBuiltInPlaceMeetTheirCopies) {
+    using namespace tqcore::detail;
+    const std::size_t before = CStringPool::GetCount();
+    // Room and length in units: within one block size, across sizes, and
+    // beyond the largest (256 bytes, 119 units) into and out of it.
+    const std::pair<std::uint32_t, std::uint32_t> sizes[] = {
+        {1, 1}, {10, 5}, {23, 16}, {119, 100}, {200, 119}, {200, 150}, {300, 300}, {600, 2}};
+    for (const auto& [room, count] : sizes) {
+        SCOPED_TRACE(std::to_string(room) + " " + std::to_string(count));
+        std::u16string text;
+        for (std::uint32_t i = 0; i < count; ++i) text += char16_t(u'a' + (i * 7 + room) % 26);
+        auto build = [&] {
+            PoolEntry* built = NewEntry(room);
+            EXPECT_NE(built, nullptr);
+            std::fill(built->text, built->text + room + 1, u'#');
+            std::copy(text.begin(), text.end(), built->text);
+            return InternBuilt(built, count);
+        };
+        PoolEntry* entry = build();
+        ASSERT_NE(entry, nullptr);
+        CPPoolString first = PoolAccess::Adopt(entry);
+        EXPECT_EQ(first.len(), count);
+        EXPECT_EQ(std::u16string(first.c16()), text);  // terminated at its length
+        EXPECT_EQ(CStringPool::GetStringRefn(W(text.c_str()), count), first);
+        EXPECT_EQ(CPPoolString(PoolAccess::Adopt(build())), first);
+        EXPECT_EQ(CStringPool::GetCount(), before + 1);
+        // Without memory: none to build in, and none to move a text into a
+        // smaller block size.
+        EXPECT_EQ(tqtest::WithoutMemory([&] { return NewEntry(room); }), nullptr);
+        if (room >= 10 && count < 8) {
+            PoolEntry* built = NewEntry(room);
+            std::fill(built->text, built->text + count, u'z');
+            EXPECT_EQ(tqtest::WithoutMemory([&] { return InternBuilt(built, count); }), nullptr);
+        }
+    }
+    EXPECT_EQ(CStringPool::GetCount(), before);
+}
+
 // The word-wise comparison and the hash read each byte exactly once, whatever
 // the length: a flipped bit anywhere must show in both.
 TEST(StringPool, ComparisonAndHashSeeEveryByteOfEveryLength) {

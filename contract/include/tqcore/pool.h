@@ -221,6 +221,18 @@ inline std::uint32_t HashUnits(const unsigned short* text, std::size_t count) no
 TQCORE_API PoolEntry* InternHashed(const unsigned short* text, std::uint32_t count,
                                    std::uint32_t hash, std::int32_t refs = 1) noexcept;
 
+// Texts made in place, for a caller that would otherwise make them in a
+// buffer of its own and have the pool copy them: an entry with room for
+// `room` units (1 or more) at its `text`, or null when memory ran out. It
+// goes to InternBuilt once the text is written, else to FreeBuilt.
+TQCORE_API PoolEntry* NewEntry(std::uint32_t room) noexcept;
+TQCORE_API void FreeBuilt(PoolEntry* built) noexcept;
+// The text of `count` units (1 to its room) written in `built`, interned
+// with `refs` references for the caller; `built` is taken over, as the
+// pooled entry or freed. Null when memory ran out.
+TQCORE_API PoolEntry* InternBuilt(PoolEntry* built, std::uint32_t count,
+                                  std::int32_t refs = 1) noexcept;
+
 // Starts fetching the pool slot where a text of hash `hash` is looked up, so
 // that a caller that interns several texts can overlap their cache misses.
 TQCORE_API void PrefetchHashed(std::uint32_t hash) noexcept;

@@ -64,6 +64,16 @@ PoolEntry* AllocEntry(std::uint32_t length) noexcept {
     return static_cast<PoolEntry*>(std::malloc(bytes));
 }
 
+// Sets the fields of `e`, whose text of `length` units is in place.
+void InitEntry(PoolEntry* e, std::uint32_t length, std::uint32_t hash, std::uint32_t shard,
+               std::int32_t refs) noexcept {
+    new (&e->refs) std::atomic<std::int32_t>(refs);
+    e->length = length;
+    e->hash = hash;
+    e->shard = shard;
+    e->text[length] = 0;
+}
+
 void FreeEntry(PoolEntry* e) noexcept {
     unsigned c = ClassOf(EntryBytes(e->length));
     if (c < kClassCount)
@@ -129,27 +139,22 @@ struct alignas(64) Shard {
         return true;
     }
 
-    // Adds the text at `free`, the slot where its probe ended.
-    PoolEntry* insert(std::size_t free, const unsigned short* text, std::uint32_t length,
-                      std::uint32_t hash, std::uint32_t shard, std::int32_t refs) noexcept {
-        // Keep the load at kMaxLoad at most; a failed growth still inserts
-        // while another free slot remains.
-        const bool grown = (count + 1) * kMaxLoad.den > (mask + 1) * kMaxLoad.num && grow();
-        if (!grown && count + 1 > mask) return nullptr;
-        PoolEntry* e = AllocEntry(length);
-        if (!e) return nullptr;
-        new (&e->refs) std::atomic<std::int32_t>(refs);
-        e->length = length;
-        e->hash = hash;
-        e->shard = shard;
-        std::memcpy(e->text, text, length * 2u);
-        e->text[length] = 0;
-        if (grown)
-            place(Slot{hash, length, e});
+    // Room for one more entry, growing the table to keep the load at
+    // kMaxLoad at most; a failed growth still leaves room while another free
+    // slot remains. `moved`: the table grew, so a probe's free slot is stale.
+    bool room(bool& moved) noexcept {
+        moved = (count + 1) * kMaxLoad.den > (mask + 1) * kMaxLoad.num && grow();
+        return moved || count + 1 <= mask;
+    }
+
+    // Adds `e` at `free`, the slot where its probe ended, after room().
+    void put(std::size_t free, bool moved, PoolEntry* e) noexcept {
+        const Slot slot{e->hash, e->length, e};
+        if (moved)
+            place(slot);
         else
-            slots[free] = Slot{hash, length, e};
+            slots[free] = slot;
         ++count;
-        return e;
     }
 
     void remove(const PoolEntry* e) noexcept {
@@ -315,8 +320,12 @@ void PrefetchHashed(std::uint32_t hash) noexcept {
 
 namespace {
 
-PoolEntry* Intern(const unsigned short* text, std::uint32_t count, std::uint32_t hash, bool create,
-                  std::int32_t refs = 1) noexcept {
+// The entry holding `count` units at `text`, with `refs` more references;
+// else, when `create`, the one that `make()` gives with the text in place
+// (null when memory ran out), entered with `refs` references.
+template <class Make>
+PoolEntry* LookUp(const unsigned short* text, std::uint32_t count, std::uint32_t hash, bool create,
+                  std::int32_t refs, Make make) noexcept {
     std::uint32_t shardIndex = hash >> (32 - kShardBits);
     Shard& s = shards()[shardIndex];
     s.lock.lock();
@@ -324,13 +333,50 @@ PoolEntry* Intern(const unsigned short* text, std::uint32_t count, std::uint32_t
     if (s.slots || (create && s.grow())) {
         const std::size_t i = s.find(text, count, hash);
         e = s.slots[i].entry;
-        if (e)
+        bool moved;
+        if (e) {
             e->refs.fetch_add(refs, std::memory_order_relaxed);
-        else if (create)
-            e = s.insert(i, text, count, hash, shardIndex, refs);
+        } else if (create && s.room(moved) && (e = make())) {
+            InitEntry(e, count, hash, shardIndex, refs);
+            s.put(i, moved, e);
+        }
     }
     s.lock.unlock();
     return e;
+}
+
+PoolEntry* Intern(const unsigned short* text, std::uint32_t count, std::uint32_t hash, bool create,
+                  std::int32_t refs = 1) noexcept {
+    return LookUp(text, count, hash, create, refs, [&]() noexcept {
+        PoolEntry* e = AllocEntry(count);
+        if (e) std::memcpy(e->text, text, count * 2u);
+        return e;
+    });
+}
+
+// `built`, whose text came out `count` units long, in an allocation of the
+// size that its length gives, or null when none could be had (`built` is
+// freed then).
+PoolEntry* FitEntry(PoolEntry* built, std::uint32_t count) noexcept {
+    const unsigned had = ClassOf(EntryBytes(built->length)), needs = ClassOf(EntryBytes(count));
+    if (had == needs && (had < kClassCount || count == built->length)) {
+        built->length = count;
+        return built;
+    }
+    if (had == kClassCount && needs == kClassCount) {
+        // Shrinking in place; should it fail, the larger block serves.
+        if (void* smaller = std::realloc(built, EntryBytes(count)))
+            built = static_cast<PoolEntry*>(smaller);
+        built->length = count;
+        return built;
+    }
+    PoolEntry* fitted = AllocEntry(count);
+    if (fitted) {
+        std::memcpy(fitted->text, built->text, count * 2u);
+        fitted->length = count;
+    }
+    FreeEntry(built);
+    return fitted;
 }
 
 }  // namespace
@@ -338,6 +384,26 @@ PoolEntry* Intern(const unsigned short* text, std::uint32_t count, std::uint32_t
 detail::PoolEntry* detail::InternHashed(const unsigned short* text, std::uint32_t count,
                                         std::uint32_t hash, std::int32_t refs) noexcept {
     return Intern(text, count, hash, true, refs);
+}
+
+detail::PoolEntry* detail::NewEntry(std::uint32_t room) noexcept {
+    PoolEntry* e = AllocEntry(room);
+    if (e) e->length = room;
+    return e;
+}
+
+void detail::FreeBuilt(PoolEntry* built) noexcept {
+    FreeEntry(built);
+}
+
+detail::PoolEntry* detail::InternBuilt(PoolEntry* built, std::uint32_t count,
+                                       std::int32_t refs) noexcept {
+    built = FitEntry(built, count);
+    if (!built) return nullptr;
+    PoolEntry* e = LookUp(built->text, count, HashUnits(built->text, count), true, refs,
+                          [built]() noexcept { return built; });
+    if (e != built) FreeEntry(built);
+    return e;
 }
 
 CPPoolString CStringPool::GetStringRefn(const unsigned short* text, unsigned int count) {
