@@ -149,11 +149,14 @@ void CXMLAttribList::_clone(void* target, const void* source, std::uint64_t byte
 }
 
 void CXMLAttribList::_finalize(void* storage, std::uint64_t bytes) {
-    // Values are mostly distinct texts, scattered over the pool.
-    constexpr std::uint64_t kAhead = 2;
+    // Values are mostly distinct texts, scattered over the pool: fetch a
+    // run of them before the first is dropped, so that their misses overlap.
+    constexpr std::uint64_t kRun = 16;
     auto* at = static_cast<CXMLAttribute*>(storage);
-    for (std::uint64_t i = 0, n = bytes / Attributes::kItem; i < n; ++i) {
-        if (i + kAhead < n) PrefetchEntry(at[i + kAhead].m_Value);
+    const std::uint64_t n = bytes / Attributes::kItem;
+    for (std::uint64_t i = 0; i < n && i < kRun; ++i) PrefetchEntry(at[i].m_Value);
+    for (std::uint64_t i = 0; i < n; ++i) {
+        if (i + kRun < n) PrefetchEntry(at[i + kRun].m_Value);
         detail::PoolAccess::Drop(at[i].m_Value);
         detail::PoolAccess::Drop(at[i].m_Name);
     }
