@@ -2,7 +2,6 @@
 #include "xmlobj/image_reader.h"
 
 #include <cstring>
-#include <memory>
 #include <new>
 
 #include "module/log_and_retry.h"
@@ -44,58 +43,46 @@ class LoadedStrings {
     std::uint32_t m_uCount = 0;
 };
 
-// A buffer of UTF-16 units reused from string to string.
-class Scratch {
-  public:
-    // Room for `units` units, or null when memory runs out.
-    unsigned short* Get(std::size_t units) noexcept {
-        if (units > m_capacity) {
-            m_units.reset(new (std::nothrow) unsigned short[units]);
-            m_capacity = m_units ? units : 0;
-        }
-        return m_units.get();
-    }
-
-  private:
-    std::unique_ptr<unsigned short[]> m_units;
-    std::size_t m_capacity = 0;
-};
-
-// A UTF-16 string of `units` units at `at`, which may be unaligned.
-CPPoolString WideString(const unsigned char* at, std::size_t units, Scratch& scratch) noexcept {
+// A UTF-16 string of `units` units at `at`, which may be unaligned: then
+// copied straight into its pool entry.
+CPPoolString WideString(const unsigned char* at, std::size_t units) noexcept {
+    if (units == 0) return CPPoolString::pempty;
     if (reinterpret_cast<std::uintptr_t>(at) % alignof(unsigned short) == 0)
         return CStringPool::GetStringRefn(reinterpret_cast<const unsigned short*>(at),
                                           static_cast<unsigned int>(units));
-    unsigned short* copy = scratch.Get(units + 1);
-    if (!copy) return CPPoolString();
-    std::memcpy(copy, at, units * 2);
-    return CStringPool::GetStringRefn(copy, static_cast<unsigned int>(units));
+    const auto count = static_cast<std::uint32_t>(units);
+    detail::PoolEntry* built = detail::NewEntry(count);
+    if (!built) return CPPoolString();
+    std::memcpy(built->text, at, units * 2);
+    return detail::PoolAccess::Adopt(detail::InternBuilt(built, count));
 }
 
-// UTF-8 text of `bytes` bytes at `at`, converted in one pass (a UTF-8
-// sequence never gives more UTF-16 units than it has bytes).
-CPPoolString Utf8String(const unsigned char* at, std::size_t bytes, Scratch& scratch) noexcept {
+// UTF-8 text of `bytes` bytes at `at`, converted straight into its pool
+// entry (a UTF-8 sequence never gives more UTF-16 units than it has bytes).
+CPPoolString Utf8String(const unsigned char* at, std::size_t bytes) noexcept {
     if (bytes == 0) return CPPoolString::pempty;
     if (bytes > 0x7FFFFFFEu) return CPPoolString();
-    unsigned short* units = scratch.Get(bytes);
-    if (!units) return CPPoolString();
+    detail::PoolEntry* built = detail::NewEntry(static_cast<std::uint32_t>(bytes));
+    if (!built) return CPPoolString();
     const int n =
         tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, reinterpret_cast<const char*>(at),
-                                    static_cast<int>(bytes), units, static_cast<int>(bytes));
-    return n > 0 ? CStringPool::GetStringRefn(units, static_cast<unsigned int>(n)) : CPPoolString();
+                                    static_cast<int>(bytes), built->text, static_cast<int>(bytes));
+    if (n <= 0) {
+        detail::FreeBuilt(built);
+        return CPPoolString();
+    }
+    return detail::PoolAccess::Adopt(detail::InternBuilt(built, static_cast<std::uint32_t>(n)));
 }
 
 // Reads `count` zero-terminated strings from [at, end) and moves `at` past
 // them.
 bool ReadStrings(const unsigned char*& at, const unsigned char* end, std::uint32_t count, bool utf8,
                  LoadedStrings& strings) noexcept {
-    Scratch scratch;
     for (std::uint32_t i = 0; i < count; ++i) {
         if (utf8) {
             const auto* zero = static_cast<const unsigned char*>(
                 std::memchr(at, 0, static_cast<std::size_t>(end - at)));
-            if (!zero ||
-                !strings.Append(Utf8String(at, static_cast<std::size_t>(zero - at), scratch)))
+            if (!zero || !strings.Append(Utf8String(at, static_cast<std::size_t>(zero - at))))
                 return false;
             at = zero + 1;
             continue;
@@ -104,7 +91,7 @@ bool ReadStrings(const unsigned char*& at, const unsigned char* end, std::uint32
         const std::size_t room = static_cast<std::size_t>(end - at) / 2;
         while (units < room && (at[2 * units] | at[2 * units + 1]) != 0) ++units;
         if (units == room || units >= 0x7FFFFFFFu) return false;
-        if (!strings.Append(WideString(at, units, scratch))) return false;
+        if (!strings.Append(WideString(at, units))) return false;
         at += 2 * (units + 1);
     }
     return true;

@@ -136,6 +136,28 @@ TEST(ImageFormat, ExactBytesLoadBack) {
     EXPECT_FALSE(CXMLObject::Load(static_cast<const void*>(nullptr)));
 }
 
+// Strings come back the same from UTF-8 and UTF-16 images, whatever their
+// length and letters, and from an image at an odd address.
+TEST(ImageLoad, TextsOfEveryLengthAndAddressLoadBack) {
+    CXMLObject tree = Node(u"r");
+    for (std::u16string text : {u"\u00e9", u"\u20ac\U0001D11E x", u"plain"}) {
+        for (int i = 0; i < 6; ++i) text += text;  // up to several hundred units
+        CXMLObject child = Node(u"c");
+        child.AddAttribute(PS(u"v"), PS(text.c_str()));
+        child.Add(W(text.substr(0, 40).c_str()));
+        tree.Add(child);
+    }
+    for (const bool wide : {false, true}) {
+        SCOPED_TRACE(wide);
+        const Bytes image = StoreBytes(tree, wide);
+        ASSERT_FALSE(image.empty());
+        std::vector<std::uint8_t> odd(image.size() + 1);
+        std::memcpy(odd.data() + 1, image.data(), image.size());
+        EXPECT_TRUE(Same(LoadBytes(image), tree));
+        EXPECT_TRUE(Same(CXMLObject::Load(static_cast<const void*>(odd.data() + 1)), tree));
+    }
+}
+
 TEST(ImageFormat, StoreRefusesWhatTheFormatCannotCarry) {
     CXMLObject many = Node(u"m");
     for (unsigned int i = 0; i < 65536; ++i) {
