@@ -359,23 +359,18 @@ PoolEntry* Intern(const unsigned short* text, std::uint32_t count, std::uint32_t
 // freed then).
 PoolEntry* FitEntry(PoolEntry* built, std::uint32_t count) noexcept {
     const unsigned had = ClassOf(EntryBytes(built->length)), needs = ClassOf(EntryBytes(count));
-    if (had == needs && (had < kClassCount || count == built->length)) {
-        built->length = count;
-        return built;
-    }
+    PoolEntry* fitted = built;
     if (had == kClassCount && needs == kClassCount) {
         // Shrinking in place; should it fail, the larger block serves.
-        if (void* smaller = std::realloc(built, EntryBytes(count)))
-            built = static_cast<PoolEntry*>(smaller);
-        built->length = count;
-        return built;
+        void* smaller = count < built->length ? std::realloc(built, EntryBytes(count)) : nullptr;
+        if (smaller) fitted = static_cast<PoolEntry*>(smaller);
+    } else if (had != needs) {
+        fitted = AllocEntry(count);
+        if (fitted) std::memcpy(fitted->text, built->text, count * 2u);
+        FreeEntry(built);
+        if (!fitted) return nullptr;
     }
-    PoolEntry* fitted = AllocEntry(count);
-    if (fitted) {
-        std::memcpy(fitted->text, built->text, count * 2u);
-        fitted->length = count;
-    }
-    FreeEntry(built);
+    fitted->length = count;
     return fitted;
 }
 
