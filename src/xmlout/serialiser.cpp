@@ -140,9 +140,11 @@ struct OpenElement {
 };
 
 OpenElement Opened(const CXMLObject& node) noexcept {
-    OpenElement frame{&node, nullptr, 0, 0};
-    frame.children = node.GetElements(frame.count);
-    return frame;
+    // The count comes back through memory; kept apart from the frame, the
+    // frame is built in registers and not read back from two narrower stores.
+    unsigned int count = 0;
+    const CXMLObject* children = node.GetElements(count);
+    return OpenElement{&node, children, count, 0};
 }
 
 bool IsDocumentRoot(const CPPoolString& name) {
