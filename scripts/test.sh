@@ -41,6 +41,22 @@ consumers() {
   echo "consumer: built and ran as a package, a subdirectory and FetchContent; installed tqxmltool runs"
 }
 
+# Runs a Windows program under Wine with its output, both streams, in the
+# file "$1". Wine itself now and then drops a run ("wine client error": the
+# client lost its wineserver, about once in several hundred runs here), which
+# says nothing of the program: such a run is made once more.
+wine_logged() {
+  local log=$1 rc=0
+  shift
+  wine "$@" >"$log" 2>&1 || rc=$?
+  if [ "$rc" != 0 ] && grep -q "wine client error" "$log"; then
+    echo "windows: Wine dropped a run of $*; running it again" >&2
+    rc=0
+    wine "$@" >"$log" 2>&1 || rc=$?
+  fi
+  return "$rc"
+}
+
 # The same sources cross-built for 64-bit Windows and run under Wine. Only
 # this part needs the cross compiler and Wine, so only it installs them.
 windows() {
@@ -57,7 +73,9 @@ windows() {
   skipped=$(sed -e 's/#.*//' -e 's/[[:space:]]//g' -e '/^$/d' tests/windows-skips.txt | paste -sd: -)
   for program in "$bin"/tests_*.exe; do
     echo "== $(basename "$program")"
-    wine "$program" --gtest_brief=1 ${skipped:+--gtest_filter="-$skipped"} || failed=1
+    wine_logged build/windows/test.log "$program" --gtest_brief=1 \
+      ${skipped:+--gtest_filter="-$skipped"} || failed=1
+    cat build/windows/test.log
   done
   [ "$failed" = 0 ] || { echo "windows: some tests failed under Wine" >&2; return 1; }
 
@@ -79,23 +97,28 @@ windows() {
 # from the UTF-16 they were written as), their figures and the parser's
 # reports on broken input must be the same byte for byte.
 compare_with_linux() {
+  # The Linux tool's runs, logged as the Windows ones are.
+  run_logged() { "$@" >"$log" 2>&1; }
   cmake --preset release >/dev/null
   cmake --build --preset release -j "$jobs" --target tqxmltool
   local out=build/windows-compare side tool doc name
   rm -rf "$out"
+  local log="$out/run.log"  # one run's output, outside what is compared
   for side in linux windows; do
     mkdir -p "$out/$side"
-    if [ "$side" = linux ]; then tool=(build/release/tools/tqxmltool/tqxmltool); else tool=(wine build/windows/bin/tqxmltool.exe); fi
+    if [ "$side" = linux ]; then tool=(run_logged build/release/tools/tqxmltool/tqxmltool); else tool=(wine_logged "$log" build/windows/bin/tqxmltool.exe); fi
     # Exit codes go to one log a side: what one refuses, the other must refuse.
     for doc in ../shared/corpus/*.xml fuzz/seeds/*.xml; do
       name="$out/$side/$(basename "$(dirname "$doc")")-$(basename "$doc" .xml)"
       for step in "format $doc $name.xml" "format $name.xml $name.again.xml" \
         "pack $doc $name.img" "pack $doc $name.utf8.img --utf8"; do
         # shellcheck disable=SC2086 # the steps hold no spaces but the separators
-        echo "$(basename "$doc") ${step%% *}: $("${tool[@]}" $step 2>/dev/null >&2; echo $?)" >>"$out/$side/codes"
+        echo "$(basename "$doc") ${step%% *}: $("${tool[@]}" $step; echo $?)" >>"$out/$side/codes"
       done
-      "${tool[@]}" stats "$doc" 2>&1 | tr -d '\r' | grep -v '^parse time' >"$name.stats" || true
-      "${tool[@]}" check "$doc" 2>&1 | tr -d '\r' >"$name.check" || true
+      "${tool[@]}" stats "$doc" || true
+      tr -d '\r' <"$log" | grep -v '^parse time' >"$name.stats" || true
+      "${tool[@]}" check "$doc" || true
+      tr -d '\r' <"$log" >"$name.check"
     done
   done
   diff -r "$out/linux" "$out/windows" >&2 ||
