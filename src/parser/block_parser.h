@@ -379,10 +379,9 @@ class CXMLDoc::BlockParser {
     // ";". In a tag read in one pass, a reference whose ";" is not in its
     // value (closed by `term`) first settles the tag's close.
     T* decodeReference(T* r, T*& w, T term) noexcept {
-        T* c;
-        if (!m_tag.open) {
-            c = Scan::FindAnyOf(r + 1, T(';'), T(0));
-        } else if (*(c = Scan::FindAnyOf(r + 1, T(';'), T(0), term)) != T(';')) {
+        T* c = m_tag.open ? Scan::FindAnyOf(r + 1, T(';'), T(0), term)
+                          : Scan::FindAnyOf(r + 1, T(';'), T(0));
+        if (m_tag.open && *c != T(';')) {
             if (!settleTagClose(c, term)) return nullptr;
             c = Scan::FindAnyOf(c, T(';'), T(0));
         }

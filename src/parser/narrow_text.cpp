@@ -126,14 +126,10 @@ detail::PoolEntry* InternNarrow(std::uint32_t codePage, const char* text, std::s
                                 std::int32_t refs) {
     if (count > INT_MAX) return nullptr;
     // Widened straight into the entry: long texts are copied once.
-    detail::PoolEntry* built = detail::NewEntry(static_cast<std::uint32_t>(count));
-    if (!built) return nullptr;
-    const std::size_t n = WidenNarrow(codePage, text, count, built->text);
-    if (n == 0) {
-        detail::FreeBuilt(built);
-        return nullptr;
-    }
-    return detail::InternBuilt(built, static_cast<std::uint32_t>(n), refs);
+    return detail::InternWritten(
+        static_cast<std::uint32_t>(count),
+        [&](unsigned short* units) noexcept { return WidenNarrow(codePage, text, count, units); },
+        refs);
 }
 
 }  // namespace tqcore::parser

@@ -50,11 +50,12 @@ CPPoolString WideString(const unsigned char* at, std::size_t units) noexcept {
     if (reinterpret_cast<std::uintptr_t>(at) % alignof(unsigned short) == 0)
         return CStringPool::GetStringRefn(reinterpret_cast<const unsigned short*>(at),
                                           static_cast<unsigned int>(units));
-    const auto count = static_cast<std::uint32_t>(units);
-    detail::PoolEntry* built = detail::NewEntry(count);
-    if (!built) return CPPoolString();
-    std::memcpy(built->text, at, units * 2);
-    return detail::PoolAccess::Adopt(detail::InternBuilt(built, count));
+    auto copy = [&](unsigned short* text) noexcept {
+        std::memcpy(text, at, units * 2);
+        return units;
+    };
+    return detail::PoolAccess::Adopt(
+        detail::InternWritten(static_cast<std::uint32_t>(units), copy));
 }
 
 // UTF-8 text of `bytes` bytes at `at`, converted straight into its pool
@@ -62,16 +63,13 @@ CPPoolString WideString(const unsigned char* at, std::size_t units) noexcept {
 CPPoolString Utf8String(const unsigned char* at, std::size_t bytes) noexcept {
     if (bytes == 0) return CPPoolString::pempty;
     if (bytes > 0x7FFFFFFEu) return CPPoolString();
-    detail::PoolEntry* built = detail::NewEntry(static_cast<std::uint32_t>(bytes));
-    if (!built) return CPPoolString();
-    const int n =
-        tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, reinterpret_cast<const char*>(at),
-                                    static_cast<int>(bytes), built->text, static_cast<int>(bytes));
-    if (n <= 0) {
-        detail::FreeBuilt(built);
-        return CPPoolString();
-    }
-    return detail::PoolAccess::Adopt(detail::InternBuilt(built, static_cast<std::uint32_t>(n)));
+    return detail::PoolAccess::Adopt(detail::InternWritten(
+        static_cast<std::uint32_t>(bytes), [&](unsigned short* text) noexcept {
+            const int n =
+                tqplat::MultiByteToWideChar(tqplat::CP_UTF8, 0, reinterpret_cast<const char*>(at),
+                                            static_cast<int>(bytes), text, static_cast<int>(bytes));
+            return n > 0 ? static_cast<std::size_t>(n) : std::size_t{0};
+        }));
 }
 
 // Reads `count` zero-terminated strings from [at, end) and moves `at` past

@@ -233,6 +233,22 @@ TQCORE_API void FreeBuilt(PoolEntry* built) noexcept;
 TQCORE_API PoolEntry* InternBuilt(PoolEntry* built, std::uint32_t count,
                                   std::int32_t refs = 1) noexcept;
 
+// The usual way through the three above: a text that `write(text)` writes
+// into a new entry's room of `room` units (1 or more), returning its length
+// (1 to `room`, or 0 when it cannot be made), interned with `refs`
+// references. Null when memory ran out or nothing was written.
+template <class Write>
+PoolEntry* InternWritten(std::uint32_t room, Write write, std::int32_t refs = 1) noexcept {
+    PoolEntry* built = NewEntry(room);
+    if (!built) return nullptr;
+    const std::size_t count = write(built->text);
+    if (count == 0) {
+        FreeBuilt(built);
+        return nullptr;
+    }
+    return InternBuilt(built, static_cast<std::uint32_t>(count), refs);
+}
+
 // Starts fetching the pool slot where a text of hash `hash` is looked up, so
 // that a caller that interns several texts can overlap their cache misses.
 TQCORE_API void PrefetchHashed(std::uint32_t hash) noexcept;
