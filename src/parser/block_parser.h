@@ -7,16 +7,20 @@
 // Every step that can fail records its code and position before it scans and
 // leaves the record standing when it succeeds; a failure without a code of
 // its own reports the record that stands.
+#include <atomic>
+#include <cstdint>
 #include <new>
 
 #include "parser/attribute_names.h"
 #include "parser/piece_cache.h"
 #include "parser/raw_items.h"
 #include "parser/scan.h"
+#include "parser/second_half.h"
 #include "parser/text_batch.h"
 #include "parser/unit_traits.h"
 #include "tqcore/heap.h"
 #include "tqcore/pool.h"
+#include "tqcore/wtext.h"
 #include "tqxml/xmldoc.h"
 
 namespace tqcore {
@@ -187,16 +191,21 @@ class CXMLDoc::BlockParser {
     // comment, a processing instruction or a declaration) into `parent`.
     // Nesting is kept on an explicit stack, so depth costs heap, not stack.
     T* ProcessBlock(T* p, CXMLObject& parent) {
-        OpenElements open;
+        OpenElements open(m_topNodes);
         T* c = p;
         for (;;) {
             unsigned int kind;
-            T* g = Tag_FindEnd(c, kind);
-            if (!g) return nullptr;
             bool opened = false;
-            T* next = kind == CXML_TAG_START ? elementTag(c, open, parent, opened)
-                                             : leafBlock(c, kind, g, open, parent);
-            if (!next) return nullptr;
+            T* next = reinterpret_cast<std::uintptr_t>(c) >= m_meetAt && !open.empty()
+                          ? takeLevel(c, open)
+                          : nullptr;
+            if (!next) {
+                T* g = Tag_FindEnd(c, kind);
+                if (!g) return nullptr;
+                next = kind == CXML_TAG_START ? elementTag(c, open, parent, opened)
+                                              : leafBlock(c, kind, g, open, parent);
+                if (!next) return nullptr;
+            }
             if (!opened) {
                 if (open.empty()) return next;
                 next = SkipWhitespace(next);
@@ -213,6 +222,45 @@ class CXMLDoc::BlockParser {
                 if (*next == 0) return nullptr;
             }
             c = next;
+        }
+    }
+
+    // The parsing thread's side of a second half (parser/second_half.h).
+    void ExpectSecondHalf(parser::SecondHalf<T>& half) noexcept {
+        m_half = &half;
+        if (T* begin = half.Begin()) m_meetAt = reinterpret_cast<std::uintptr_t>(begin);
+    }
+
+    // The second thread's side: reads levels from `p` in its copy of the text.
+    static void ReadLevels(T* p, parser::SecondHalfRead<T>& read,
+                           const std::atomic<bool>& stop) noexcept {
+        CXMLDoc record;  // holds the error record only
+        BlockParser parser(record);
+        parser.m_topNodes = &read.nodes;  // in order, for the parsing thread
+        CXMLObject none;                  // no data is read at the top: it takes none
+        for (;;) {
+            p = parser.SkipWhitespace(p);
+            void* const before = record.m_pErrorPos;
+            const std::uint32_t beforeCode = record.m_uErrorCode;
+            T* const start = p;
+            const std::size_t first = read.nodes.size();
+            // Whole blocks that need nothing around them: elements, comments,
+            // declarations and processing instructions.
+            while (p[0] == T('<') && p[1] != T('/') && !startsWith(p, "<![CDATA[")) {
+                if (stop.load(std::memory_order_relaxed)) return;
+                p = parser.ProcessBlock(p, none);
+                if (!p) return;
+                p = parser.SkipWhitespace(p);
+            }
+            if (p[0] != T('<') || p[1] != T('/') || !parser.FlushWaiting()) return;
+            const bool recorded = record.m_pErrorPos != before || record.m_uErrorCode != beforeCode;
+            if (!read.levels.add(start, p, first, read.nodes.size() - first,
+                                 recorded ? static_cast<T*>(record.m_pErrorPos) : nullptr,
+                                 record.m_uErrorCode))
+                return;
+            unsigned int kind;
+            p = parser.Tag_FindEnd(p, kind);
+            if (!p || kind != CXML_TAG_END) return;
         }
     }
 
@@ -237,8 +285,20 @@ class CXMLDoc::BlockParser {
         }
         bool empty() const noexcept { return m_items.size() == 0; }
         OpenElement& top() noexcept { return m_items.back(); }
+        // `top`: where the top-level nodes go instead of their parent.
+        explicit OpenElements(parser::RawItems<CXMLObject, 256>* top) noexcept : m_top(top) {}
+        // A finished node with no open element around it, for `parent`.
+        bool addTop(CXMLObject& parent, CXMLObject& node) noexcept {
+            return m_top ? m_top->add(std::move(node)) : bool(parent.Add(node));
+        }
         // A finished child of the top element, taken over from `node`.
         bool addChild(CXMLObject& node) noexcept { return m_children.add(std::move(node)); }
+        // The `n` children at `nodes` taken over, or none when memory runs out.
+        bool addChildren(CXMLObject* nodes, std::size_t n) noexcept {
+            if (!m_children.reserve(n)) return false;
+            for (std::size_t i = 0; i < n; ++i) m_children.add(std::move(nodes[i]));
+            return true;
+        }
         // Gives the top element its children and hands it to its parent: the
         // next open element, or `root` when it is the last. False, with
         // everything still owned here, when memory runs out.
@@ -248,8 +308,7 @@ class CXMLDoc::BlockParser {
             if (!last.node.adoptChildren(m_children.data() + first, m_children.size() - first))
                 return false;
             m_children.forgetFrom(first);  // adopted as they lay, without touching their counts
-            const bool handed =
-                m_items.size() > 1 ? addChild(last.node) : bool(root.Add(last.node));
+            const bool handed = m_items.size() > 1 ? addChild(last.node) : addTop(root, last.node);
             if (!handed) return false;
             m_items.dropFrom(m_items.size() - 1);
             return true;
@@ -258,6 +317,7 @@ class CXMLDoc::BlockParser {
       private:
         parser::RawItems<OpenElement, 64> m_items;
         parser::RawItems<CXMLObject, 256> m_children;
+        parser::RawItems<CXMLObject, 256>* m_top;
     };
 
     static std::uint8_t classOf(T u) noexcept { return parser::ClassOf(Traits::Widen(u)); }
@@ -421,7 +481,7 @@ class CXMLDoc::BlockParser {
         if (!g) return nullptr;
         opened = !m_tag.empty;
         if (!opened) {
-            const bool added = open.empty() ? bool(parent.Add(node)) : open.addChild(node);
+            const bool added = open.empty() ? open.addTop(parent, node) : open.addChild(node);
             return added ? g + 1 : SetErrorPosition(c, ParseError::MixedContent);
         }
         T* content = SkipWhitespace(g + 1);
@@ -517,6 +577,23 @@ class CXMLDoc::BlockParser {
         m_tag.empty = g[-1] == T('/');
         cutAtClose();
         return true;
+    }
+
+    // Where the second half's level that begins at `c` ends, its nodes
+    // taken as children of the top open element; null when no level begins
+    // at `c` or its nodes find no room, and `c` is read here instead.
+    T* takeLevel(T* c, OpenElements& open) noexcept {
+        Level* level = m_half->LevelAt(c);
+        T* const after = m_half->NextStart();
+        m_meetAt = after ? reinterpret_cast<std::uintptr_t>(after) : kNever;
+        if (!level) return nullptr;
+        if (!open.addChildren(m_half->Nodes(*level), level->count)) return nullptr;
+        parser::CountSecondHalfLevel();
+        if (level->recordPos) {
+            m_doc.m_pErrorPos = m_half->mapped(level->recordPos);
+            m_doc.m_uErrorCode = level->recordCode;
+        }
+        return m_half->mapped(level->end);
     }
 
     // Every block that opens no element, into the top open element or else
@@ -692,6 +769,7 @@ class CXMLDoc::BlockParser {
     }
 
     using Batch = parser::TextBatch<T, Waiter>;
+    using Level = parser::SecondHalfLevel<T>;
 
     CXMLDoc& m_doc;
     parser::PieceCache<T> m_pieces;
@@ -713,6 +791,12 @@ class CXMLDoc::BlockParser {
         std::uint32_t startCode;
     };
     OpenTag m_tag{};
+    // The second half, if one runs, and the next place where one of its
+    // levels may begin.
+    static constexpr std::uintptr_t kNever = ~std::uintptr_t{0};
+    parser::SecondHalf<T>* m_half = nullptr;
+    parser::RawItems<CXMLObject, 256>* m_topNodes = nullptr;  // the second thread's
+    std::uintptr_t m_meetAt = kNever;
     T* m_formattedEnd = nullptr;  // of the piece formatted last
     bool m_zeroDecoded = false;   // whether that piece holds a decoded zero
 };

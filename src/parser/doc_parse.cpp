@@ -14,13 +14,18 @@ CXMLDoc::ParseResult CXMLDoc::parseBuffer() {
     // A stale record must never be read as a position in this buffer.
     m_pErrorPos = nullptr;
     m_uErrorCode = 0;
+    const parser::ParseRunning running;
+    parser::SecondHalf<T> half;  // outlives the parser, which may hold its nodes
     BlockParser<T> parser(*this);
-    T* p = parser.SkipWhitespace(static_cast<T*>(m_pBuffer));
+    T* const text = static_cast<T*>(m_pBuffer);
+    T* p = parser.SkipWhitespace(text);
     if (*p != T('<')) return ParseResult::NotMarkup;
     // No root for want of memory fails with no record, so nothing is reported.
     const CPPoolString root = CStringPool::GetStringRef(W(u"<Main>"));
     if (root.isnull() || !m_Content.setNameType(root, CXML_TYPE_ELEMENT))
         return ParseResult::Failed;
+    if (half.Start(text, m_uTextSize / sizeof(T), running, &BlockParser<T>::ReadLevels))
+        parser.ExpectSecondHalf(half);
     while (*p) {
         p = parser.ProcessBlock(p, m_Content);
         if (!p) {

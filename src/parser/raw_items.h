@@ -34,6 +34,12 @@ class RawItems {
         new (m_items + m_size++) Item{std::forward<Args>(args)...};
         return true;
     }
+    // Room for `more` items beyond those held; false when there is none.
+    bool reserve(std::size_t more) noexcept {
+        while (m_capacity - m_size < more)
+            if (!grow()) return false;
+        return true;
+    }
     // Destroys the items from `first` on.
     void dropFrom(std::size_t first) noexcept {
         while (m_size > first) m_items[--m_size].~Item();

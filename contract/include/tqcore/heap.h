@@ -55,6 +55,9 @@ class Inewdelete {
 // library (heaps, object memory, pooled strings, _falloc), every further one
 // fails until the countdown is reset with -1 (the default: never fail).
 TQCORE_API void SetAllocationFailureCountdown(std::int64_t allocations) noexcept;
+// Whether a countdown is set: work that would make the failures fall in a
+// different order each run (a second thread's allocations) is then left out.
+TQCORE_API bool AllocationFailureArmed() noexcept;
 // Counts one allocation made with an allocator of the caller's own against
 // that countdown: false when it is to fail. Lets the seam reach allocations
 // that do not go through the core library.

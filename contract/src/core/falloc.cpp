@@ -14,6 +14,10 @@ void SetAllocationFailureCountdown(std::int64_t allocations) noexcept {
                                         std::memory_order_relaxed);
 }
 
+bool AllocationFailureArmed() noexcept {
+    return detail::g_allocationCountdown.load(std::memory_order_relaxed) >= 0;
+}
+
 void* _falloc(std::size_t size) noexcept {
     if (!detail::AllocationAllowed()) return nullptr;
     return std::malloc(size ? size : 1);

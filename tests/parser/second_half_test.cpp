@@ -1,0 +1,164 @@
+// A parse shared with a second thread must give what one thread gives: the
+// same tree, memory figures and pooled texts, or the same failure record,
+// wherever the second thread starts and whatever the text holds there.
+#include "../../src/parser/second_half.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "parser_test_support.h"
+
+namespace tqcore::parsertest {
+namespace {
+
+using parser::SecondHalfSettings;
+
+class Settings {
+  public:
+    explicit Settings(const SecondHalfSettings& s) : m_old(parser::SetSecondHalfSettings(s)) {}
+    ~Settings() { parser::SetSecondHalfSettings(m_old); }
+
+  private:
+    SecondHalfSettings m_old;
+};
+
+// Elements with attributes, comments, processing instructions, data and
+// CDATA, with "<" and ">" inside values, comments and CDATA where a guessed
+// start may fall; some documents are broken on purpose.
+class Documents {
+  public:
+    explicit Documents(unsigned seed) : m_rng(seed) {}
+
+    std::string Next() {
+        std::string text = "<?xml version=\"1.0\"?>\n<root>\n";
+        for (int i = 0, n = pick(8) + 4; i < n; ++i) text += element(1) + "\n";
+        text += "</root>\n";
+        switch (pick(10)) {  // six in ten stay well formed
+            case 0:
+                text.resize(pick(static_cast<int>(text.size())));
+                break;
+            case 1:
+                text[pick(static_cast<int>(text.size()))] = "<>\"&/"[pick(5)];
+                break;
+            case 2:
+                text.insert(pick(static_cast<int>(text.size())), "</zz>");
+                break;
+            case 3: {  // ends right after an end tag: the record standing there is reported
+                const std::size_t tag = text.rfind("</", pick(static_cast<int>(text.size())));
+                if (tag != std::string::npos) text.resize(text.find('>', tag) + 1);
+                break;
+            }
+        }
+        return text;
+    }
+
+  private:
+    int pick(int n) { return static_cast<int>(m_rng() % static_cast<unsigned>(n)); }
+
+    std::string element(int depth) {
+        static const char* const kNames[] = {"a", "bb", "c-d", "e.f", "g_h", "x:y"};
+        static const char* const kValues[] = {"1", "a&amp;b",  "&#65;&#x42;", "x>y", "p<q", "it's",
+                                              "",  "  s  p  ", "\xE2\x82\xAC"};
+        const std::string name = kNames[pick(6)];
+        std::string text = "<" + name;
+        for (int i = 0, n = pick(4); i < n; ++i) {
+            const std::string value = kValues[pick(9)];
+            const char quote = value.find('\'') == std::string::npos && pick(2) ? '\'' : '"';
+            text += " n" + std::to_string(i) + "=" + quote + value + quote;
+        }
+        if (pick(4) == 0) return text + (pick(2) ? "/>" : " />");
+        text += ">";
+        const bool data = depth > 3 || pick(3) == 0;
+        for (int i = 0, n = data ? 1 : pick(5); i < n; ++i) {
+            text += "\n" + std::string(static_cast<std::size_t>(depth), ' ');
+            // Data stands alone in its element; the rest may mix.
+            switch (data ? 3 + pick(2) : pick(3)) {
+                case 0:
+                    text += "<!-- c <x> --> ";
+                    break;
+                case 1:
+                    text += "<?pi a=b?>";
+                    break;
+                case 3:
+                    text += "t &lt; u\n v \xC3\xA9";
+                    break;
+                case 4:
+                    text += "<![CDATA[ <z> ]]>";
+                    break;
+                default:
+                    text += element(depth + 1);
+            }
+        }
+        if (pick(80) == 0) text += "mixed";  // data beside children fails
+        return text + "\n</" + name + ">";
+    }
+
+    std::mt19937 m_rng;
+};
+
+// The outcome with what the live tree holds: its memory and the pool's size.
+template <class T>
+std::string Parsed(const std::vector<T>& text) {
+    CXMLDoc doc;
+    const CXMLDocTestAccess::Outcome out = CXMLDocTestAccess::Parse(doc, text);
+    if (!out.parsed) return Failed(out.code, out.offset);
+    std::uint64_t used = 0, spare = 0;
+    doc.GetContent().GetMemUsage(used, spare);
+    return Tree(doc.GetContent()) + " used " + std::to_string(used) + " spare " +
+           std::to_string(spare) + " pooled " + std::to_string(CStringPool::GetCount());
+}
+
+template <class T>
+void ExpectSameSplitAnywhere(const std::vector<T>& text, const std::string& shown) {
+    std::string alone;
+    {
+        const Settings oneThread({~std::size_t{0}, 50, 0});
+        alone = Parsed(text);
+    }
+    for (unsigned percent = 5; percent < 100; percent += 15) {
+        const Settings split({0, percent, 0});
+        ASSERT_EQ(Parsed(text), alone) << "split from " << percent << "% of\n" << shown;
+    }
+}
+
+TEST(SecondHalf, SplitAnywhereGivesWhatOneThreadGives) {
+    const std::size_t pooledBefore = CStringPool::GetCount();
+    const std::uint64_t takenBefore = parser::SecondHalfLevelsTaken();
+    Documents documents(7);
+    for (int i = 0; i < 150; ++i) {
+        const std::string text = documents.Next();
+        ExpectSameSplitAnywhere(Ansi(text), text);
+        ExpectSameSplitAnywhere(Bytes(text), text);
+        ExpectSameSplitAnywhere(Wide(U16(text)), text);
+        if (HasFatalFailure()) return;
+    }
+    // Most guesses are good block starts: the second thread's work was used.
+    EXPECT_GT(parser::SecondHalfLevelsTaken() - takenBefore, 1000u);
+    EXPECT_EQ(CStringPool::GetCount(), pooledBefore);
+}
+
+// Large enough texts split under the shipped settings; tags packed closer
+// than those settings allow keep one thread.
+TEST(SecondHalf, ShippedSettingsSplitLargeTextsWithRoomyTags) {
+    const SecondHalfSettings shipped = parser::SetSecondHalfSettings({0, 50, 0});
+    parser::SetSecondHalfSettings(shipped);
+    std::string roomy = "<r>", packed = "<r>";
+    while (roomy.size() < shipped.leastBytes) roomy += "<item n='1'>some text</item>\n";
+    while (packed.size() < shipped.leastBytes) packed += "<e/>";
+    roomy += "</r>";
+    packed += "</r>";
+    for (const auto& [text, splits] : {std::pair{roomy, true}, std::pair{packed, false}}) {
+        const std::uint64_t before = parser::SecondHalfLevelsTaken();
+        CXMLDoc doc;
+        ASSERT_TRUE(doc.OpenDocText(reinterpret_cast<const unsigned char*>(text.c_str()),
+                                    CXML_REPORT_SILENT));
+        EXPECT_EQ(parser::SecondHalfLevelsTaken() > before, splits) << text.substr(0, 40);
+    }
+}
+
+}  // namespace
+}  // namespace tqcore::parsertest
