@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "tqxml/xmlnode.h"
+#include "xmlobj/body_release.h"
 
 namespace tqcore {
 namespace {
@@ -246,13 +247,28 @@ void CXMLObjectList::_clone(void* target, const void* source, std::uint64_t byte
 void CXMLObjectList::_finalize(void* storage, std::uint64_t bytes) {
     // A release writes its body's count and drops the body's data text:
     // fetch the bodies further ahead, and the data of those fetched before.
-    constexpr std::uint64_t kAhead = 4;
+    constexpr auto release = [](CXMLObject* at, std::size_t n) noexcept {
+        constexpr std::size_t kAhead = 4;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (i + 2 * kAhead < n) __builtin_prefetch(at[i + 2 * kAhead].m_pO, 1);
+            if (i + kAhead < n && at[i + kAhead].m_pO) PrefetchEntry(at[i + kAhead].m_pO->m_Data);
+            at[i].~CXMLObject();
+        }
+    };
     auto* at = static_cast<CXMLObject*>(storage);
-    for (std::uint64_t i = 0, n = bytes / Handles::kItem; i < n; ++i) {
-        if (i + 2 * kAhead < n) __builtin_prefetch(at[i + 2 * kAhead].m_pO, 1);
-        if (i + kAhead < n && at[i + kAhead].m_pO) PrefetchEntry(at[i + kAhead].m_pO->m_Data);
-        at[i].~CXMLObject();
+    std::size_t n = bytes / Handles::kItem;
+    // A long list's second half goes to the second thread, when it is free.
+    constexpr std::size_t kHandOffLeast = 1024;
+    if (n >= kHandOffLeast) {
+        const std::size_t kept = n / 2;
+        if (CXMLObject* room = xmlobj::HandOffRoom(n - kept)) {
+            for (std::size_t i = kept; i < n; ++i)
+                new (room + (i - kept)) CXMLObject(std::move(at[i]));
+            xmlobj::StartHandOff(release);
+            n = kept;
+        }
     }
+    release(at, n);
 }
 
 unsigned int CXMLObjectList::count() const noexcept {

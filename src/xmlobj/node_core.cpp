@@ -1,6 +1,5 @@
-// The node core: body lifetime, the node factory with its narrow-text
+// The node core: the node factory with its narrow-text
 // converters, and the operations and queries on a whole node.
-#include <cstring>
 #include <new>
 
 #include "module/module.h"
@@ -9,65 +8,11 @@
 #include "tqplatform/codepage.h"
 #include "tqxml/xmlnode.h"
 #include "tqxml/xmlsubmit.h"
+#include "xmlobj/body_release.h"
 #include "xmlobj/subtree_walk.h"
 
 namespace tqcore {
 namespace {
-
-// Bodies waiting for destruction, linked through the storage of their data
-// string, which is destroyed before a body is queued.
-struct PendingBodies {
-    bool busy = false;
-    CXMLObjectBody* head = nullptr;
-};
-// Initial-exec: the library is linked, not loaded late, and the state is tiny.
-__attribute__((tls_model("initial-exec"))) thread_local PendingBodies t_pending;
-
-static_assert(sizeof(CPPoolString) >= sizeof(CXMLObjectBody*), "the link fits in the data slot");
-
-void SetLink(CXMLObjectBody* body, CXMLObjectBody* next) noexcept {
-    std::memcpy(static_cast<void*>(&body->m_Data), &next, sizeof next);
-}
-
-CXMLObjectBody* GetLink(CXMLObjectBody* body) noexcept {
-    CXMLObjectBody* next;
-    std::memcpy(&next, static_cast<const void*>(&body->m_Data), sizeof next);
-    return next;
-}
-
-// Everything after the data, in member order: elements, attributes, name.
-void DestroyRest(CXMLObjectBody* body) noexcept {
-    body->m_Elements.~CXMLObjectList();
-    body->m_Attribs.~CXMLAttribList();
-    detail::PoolAccess::Drop(body->m_Name);
-    body->m_lRefCnt.~atomic();
-    module::XMLObjectHeap().Free(body);
-}
-
-// Destroys a body whose count reached 0 and gives its block back to the
-// heap. Bodies freed while another release runs on this thread are queued
-// and destroyed by the outer release, so a deep tree costs no stack; the
-// pooled strings a tree lets go of are released together, shard by shard.
-void ReleaseBody(CXMLObjectBody* body) noexcept {
-    PendingBodies& pending = t_pending;
-    if (pending.busy) {
-        detail::PoolAccess::Drop(body->m_Data);
-        SetLink(body, pending.head);
-        pending.head = body;
-        return;
-    }
-    detail::ReleaseBatch strings;
-    detail::PoolAccess::Drop(body->m_Data);
-    pending.busy = true;
-    for (;;) {
-        DestroyRest(body);  // may queue the children it releases
-        body = pending.head;
-        if (!body) break;
-        pending.head = GetLink(body);
-        __builtin_prefetch(pending.head);  // the next to go, queued long ago
-    }
-    pending.busy = false;
-}
 
 // A new body from the node heap, or null when the heap is exhausted.
 CXMLObjectBody* NewBody(CPPoolString name, unsigned int type) noexcept {
@@ -122,7 +67,7 @@ void CXMLObject::lastRelease(CXMLObjectBody* body, std::int32_t before) noexcept
                             "void tqcore::CXMLObject::_decrement()");
         return;  // the decrement went ahead and did not reach 0
     }
-    ReleaseBody(body);
+    xmlobj::ReleaseBody(body);
 }
 
 bool CXMLObject::setNameType(CPPoolString name, unsigned int type) {

@@ -1,0 +1,149 @@
+// Body release. A released tree's bodies wait in a queue on the releasing
+// thread, so depth costs no stack, and the pooled strings they let go of
+// are released together, shard by shard. When a long child list is
+// released, its second half goes to the library's second thread when that
+// is free: a tree parsed in two halves was built that way, and each thread
+// then releases what lies in its own caches. The release returns only once
+// both are done, so nothing outside can tell.
+#include "xmlobj/body_release.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "module/module.h"
+#include "module/second_thread.h"
+#include "tqcore/pool.h"
+
+namespace tqcore::xmlobj {
+namespace {
+
+// Bodies waiting for destruction, linked through the storage of their data
+// string, which is destroyed before a body is queued.
+struct PendingBodies {
+    bool busy = false;
+    CXMLObjectBody* head = nullptr;
+    bool counted = false;    // the outermost release counts among those running
+    bool alone = false;      // and runs alone
+    bool handedOff = false;  // and holds the second thread
+};
+// Initial-exec: the library is linked, not loaded late, and the state is tiny.
+__attribute__((tls_model("initial-exec"))) thread_local PendingBodies t_pending;
+
+static_assert(sizeof(CPPoolString) >= sizeof(CXMLObjectBody*), "the link fits in the data slot");
+
+void SetLink(CXMLObjectBody* body, CXMLObjectBody* next) noexcept {
+    std::memcpy(static_cast<void*>(&body->m_Data), &next, sizeof next);
+}
+
+CXMLObjectBody* GetLink(CXMLObjectBody* body) noexcept {
+    CXMLObjectBody* next;
+    std::memcpy(&next, static_cast<const void*>(&body->m_Data), sizeof next);
+    return next;
+}
+
+// Everything after the data, in member order: elements, attributes, name.
+void DestroyRest(CXMLObjectBody* body) noexcept {
+    body->m_Elements.~CXMLObjectList();
+    body->m_Attribs.~CXMLAttribList();
+    detail::PoolAccess::Drop(body->m_Name);
+    body->m_lRefCnt.~atomic();
+    module::XMLObjectHeap().Free(body);
+}
+
+// Destroys `body` (its data already dropped; may be null) and every body
+// queued meanwhile.
+void Drain(PendingBodies& pending, CXMLObjectBody* body) noexcept {
+    pending.busy = true;
+    while (body) {
+        DestroyRest(body);  // may queue the children it releases
+        body = pending.head;
+        if (body) {
+            pending.head = GetLink(body);
+            __builtin_prefetch(pending.head);  // the next to go, queued long ago
+        }
+    }
+    pending.busy = false;
+}
+
+// The handles handed to the second thread; only its holder touches them
+// between jobs.
+struct HandedOff {
+    CXMLObject* handles = nullptr;
+    std::size_t capacity = 0;
+    std::size_t count = 0;
+    HandleRelease release = nullptr;
+} g_handedOff;
+
+void ReleaseHandedOff(void*) noexcept {
+    detail::ReleaseBatch strings;
+    PendingBodies& pending = t_pending;
+    pending.busy = true;  // each final release queues its body
+    g_handedOff.release(g_handedOff.handles, g_handedOff.count);
+    CXMLObjectBody* first = pending.head;
+    if (first) pending.head = GetLink(first);
+    Drain(pending, first);
+}
+
+}  // namespace
+
+void ReleaseBody(CXMLObjectBody* body) noexcept {
+    PendingBodies& pending = t_pending;
+    if (pending.busy) {
+        detail::PoolAccess::Drop(body->m_Data);
+        SetLink(body, pending.head);
+        pending.head = body;
+        return;
+    }
+    {
+        detail::ReleaseBatch strings;
+        detail::PoolAccess::Drop(body->m_Data);
+        Drain(pending, body);
+    }
+    if (pending.handedOff) {
+        pending.handedOff = false;
+        module::SecondThread::Wait();
+        module::SecondThread::Let();
+    }
+    if (pending.counted) {
+        pending.counted = false;
+        module::SecondThread::Leave();
+    }
+}
+
+CXMLObject* HandOffRoom(std::size_t count) noexcept {
+    PendingBodies& pending = t_pending;
+    // Only a release that waits for the second thread at its end may.
+    if (!pending.busy) return nullptr;
+    if (!pending.counted) {
+        pending.counted = true;
+        pending.alone = module::SecondThread::Enter();
+    }
+    if (!pending.alone) return nullptr;
+    if (!pending.handedOff) {
+        if (!module::SecondThread::Hold()) return nullptr;
+        if (!module::SecondThread::Idle()) {  // a parse of this thread's is using it
+            module::SecondThread::Let();
+            return nullptr;
+        }
+        pending.handedOff = true;
+    } else if (!module::SecondThread::Idle()) {
+        return nullptr;
+    }
+    if (count > g_handedOff.capacity) {
+        // Empty between jobs: the handles were all destroyed.
+        void* grown = std::malloc(count * sizeof(CXMLObject));
+        if (!grown) return nullptr;
+        std::free(g_handedOff.handles);
+        g_handedOff.handles = static_cast<CXMLObject*>(grown);
+        g_handedOff.capacity = count;
+    }
+    g_handedOff.count = count;
+    return g_handedOff.handles;
+}
+
+void StartHandOff(HandleRelease release) noexcept {
+    g_handedOff.release = release;
+    module::SecondThread::Start(&ReleaseHandedOff, nullptr);
+}
+
+}  // namespace tqcore::xmlobj

@@ -1,0 +1,23 @@
+#pragma once
+// Releasing bodies whose count reached 0: a tree's release is a loop over a
+// queue on the releasing thread, never recursion, and a large tree shares
+// its release with the library's second thread.
+#include <cstddef>
+
+#include "tqxml/xmlnode.h"
+
+namespace tqcore::xmlobj {
+
+// Destroys `body`, gives its block back and releases everything it held.
+// Returns when the whole release is done, the second thread's share included.
+void ReleaseBody(CXMLObjectBody* body) noexcept;
+
+// Room for `count` handles whose bodies the second thread is to release,
+// when this thread is releasing a tree and the second thread is free for
+// it; null otherwise. The caller moves the handles in and calls StartHandOff() with
+// the function that destroys them.
+CXMLObject* HandOffRoom(std::size_t count) noexcept;
+using HandleRelease = void (*)(CXMLObject* handles, std::size_t count) noexcept;
+void StartHandOff(HandleRelease release) noexcept;
+
+}  // namespace tqcore::xmlobj
