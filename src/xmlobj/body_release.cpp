@@ -22,7 +22,8 @@ namespace {
 struct PendingBodies {
     bool busy = false;
     CXMLObjectBody* head = nullptr;
-    bool counted = false;    // the outermost release counts among those running
+    bool outermost = false;  // an outermost release of this thread's runs, which may hand off
+    bool counted = false;    // it counts among those running
     bool alone = false;      // and runs alone
     bool handedOff = false;  // and holds the second thread
 };
@@ -97,7 +98,9 @@ void ReleaseBody(CXMLObjectBody* body) noexcept {
     {
         detail::ReleaseBatch strings;
         detail::PoolAccess::Drop(body->m_Data);
+        pending.outermost = true;
         Drain(pending, body);
+        pending.outermost = false;
     }
     if (pending.handedOff) {
         pending.handedOff = false;
@@ -112,8 +115,9 @@ void ReleaseBody(CXMLObjectBody* body) noexcept {
 
 CXMLObject* HandOffRoom(std::size_t count) noexcept {
     PendingBodies& pending = t_pending;
-    // Only a release that waits for the second thread at its end may.
-    if (!pending.busy) return nullptr;
+    // Only a release that waits for the second thread at its end may: not
+    // a list released by itself, nor one in the second thread's share.
+    if (!pending.outermost) return nullptr;
     if (!pending.counted) {
         pending.counted = true;
         pending.alone = module::SecondThread::Enter();

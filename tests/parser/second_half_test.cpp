@@ -141,22 +141,40 @@ TEST(SecondHalf, SplitAnywhereGivesWhatOneThreadGives) {
     EXPECT_EQ(CStringPool::GetCount(), pooledBefore);
 }
 
+// Whether parsing `text` under the shipped settings took a second half.
+bool Splits(const std::string& text) {
+    const std::uint64_t before = parser::SecondHalfLevelsTaken();
+    CXMLDoc doc;
+    EXPECT_TRUE(
+        doc.OpenDocText(reinterpret_cast<const unsigned char*>(text.c_str()), CXML_REPORT_SILENT));
+    return parser::SecondHalfLevelsTaken() > before;
+}
+
+std::string Repeated(const std::string& item, std::size_t bytes) {
+    std::string text = "<r>";
+    while (text.size() < bytes) text += item;
+    return text + "</r>";
+}
+
 // Large enough texts split under the shipped settings; tags packed closer
 // than those settings allow keep one thread.
 TEST(SecondHalf, ShippedSettingsSplitLargeTextsWithRoomyTags) {
     const SecondHalfSettings shipped = parser::SetSecondHalfSettings({0, 50, 0});
     parser::SetSecondHalfSettings(shipped);
-    std::string roomy = "<r>", packed = "<r>";
-    while (roomy.size() < shipped.leastBytes) roomy += "<item n='1'>some text</item>\n";
-    while (packed.size() < shipped.leastBytes) packed += "<e/>";
-    roomy += "</r>";
-    packed += "</r>";
-    for (const auto& [text, splits] : {std::pair{roomy, true}, std::pair{packed, false}}) {
-        const std::uint64_t before = parser::SecondHalfLevelsTaken();
-        CXMLDoc doc;
-        ASSERT_TRUE(doc.OpenDocText(reinterpret_cast<const unsigned char*>(text.c_str()),
-                                    CXML_REPORT_SILENT));
-        EXPECT_EQ(parser::SecondHalfLevelsTaken() > before, splits) << text.substr(0, 40);
+    EXPECT_TRUE(Splits(Repeated("<item n='1'>some text</item>\n", shipped.leastBytes)));
+    EXPECT_FALSE(Splits(Repeated("<e/>", shipped.leastBytes)));
+    EXPECT_FALSE(Splits(Repeated("<item n='1'>some text</item>\n", shipped.leastBytes / 2)));
+}
+
+// Releasing a tree whose second half, handed to the second thread, holds a
+// long list of its own leaves the second thread free for the next parse.
+TEST(SecondHalf, NestedLongListsLeaveTheSecondThreadFree) {
+    std::string nested = "<r>";
+    for (int i = 0; i < 1100; ++i) nested += "<a/>";
+    nested += Repeated("<c/>", 4400) + "</r>";
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_FALSE(Splits(nested));
+        EXPECT_TRUE(Splits(Repeated("<item n='1'>some text</item>\n", 1 << 20)));
     }
 }
 
