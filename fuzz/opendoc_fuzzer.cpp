@@ -1,11 +1,16 @@
-// Feeds arbitrary bytes to every width of the text loader.
+// Feeds arbitrary bytes to every width of the text loader. Every parse is
+// shared with the library's second thread, from a start the input's first
+// byte picks, so that the second thread reads arbitrary text as well.
 #include <tqxml/tqxml.h>
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "../src/parser/second_half.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    tqcore::parser::SetSecondHalfSettings({0, size ? data[0] % 100u : 50u, 0});
     tqcore::CXMLDoc doc;
     // Narrow widths: the bytes as they are, terminated for any width, since
     // the width-detecting form may read them as UTF-16.
