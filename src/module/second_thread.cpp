@@ -100,6 +100,7 @@ void SecondThread::Leave() noexcept {
 
 bool SecondThread::Hold() noexcept {
     if (t_holds) {
+        if (!TheState()->idle()) return false;
         ++t_holds;
         return true;
     }

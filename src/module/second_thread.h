@@ -19,8 +19,9 @@ class SecondThread {
     static bool Enter() noexcept;
     static void Leave() noexcept;
 
-    // Holds the thread for the calling one (again, if it holds it already);
-    // false when another thread holds it or none can run.
+    // Holds the thread for the calling one when it is free for a job: held
+    // by no other thread and, when this one holds it already, running none.
+    // False otherwise, or when none can run.
     static bool Hold() noexcept;
     // Lets go of one hold; the last waits for the job first.
     static void Let() noexcept;

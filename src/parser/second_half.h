@@ -109,7 +109,6 @@ class SecondHalf {
         T* from = guessStart(text, count, settings);
         if (!from || !module::SecondThread::Hold()) return false;
         m_held = true;
-        if (!module::SecondThread::Idle()) return false;
         // The copy keeps the text's place within 64 bytes, and 64 bytes of
         // room around it for the scans' aligned reads.
         const auto skew = reinterpret_cast<std::uintptr_t>(from) % 64;
@@ -153,12 +152,6 @@ class SecondHalf {
     // A position in the second thread's copy, in the parsing thread's text.
     T* mapped(T* p) const noexcept { return m_text + (p - m_copy); }
 
-    // Tells the second thread to stop at its next block and waits for it.
-    void Stop() noexcept {
-        m_stop.store(true, std::memory_order_relaxed);
-        join();
-    }
-
   private:
     // A start tag right after a tag's close, searched from the chosen
     // percentage of the text on, within a bounded distance.
@@ -196,9 +189,11 @@ class SecondHalf {
         m_running = false;
     }
 
+    // Tells the second thread to stop at its next block, waits for it and
+    // lets it go.
     void finish() noexcept {
-        Stop();
-        m_read.nodes.dropFrom(0);
+        m_stop.store(true, std::memory_order_relaxed);
+        join();
         if (m_held) {
             SecondHalfCopy::Trim();
             module::SecondThread::Let();

@@ -55,13 +55,12 @@ void DestroyRest(CXMLObjectBody* body) noexcept {
 // queued meanwhile.
 void Drain(PendingBodies& pending, CXMLObjectBody* body) noexcept {
     pending.busy = true;
-    while (body) {
-        DestroyRest(body);  // may queue the children it releases
+    for (;;) {
+        if (body) DestroyRest(body);  // may queue the children it releases
         body = pending.head;
-        if (body) {
-            pending.head = GetLink(body);
-            __builtin_prefetch(pending.head);  // the next to go, queued long ago
-        }
+        if (!body) break;
+        pending.head = GetLink(body);
+        __builtin_prefetch(pending.head);  // the next to go, queued long ago
     }
     pending.busy = false;
 }
@@ -80,9 +79,7 @@ void ReleaseHandedOff(void*) noexcept {
     PendingBodies& pending = t_pending;
     pending.busy = true;  // each final release queues its body
     g_handedOff.release(g_handedOff.handles, g_handedOff.count);
-    CXMLObjectBody* first = pending.head;
-    if (first) pending.head = GetLink(first);
-    Drain(pending, first);
+    Drain(pending, nullptr);
 }
 
 }  // namespace
@@ -125,10 +122,6 @@ CXMLObject* HandOffRoom(std::size_t count) noexcept {
     if (!pending.alone) return nullptr;
     if (!pending.handedOff) {
         if (!module::SecondThread::Hold()) return nullptr;
-        if (!module::SecondThread::Idle()) {  // a parse of this thread's is using it
-            module::SecondThread::Let();
-            return nullptr;
-        }
         pending.handedOff = true;
     } else if (!module::SecondThread::Idle()) {
         return nullptr;
