@@ -117,9 +117,11 @@ class CXMLDoc::BlockParser {
     // position of `term` in the raw text.
     T* Data_FindAndFormat(T* p, T term) noexcept {
         m_zeroDecoded = false;
-        T* r = p;
-        T* w = p;
-        T* e = p;  // after the last unit that counts: trailing white space is dropped
+        // Most values and many texts hold nothing to rewrite: no white space,
+        // no reference, no markup. The rest is rewritten from the first such unit.
+        T* r = Scan::FindPlainEnd(p, Traits::Index(term));
+        T* w = r;
+        T* e = r;  // after the last unit that counts: trailing white space is dropped
         for (;;) {
             if (!isDataStop(*r, term)) {
                 r = copyPlainRun(r, w, term);
@@ -212,10 +214,14 @@ class CXMLDoc::BlockParser {
                 if (*next == 0) return nullptr;
             }
             while (next[0] == T('<') && next[1] == T('/')) {
-                T* g2 = Tag_FindEnd(next, kind);
-                if (kind != CXML_TAG_END) return SetErrorPosition(next, ParseError::NestingError);
-                if (!equals(next + 2, open.top().name))
-                    return SetErrorPosition(next, ParseError::BadTerminationTag);
+                T* g2 = endTagOf(next, open.top().name);
+                if (!g2) {
+                    g2 = Tag_FindEnd(next, kind);
+                    if (kind != CXML_TAG_END)
+                        return SetErrorPosition(next, ParseError::NestingError);
+                    if (!equals(next + 2, open.top().name))
+                        return SetErrorPosition(next, ParseError::BadTerminationTag);
+                }
                 if (!open.closeTop(parent)) return SetErrorPosition(next, ParseError::MixedContent);
                 if (open.empty()) return g2;
                 next = SkipWhitespace(g2);
@@ -379,6 +385,16 @@ class CXMLDoc::BlockParser {
     static bool equals(const T* a, const T* b) noexcept {
         while (*a && *a == *b) ++a, ++b;
         return *a == *b;
+    }
+
+    // After the end tag at `p` when it is exactly "</" `name` ">", its ">"
+    // cut off as reading the whole tag would; else null, nothing written.
+    static T* endTagOf(T* p, const T* name) noexcept {
+        T* q = p + 2;
+        while (*name && *q == *name) ++q, ++name;
+        if (*name != 0 || *q != T('>')) return nullptr;
+        *q = 0;
+        return q + 1;
     }
 
     bool fail(T* p, ParseError code) noexcept {

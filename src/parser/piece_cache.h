@@ -46,22 +46,18 @@ class PieceCache {
     }
 
     // The pooled string of the `count` units at `text`; null when memory ran
-    // out or the text does not convert.
-    CPPoolString Take(const T* text, std::size_t count) noexcept {
-        if (count == 0) return CPPoolString::pempty;
-        if (count > kLongestCached) return detail::PoolAccess::Adopt(Traits::Intern(text, count));
+    // out or the text does not convert. Inlined, with misses out of line:
+    // every name takes it, and most names are kept.
+    __attribute__((always_inline)) CPPoolString Take(const T* text, std::size_t count) noexcept {
         CPPoolString kept;
-        if (TakeKept(text, count, kept)) return kept;
-        // One reference for the cache, one for the caller.
-        detail::PoolEntry* entry = Traits::Intern(text, count, 2);
-        if (!entry) return CPPoolString();
-        Keep(text, count, entry);
-        return detail::PoolAccess::Adopt(entry);
+        if (count != 0 && count <= kLongestCached && TakeKept(text, count, kept)) return kept;
+        return takeMissed(text, count);
     }
 
     // The kept string of a piece of 1 to kLongestCached units in `out`;
     // false when the cache does not hold it.
-    bool TakeKept(const T* text, std::size_t count, CPPoolString& out) noexcept {
+    __attribute__((always_inline)) bool TakeKept(const T* text, std::size_t count,
+                                                 CPPoolString& out) noexcept {
         if (!m_slots) return false;
         const Ends ends = EndsOf(text, count);
         Slot& slot = m_slots[ends.slot()];
@@ -92,6 +88,17 @@ class PieceCache {
     }
 
   private:
+    // Take for a piece the cache does not hold.
+    __attribute__((noinline)) CPPoolString takeMissed(const T* text, std::size_t count) noexcept {
+        if (count == 0) return CPPoolString::pempty;
+        if (count > kLongestCached) return detail::PoolAccess::Adopt(Traits::Intern(text, count));
+        // One reference for the cache, one for the caller.
+        detail::PoolEntry* entry = Traits::Intern(text, count, 2);
+        if (!entry) return CPPoolString();
+        Keep(text, count, entry);
+        return detail::PoolAccess::Adopt(entry);
+    }
+
     // A key's first and last 8 bytes, overlapping when it is shorter than
     // 16 (shorter than 8: its first and last 4, or its first, middle and
     // last byte): with its length they tell keys of up to 16 bytes apart.

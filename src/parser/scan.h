@@ -87,6 +87,12 @@ template <class T>
 bool EndsName(const T* p) noexcept {
     return IsNameCandidate(Unit(*p));
 }
+// Where a run that needs no rewriting at all may end: white space too.
+template <class T>
+bool EndsPlain(const T* p, unsigned term) noexcept {
+    const unsigned u = Unit(*p);
+    return u <= 0x20 || u == '&' || u == '<' || u == term;
+}
 
 // Unit by unit; also the reference the SSE2 finders are tested against.
 struct Portable {
@@ -109,6 +115,11 @@ struct Portable {
     template <class T>
     static T* FindNameCandidate(T* p) noexcept {
         while (!EndsName(p)) ++p;
+        return p;
+    }
+    template <class T>
+    static T* FindPlainEnd(T* p, unsigned term) noexcept {
+        while (!EndsPlain(p, term)) ++p;
         return p;
     }
 };
@@ -153,6 +164,14 @@ struct Sse2 {
             const __m128i letter = L::inRange(_mm_or_si128(v, L::splat(0x20)), 'a', 'z');
             const __m128i punct = _mm_andnot_si128(L::eq(v, '/'), L::inRange(v, '-', ':'));
             return ~movemask(_mm_or_si128(_mm_or_si128(letter, punct), L::eq(v, '_')));
+        });
+    }
+    template <class T>
+    static T* FindPlainEnd(T* p, unsigned term) noexcept {
+        return firstMatch(p, [term](__m128i v) {
+            using L = Lanes<sizeof(T)>;
+            const __m128i markup = _mm_or_si128(L::eq(v, '&'), L::eq(v, '<'));
+            return movemask(_mm_or_si128(_mm_or_si128(L::atMost(v, 0x20), markup), L::eq(v, term)));
         });
     }
 

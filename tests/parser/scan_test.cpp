@@ -99,6 +99,9 @@ void CheckFinders() {
         {'a', 'Z', '0', '9', '-', '.', ':', '_', 'z'},
         Each(Ordinary<T>({0, ' ', '/', '=', '>', '@', '[', '`', '{', ',', ';', 0xB7, 0xC0})),
         [](T* p) { return Finders::FindNameCandidate(p); }, AtStop);
+    ForEveryStop<T>(
+        Ordinary<T>({'a', '\'', '>', 0x21, 0x7E}), Each({0, ' ', '\t', 0x01, '&', '<', '"'}),
+        [](T* p) { return Finders::FindPlainEnd(p, '"'); }, AtStop);
     if (sizeof(T) == 2)  // bytes of name characters, in units that are none
         ForEveryStop<T>(
             {'a'}, Each({0x6161, 0x2D2D, 0x4E00}),
