@@ -433,6 +433,9 @@ class TQXML_API CXMLObject {
     bool setNameType(const char* name, unsigned int type);
     bool setNameType(const unsigned char* name, unsigned int type);
     bool setNameType(const unsigned short* name, unsigned int type);
+    // The parser's factory for a handle that has no body yet, with a name
+    // that is not null.
+    bool nameEmpty(CPPoolString name) noexcept;
     void _decrement() noexcept;
 
     bool IsValidName(const char* name) const noexcept;

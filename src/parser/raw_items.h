@@ -48,7 +48,8 @@ class RawItems {
     void forgetFrom(std::size_t first) noexcept { m_size = first; }
 
   private:
-    bool grow() noexcept {
+    // Out of line, so that an add stays small enough to inline.
+    __attribute__((noinline)) bool grow() noexcept {
         const std::size_t capacity = m_capacity ? 2 * m_capacity : kFirstCapacity;
         void* moved = _frealloc(m_items, capacity * sizeof(Item));
         if (!moved) return false;

@@ -157,9 +157,10 @@ struct Sse2 {
         }
         return dataRun<false>(p, p, term);
     }
+    // Its caller tests the first units of a name itself.
     template <class T>
     static T* FindNameCandidate(T* p) noexcept {
-        return find(p, EndsName<T>, [](__m128i v) {
+        return firstMatch(p, [](__m128i v) {
             using L = Lanes<sizeof(T)>;
             const __m128i letter = L::inRange(_mm_or_si128(v, L::splat(0x20)), 'a', 'z');
             const __m128i punct = _mm_andnot_si128(L::eq(v, '/'), L::inRange(v, '-', ':'));

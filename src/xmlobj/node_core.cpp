@@ -83,6 +83,11 @@ bool CXMLObject::setNameType(CPPoolString name, unsigned int type) {
     return body != nullptr;
 }
 
+bool CXMLObject::nameEmpty(CPPoolString name) noexcept {
+    m_pO = NewBody(std::move(name), CXML_TYPE_EMPTY);
+    return m_pO != nullptr;
+}
+
 bool CXMLObject::setNameType(const char* name, unsigned int type) {
     CAnsiStringSubmitter text(name);
     return setNameType(CStringPool::GetStringRef(text), type);
