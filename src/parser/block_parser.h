@@ -117,9 +117,13 @@ class CXMLDoc::BlockParser {
     // position of `term` in the raw text.
     T* Data_FindAndFormat(T* p, T term) noexcept {
         m_zeroDecoded = false;
-        // Most values and many texts hold nothing to rewrite: no white space,
-        // no reference, no markup. The rest is rewritten from the first such unit.
-        T* r = Scan::FindPlainEnd(p, Traits::Index(term));
+        // Most values and many texts hold nothing to rewrite: no reference,
+        // no markup, and white space only as lone spaces between other units.
+        // The rest is rewritten from the first unit that needs it.
+        const unsigned termUnit = Traits::Index(term);
+        T* r = Scan::FindPlainEnd(p, termUnit);
+        while (*r == T(' ') && r > p && !parser::scan::EndsPlain(r + 1, termUnit))
+            r = Scan::FindPlainEnd(r + 2, termUnit);
         T* w = r;
         T* e = r;  // after the last unit that counts: trailing white space is dropped
         for (;;) {
@@ -784,7 +788,9 @@ class CXMLDoc::BlockParser {
         return m_waiting.Add(text, count, waiter);
     }
 
-    CPPoolString pool(const T* text, std::size_t count) { return m_pieces.Take(text, count); }
+    __attribute__((always_inline)) CPPoolString pool(const T* text, std::size_t count) {
+        return m_pieces.Take(text, count);
+    }
     // The length of the piece at `text` that Data_FindAndFormat has just
     // formatted. A decoded "&#0;" ends it early: then it is measured to its zero.
     std::size_t formattedLength(T* text) const noexcept {

@@ -29,7 +29,7 @@ class RawItems {
 
     // False, with the arguments untouched, when there is no room.
     template <class... Args>
-    bool add(Args&&... args) noexcept {
+    __attribute__((always_inline)) bool add(Args&&... args) noexcept {
         if (m_size == m_capacity && !grow()) return false;
         new (m_items + m_size++) Item{std::forward<Args>(args)...};
         return true;
