@@ -50,6 +50,7 @@ class TQCORE_API ReleaseBatch {
         std::int32_t count;
     };
     void hold(PoolEntry* entry) noexcept;
+    bool isHeld(unsigned i) const noexcept { return m_heldSlots[i / 64] >> (i % 64) & 1; }
     void settleHeld() noexcept;
     void flushFinal() noexcept;
 

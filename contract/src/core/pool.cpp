@@ -240,6 +240,9 @@ void ReleaseBatch::Drop(PoolEntry* entry) noexcept {
         PoolAccess::Release(entry);
     else if (entry->refs.load(std::memory_order_relaxed) == 1)
         batch->add(entry);  // most texts of a tree are its own: no count to gather
+    else if (Held& home = batch->m_held[entry->hash & (kHeld - 1)];
+             home.entry == entry && batch->isHeld(entry->hash & (kHeld - 1)))
+        ++home.count;  // a name the tree repeats, mostly found at once
     else
         batch->hold(entry);
 }
