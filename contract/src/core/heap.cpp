@@ -156,35 +156,30 @@ std::uint32_t CFHeap::Impl::take(std::uint32_t n, void** out) {
 void CFHeap::Impl::give(void* const* blocks, std::uint32_t count) {
     // Blocks freed together mostly share a chunk and often a bitmap word:
     // their bits gather in a register and are stored once per word.
-    Chunk* c = nullptr;
-    std::size_t word = 0;
-    std::uint64_t bits = 0;
-    std::uint32_t added = 0;
-    auto store = [&] {
-        if (added == 0) return;
-        c->freeBits[word] |= bits;
-        c->freeBlocks += added;
-        if (word < c->lowWord) c->lowWord = static_cast<std::uint32_t>(word);
-        bits = 0;
-        added = 0;
-    };
-    for (std::uint32_t i = 0; i < count; ++i) {
-        auto* p = static_cast<char*>(blocks[i]);
-        if (!c || p < c->base || p >= c->end) {
-            store();
-            const std::size_t index = chunkOf(p);
-            if (index < lowChunk) lowChunk = index;
-            c = &chunks[index];
+    for (std::uint32_t i = 0; i < count;) {
+        const std::size_t index = chunkOf(static_cast<const char*>(blocks[i]));
+        if (index < lowChunk) lowChunk = index;
+        Chunk& c = chunks[index];
+        const std::uint32_t first = i;
+        std::size_t lowest = c.lowWord;
+        std::size_t word = indexIn(c, static_cast<const char*>(blocks[i])) / 64;
+        std::uint64_t bits = 0;
+        for (; i < count; ++i) {
+            const auto* p = static_cast<const char*>(blocks[i]);
+            if (p < c.base || p >= c.end) break;
+            const std::size_t k = indexIn(c, p);
+            if (k / 64 != word) {
+                c.freeBits[word] |= bits;
+                if (word < lowest) lowest = word;
+                word = k / 64;
+                bits = 0;
+            }
+            bits |= std::uint64_t{1} << (k % 64);
         }
-        const std::size_t k = indexIn(*c, p);
-        if (k / 64 != word) {
-            store();
-            word = k / 64;
-        }
-        bits |= std::uint64_t(1) << (k % 64);
-        ++added;
+        c.freeBits[word] |= bits;
+        c.lowWord = static_cast<std::uint32_t>(word < lowest ? word : lowest);
+        c.freeBlocks += i - first;
     }
-    store();
     freeCount += count;
 }
 
