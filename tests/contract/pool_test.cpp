@@ -120,6 +120,24 @@ TEST(StringPool, ReferencesTakenAndDroppedManyAtATime) {
     }
 }
 
+// A release batch gathers the drops of a string a tree repeats and counts
+// them down together: exactly as many as were dropped, so a holder outside
+// the tree keeps the string, and its own release then frees it.
+TEST(StringPool, ReleaseBatchCountsRepeatedDropsExactly) {
+    using tqcore::detail::PoolAccess;
+    const std::size_t before = CStringPool::GetCount();
+    CPPoolString outside(u"held by a tree and one more");
+    {
+        std::vector<CPPoolString> tree(300, outside);
+        tqcore::detail::ReleaseBatch batch;
+        for (CPPoolString& s : tree) PoolAccess::Drop(s);
+    }
+    tqcore::detail::PoolEntry* entry = PoolAccess::Detach(outside);
+    EXPECT_EQ(entry->refs.load(), 1);
+    PoolAccess::Release(entry);
+    EXPECT_EQ(CStringPool::GetCount(), before);
+}
+
 // A text written in place in room for more units than it came to: an entry
 // of its own size whichever block size the room and the text take, the same
 // entry as the text interned from a copy, and no second one for a repeat.
