@@ -45,8 +45,13 @@ std::size_t WidenAscii(const char* text, std::size_t count, unsigned short* unit
         std::uint64_t w;
         std::memcpy(&w, text + i, 8);
         if (w & 0x8080808080808080ull) break;
+#ifdef TQXML_SSE2_SCAN
+        const __m128i eight = _mm_cvtsi64_si128(static_cast<long long>(w));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(units + i), _mm_unpacklo_epi8(eight, zero));
+#else
         for (unsigned k = 0; k < 8; ++k)
             units[i + k] = static_cast<unsigned short>((w >> (8 * k)) & 0xFF);
+#endif
     }
     for (; i < count && static_cast<unsigned char>(text[i]) < 0x80; ++i)
         units[i] = static_cast<unsigned char>(text[i]);
