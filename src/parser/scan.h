@@ -91,7 +91,7 @@ bool EndsName(const T* p) noexcept {
 template <class T>
 bool EndsPlain(const T* p, unsigned term) noexcept {
     const unsigned u = Unit(*p);
-    return u <= 0x20 || u == '&' || u == '<' || u == term;
+    return u == ' ' || IsDataCandidate(u, term);
 }
 
 // Unit by unit; also the reference the SSE2 finders are tested against.

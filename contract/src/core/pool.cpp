@@ -240,9 +240,9 @@ void ReleaseBatch::Drop(PoolEntry* entry) noexcept {
         PoolAccess::Release(entry);
     else if (entry->refs.load(std::memory_order_relaxed) == 1)
         batch->add(entry);  // most texts of a tree are its own: no count to gather
-    else if (Held& home = batch->m_held[entry->hash & (kHeld - 1)];
-             home.entry == entry && batch->isHeld(entry->hash & (kHeld - 1)))
-        ++home.count;  // a name the tree repeats, mostly found at once
+    else if (const unsigned home = entry->hash & (kHeld - 1);
+             batch->isHeld(home) && batch->m_held[home].entry == entry)
+        ++batch->m_held[home].count;  // a name the tree repeats, mostly found at once
     else
         batch->hold(entry);
 }
@@ -255,9 +255,8 @@ void ReleaseBatch::hold(PoolEntry* entry) noexcept {
     const unsigned home = entry->hash & (kHeld - 1);
     for (unsigned k = 0; k < kProbes; ++k) {
         const unsigned i = (home + k) & (kHeld - 1);
-        const std::uint64_t bit = std::uint64_t{1} << (i % 64);
-        if (!(m_heldSlots[i / 64] & bit)) {
-            m_heldSlots[i / 64] |= bit;
+        if (!isHeld(i)) {
+            m_heldSlots[i / 64] |= std::uint64_t{1} << (i % 64);
             m_held[i] = Held{entry, 1};
             return;
         }
