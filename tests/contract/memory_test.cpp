@@ -68,18 +68,25 @@ TEST(FixedHeap, BlocksAreDistinctAlignedCountedAndLimited) {
 }
 
 TEST(FixedHeap, BlocksFreedOnAnotherThreadAreReusedLowestAddressFirst) {
-    // Exactly as many blocks as are used, so no thread is left holding spare ones.
+    // Exactly as many blocks as the heap may hold, so the blocks handed out
+    // again can only be the freed ones.
     CFHeap heap("cross", 32, 64, 0, 5000);
     std::vector<void*> blocks(5000);
     for (auto& b : blocks) b = heap.Alloc();
+    // Every 5th block stays in use, so the free ones lie in short runs.
+    std::vector<void*> freed;
     std::thread([&] {
         // Every 7th block, round and round: an order far from the addresses'.
         for (std::size_t start = 0; start < 7; ++start)
-            for (std::size_t i = start; i < blocks.size(); i += 7) heap.Free(blocks[i]);
+            for (std::size_t i = start; i < blocks.size(); i += 7)
+                if (i % 5 != 0) {
+                    heap.Free(blocks[i]);
+                    freed.push_back(blocks[i]);
+                }
     }).join();
     // The freeing thread has ended: its cached blocks went back to the heap.
-    EXPECT_EQ(heap.GetUsedCount(), 0);
-    std::vector<void*> again(5000);
+    EXPECT_EQ(heap.GetUsedCount(), 1000);
+    std::vector<void*> again(freed.size());
     // A fresh thread caches nothing yet, so every block comes from the heap.
     std::thread([&] {
         for (auto& b : again) b = heap.Alloc();
@@ -87,8 +94,9 @@ TEST(FixedHeap, BlocksFreedOnAnotherThreadAreReusedLowestAddressFirst) {
     EXPECT_TRUE(std::is_sorted(again.begin(), again.end(), std::less<void*>()))
         << "the lowest free address is handed out first";
     EXPECT_EQ(std::set<void*>(again.begin(), again.end()),
-              std::set<void*>(blocks.begin(), blocks.end()));
+              std::set<void*>(freed.begin(), freed.end()));
     for (void* b : again) heap.Free(b);
+    for (std::size_t i = 0; i < blocks.size(); i += 5) heap.Free(blocks[i]);
 }
 
 TEST(FixedHeap, HeapsBeyondTheCachedOnesWorkWithoutMagazines) {

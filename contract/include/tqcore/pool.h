@@ -266,7 +266,9 @@ struct PoolAccess {
         return entry;
     }
     // Lets go of `s` (left null) through the release batch open on this thread.
-    static void Drop(CPPoolString& s) noexcept { ReleaseBatch::Drop(Detach(s)); }
+    static void Drop(CPPoolString& s) noexcept {
+        if (s.m_p) ReleaseBatch::Drop(Detach(s));  // an element's data is null: no call
+    }
     // Drops `n` (1 or more) references held by the caller in one step.
     static void ReleaseMany(PoolEntry* entry, std::int32_t n) noexcept {
         std::int32_t r = entry->refs.load(std::memory_order_relaxed);

@@ -139,10 +139,17 @@ std::uint32_t CFHeap::Impl::take(std::uint32_t n, void** out) {
     std::uint32_t word = c.lowWord;
     for (std::uint32_t i = 0; i < got;) {
         std::uint64_t bits = c.freeBits[word];
-        for (; bits && i < got; ++i) {
-            unsigned bit = static_cast<unsigned>(__builtin_ctzll(bits));
-            bits &= bits - 1;
-            out[got - 1 - i] = c.base + (std::size_t(word) * 64 + bit) * blockSize;
+        // Free blocks mostly lie in runs (a fresh chunk, a tree freed
+        // whole): each run is handed out by stepping an address.
+        while (bits && i < got) {
+            const unsigned bit = static_cast<unsigned>(__builtin_ctzll(bits));
+            const std::uint64_t above = ~(bits >> bit);
+            const unsigned free = above ? static_cast<unsigned>(__builtin_ctzll(above)) : 64;
+            const unsigned run = std::min(free, got - i);
+            char* p = c.base + (std::size_t(word) * 64 + bit) * blockSize;
+            for (const std::uint32_t stop = i + run; i < stop; ++i, p += blockSize)
+                out[got - 1 - i] = p;
+            bits &= run == 64 ? 0 : ~(((std::uint64_t{1} << run) - 1) << bit);
         }
         c.freeBits[word] = bits;
         if (!bits) ++word;
