@@ -99,15 +99,18 @@ unsigned HeapClassOf(std::uint64_t physical) noexcept {
     return static_cast<unsigned>(7 + (physical - 129) / 32);
 }
 
-CFHeap* BlockHeaps() {
-    // Never destroyed: blocks may be released during static destruction.
-    static CFHeap* heaps = [] {
-        auto* h = static_cast<CFHeap*>(std::malloc(sizeof(CFHeap) * kHeapClassCount));
-        for (unsigned c = 0; c < kHeapClassCount; ++c)
-            new (h + c) CFHeap("_objectmemory", static_cast<std::size_t>(kHeapClasses[c]),
-                               static_cast<std::uint32_t>(65536 / kHeapClasses[c]), 0, 0);
-        return h;
-    }();
+// Never destroyed: blocks may be released during static destruction.
+__attribute__((noinline)) CFHeap* MakeBlockHeaps() {
+    auto* h = static_cast<CFHeap*>(std::malloc(sizeof(CFHeap) * kHeapClassCount));
+    for (unsigned c = 0; c < kHeapClassCount; ++c)
+        new (h + c) CFHeap("_objectmemory", static_cast<std::size_t>(kHeapClasses[c]),
+                           static_cast<std::uint32_t>(65536 / kHeapClasses[c]), 0, 0);
+    return h;
+}
+
+// Small enough to inline into every block's allocation and release.
+inline CFHeap* BlockHeaps() {
+    static CFHeap* const heaps = MakeBlockHeaps();
     return heaps;
 }
 
