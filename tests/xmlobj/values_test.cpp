@@ -35,13 +35,11 @@ TEST(ValueReaders, NumberTexts) {
     };
     const Case cases[] = {
         {u"42abc", [](const CXMLObject& n) { return double(n.GetDataInt(7)); }, 42},
-        {u"abc", [](const CXMLObject& n) { return double(n.GetDataInt(7)); }, 7},
         {u"4294967295", [](const CXMLObject& n) { return double(n.GetDataUInt(7)); }, 4294967295.0},
         {u"-9000000000", [](const CXMLObject& n) { return double(n.GetDataLInt(7)); }, -9e9},
         {u"ff", [](const CXMLObject& n) { return double(n.GetDataHex(7)); }, 255},
         {u"3ff8000000000000(1.5)", [](const CXMLObject& n) { return n.GetDataEDouble(7); }, 1.5},
         {u"1.5", [](const CXMLObject& n) { return n.GetDataEDouble(7); }, 4.9406564584124654e-324},
-        {u"3ff8000000000000(1.5)", [](const CXMLObject& n) { return n.GetDataDouble(7); }, 3.0},
         {u"2.25", [](const CXMLObject& n) { return n.GetDataDouble(7); }, 2.25},
         {u"-1,5", [](const CXMLObject& n) { return n.GetDataDouble(7); }, -1.0},
         {u"x", [](const CXMLObject& n) { return n.GetDataDouble(7); }, 7},
