@@ -16,6 +16,9 @@ TEST(Serialiser, EscapesValuesAndKeepsAttributeOrder) {
     CXMLObject ordered = Node(u"name");
     ordered.AddAttribute(PS(u"z"), PS(u"1"));
     ordered.AddAttribute(PS(u"a"), PS(u"2"));
+    CXMLObject root = Node(u"<Main>");  // a document's root: only its children are written
+    root.Add(Node(u"c"));
+    root.Add(ordered);
     struct Case {
         CXMLObject node;
         const char16_t* written;
@@ -27,6 +30,7 @@ TEST(Serialiser, EscapesValuesAndKeepsAttributeOrder) {
         {WithAttribute(u"a\tb\nc\rd e"),
          u"<e v=\"a\tb\nc\rd e\"/>"},  // no member of the escape set
         {ordered, u"<name z=\"1\" a=\"2\"/>"},
+        {root, u"<c/><name z=\"1\" a=\"2\"/>"},
     };
     for (const Case& c : cases) EXPECT_EQ(MemText(c.node), c.written);
 }
