@@ -56,11 +56,11 @@ TEST(DeepTree, MillionLevelsGoToAMemorySink) {
     ASSERT_TRUE(sink.Open());
     ASSERT_TRUE(sink.Write(DeepChain()));
     ASSERT_TRUE(sink.Close(false));
-    // "<level>" per level but the last, "<level/>", then "</level>" per level but the last.
-    EXPECT_EQ(sink.GetLen(), 7ull * (kDepth - 1) + 8 + 8ull * (kDepth - 1));
+    // "<n>" per level but the last, "<n>x</n>", then "</n>" per level but the last.
+    EXPECT_EQ(sink.GetLen(), 3ull * (kDepth - 1) + 8 + 4ull * (kDepth - 1));
     const std::u16string text = U(static_cast<const unsigned short*>(sink));
-    EXPECT_EQ(text.substr(0, 14), u"<level><level>");
-    EXPECT_EQ(text.substr(7 * (kDepth - 1), 16), u"<level/></level>");
+    EXPECT_EQ(text.substr(0, 9), u"<n><n><n>");
+    EXPECT_EQ(text.substr(3 * (kDepth - 1), 12), u"<n>x</n></n>");
 }
 
 // Counts the log messages and keeps the last one.

@@ -19,7 +19,6 @@ namespace xmlout_test {
 using namespace tqcore;
 using tqtest::Capture;
 using tqtest::TempDir;
-using xmlobj_test::Chain;
 using xmlobj_test::Node;
 using xmlobj_test::PS;
 using xmlobj_test::W;
@@ -91,6 +90,17 @@ inline CXMLObject ExampleTree() {
     a.Add(Node(u"c"));
     a.Add(DataNode(u"d", u"  two"));
     return a;
+}
+
+// A chain of `depth` nested elements named n, the innermost holding "x".
+inline CXMLObject Chain(unsigned int depth) {
+    CXMLObject inner = DataNode(u"n", u"x");
+    for (unsigned int i = 1; i < depth; ++i) {
+        CXMLObject outer = Node(u"n");
+        outer.Add(inner);
+        inner = outer;
+    }
+    return inner;
 }
 
 // The text of a memory sink after one tree.
