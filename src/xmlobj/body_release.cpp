@@ -88,8 +88,8 @@ void ReleaseBody(CXMLObjectBody* body) noexcept {
     PendingBodies& pending = t_pending;
     if (pending.busy) {
         detail::PoolAccess::Drop(body->m_Data);
-        if (!body->m_Elements.HasBlock() && !body->m_Attribs.HasBlock()) {
-            DestroyRest(body);  // a leaf releases no body: no need to queue it
+        if (!body->m_Elements.HasBlock()) {
+            DestroyRest(body);  // without children it releases no body: no need to queue it
             return;
         }
         SetLink(body, pending.head);

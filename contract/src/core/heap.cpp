@@ -144,8 +144,8 @@ std::uint32_t CFHeap::Impl::take(std::uint32_t n, void** out) {
         while (bits && i < got) {
             const unsigned bit = static_cast<unsigned>(__builtin_ctzll(bits));
             const std::uint64_t above = ~(bits >> bit);
-            const unsigned free = above ? static_cast<unsigned>(__builtin_ctzll(above)) : 64;
-            const unsigned run = std::min(free, got - i);
+            const unsigned freeAhead = above ? static_cast<unsigned>(__builtin_ctzll(above)) : 64;
+            const unsigned run = std::min(freeAhead, got - i);
             char* p = c.base + (std::size_t(word) * 64 + bit) * blockSize;
             for (const std::uint32_t stop = i + run; i < stop; ++i, p += blockSize)
                 out[got - 1 - i] = p;
