@@ -126,6 +126,16 @@ class CXMLDoc::BlockParser {
         T* r = Scan::FindPlainEnd(p, termUnit);
         while (*r == T(' ') && r > p && !parser::scan::EndsPlain(r + 1, termUnit))
             r = Scan::FindPlainEnd(r + 2, termUnit);
+        // A "<" that may open a CDATA section goes the long way too.
+        if (*r != term || (term == T('<') && r[1] == T('!'))) return formatFrom(r, term);
+        *r = 0;
+        m_formattedEnd = r;
+        return r;
+    }
+
+    // The rewriting half, out of line so that a plain value's scan needs no
+    // stack frame of this size.
+    __attribute__((noinline)) T* formatFrom(T* r, T term) noexcept {
         T* w = r;
         T* e = r;  // after the last unit that counts: trailing white space is dropped
         for (;;) {
