@@ -95,11 +95,6 @@ struct CFHeap::Impl {
         if (block >= last.base && block < last.end) return lastGiven;
         return lastGiven = firstAbove(block) - 1;
     }
-    // A block's index within its chunk.
-    std::size_t indexIn(const Chunk& c, const char* block) const noexcept {
-        return static_cast<std::size_t>((static_cast<std::uint64_t>(block - c.base) >> sizeShift) *
-                                        oddInverse);
-    }
 };
 
 bool CFHeap::Impl::newChunk(std::uint64_t blocks) {
@@ -162,28 +157,37 @@ std::uint32_t CFHeap::Impl::take(std::uint32_t n, void** out) {
 
 void CFHeap::Impl::give(void* const* blocks, std::uint32_t count) {
     // Blocks freed together mostly share a chunk and often a bitmap word:
-    // their bits gather in a register and are stored once per word.
+    // their bits gather in a register and are stored once per word. What
+    // the loop reads stays in locals, which the bitmap's stores could
+    // otherwise alias.
+    const unsigned shift = sizeShift;
+    const std::uint64_t inverse = oddInverse;
     for (std::uint32_t i = 0; i < count;) {
         const std::size_t index = chunkOf(static_cast<const char*>(blocks[i]));
         if (index < lowChunk) lowChunk = index;
         Chunk& c = chunks[index];
+        const auto base = reinterpret_cast<std::uintptr_t>(c.base);
+        const std::uintptr_t span = reinterpret_cast<std::uintptr_t>(c.end) - base;
+        std::uint64_t* const freeBits = c.freeBits;
         const std::uint32_t first = i;
         std::size_t lowest = c.lowWord;
-        std::size_t word = indexIn(c, static_cast<const char*>(blocks[i])) / 64;
+        std::size_t word =
+            ((reinterpret_cast<std::uintptr_t>(blocks[i]) - base) >> shift) * inverse / 64;
         std::uint64_t bits = 0;
         for (; i < count; ++i) {
-            const auto* p = static_cast<const char*>(blocks[i]);
-            if (p < c.base || p >= c.end) break;
-            const std::size_t k = indexIn(c, p);
+            // One compare for both ends: below the base the offset wraps.
+            const std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(blocks[i]) - base;
+            if (offset >= span) break;
+            const std::size_t k = (offset >> shift) * inverse;
             if (k / 64 != word) {
-                c.freeBits[word] |= bits;
+                freeBits[word] |= bits;
                 if (word < lowest) lowest = word;
                 word = k / 64;
                 bits = 0;
             }
             bits |= std::uint64_t{1} << (k % 64);
         }
-        c.freeBits[word] |= bits;
+        freeBits[word] |= bits;
         c.lowWord = static_cast<std::uint32_t>(word < lowest ? word : lowest);
         c.freeBlocks += i - first;
     }
