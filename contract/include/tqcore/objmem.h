@@ -31,7 +31,12 @@ class TQCORE_API CPObjectMemory {
     // the old block is released first. False (and no block) on failure.
     bool Alloc(std::uint64_t bytes, const tagCPOVTABL* vtbl);
     // A new block with room for `bytes` and a used size of 0.
-    bool Prealloc(std::uint64_t bytes, const tagCPOVTABL* vtbl);
+    // Inline: every list's first block comes this way.
+    bool Prealloc(std::uint64_t bytes, const tagCPOVTABL* vtbl) {
+        free();
+        m_p = newBlock(bytes, vtbl);
+        return m_p != nullptr;
+    }
     // Grows the allocated size by `bytes` without moving the block. False
     // leaves the block unchanged (no block, or no room where it lies).
     bool Incalloc(std::uint64_t bytes);
@@ -53,7 +58,9 @@ class TQCORE_API CPObjectMemory {
     // size, used bytes through the table's clone). False when it cannot be.
     bool clone();
     // Releases the block; the last holder finalizes the used bytes.
-    void free() noexcept;
+    void free() noexcept {
+        if (m_p) release();  // inline: most lists of a tree have no block
+    }
     // Empty, or a block of that table whose used size is exactly `bytes`.
     bool IsAssignable(std::uint64_t bytes, const tagCPOVTABL* vtbl) const noexcept;
 
@@ -77,6 +84,7 @@ class TQCORE_API CPObjectMemory {
     }
     static void* newBlock(std::uint64_t allocSize, const tagCPOVTABL* vtbl);
     static void releaseStorage(Header* h) noexcept;
+    void release() noexcept;  // free() of a block
 
     void* m_p;  // the first used byte; the header lies in front of it
 };

@@ -186,8 +186,7 @@ CPObjectMemory& CPObjectMemory::operator=(CPObjectMemory&& o) noexcept {
     return *this;
 }
 
-void CPObjectMemory::free() noexcept {
-    if (!m_p) return;
+void CPObjectMemory::release() noexcept {
     Header* h = header();
     m_p = nullptr;
     // A sole holder skips the interlocked step: no one else can reach the block.
@@ -207,12 +206,6 @@ bool CPObjectMemory::Alloc(std::uint64_t bytes, const tagCPOVTABL* vtbl) {
     m_p = p;
     header()->size = bytes;
     return true;
-}
-
-bool CPObjectMemory::Prealloc(std::uint64_t bytes, const tagCPOVTABL* vtbl) {
-    free();
-    m_p = newBlock(bytes, vtbl);
-    return m_p != nullptr;
 }
 
 bool CPObjectMemory::Incalloc(std::uint64_t bytes) {
