@@ -463,7 +463,14 @@ class TQXML_API CXMLObject {
         if (before <= 1) lastRelease(body, before);
     }
     static void lastRelease(CXMLObjectBody* body, std::int32_t before) noexcept;
-    void afterChildAdded() noexcept;
+    // The type a child makes of its parent: empty becomes element, data
+    // becomes process. Inline: the parser calls it for every parent.
+    void afterChildAdded() noexcept {
+        if (m_pO->m_uType == CXML_TYPE_EMPTY)
+            m_pO->m_uType = CXML_TYPE_ELEMENT;
+        else if (m_pO->m_uType == CXML_TYPE_DATA)
+            m_pO->m_uType = CXML_TYPE_PROCESS;
+    }
     // The parser's children of a node it has not handed out yet: the list
     // takes them over as they lie (CXMLObjectList::adopt).
     bool adoptChildren(CXMLObject* from, std::size_t n) noexcept;

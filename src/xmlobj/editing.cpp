@@ -5,13 +5,6 @@
 
 namespace tqcore {
 
-void CXMLObject::afterChildAdded() noexcept {
-    if (m_pO->m_uType == CXML_TYPE_EMPTY)
-        m_pO->m_uType = CXML_TYPE_ELEMENT;
-    else if (m_pO->m_uType == CXML_TYPE_DATA)
-        m_pO->m_uType = CXML_TYPE_PROCESS;
-}
-
 xmlret CXMLObject::Add(const CXMLObject& o) {
     if (!m_pO || !o.m_pO || o.m_pO == m_pO) return xmlret();
     xmlret r = m_pO->m_Elements.Add(o);
