@@ -79,18 +79,8 @@ TEST(BlockParser, TreeOrErrorRecordInEveryWidth) {
         {"", Failed(ParseError::Undefined, -1)},
         {"x<a/>", Failed(ParseError::Undefined, -1)},
         {"\xEF\xBB\xBF<a/>", Failed(ParseError::Undefined, -1)},
-    };
-    for (const auto& c : cases) EXPECT_EQ(InEveryWidth(c.text), c.outcome) << c.text;
-}
-
-// A start tag is read in one pass that finds its close on the way; a tag that
-// does not close must still report that before anything read inside it, and
-// a ">" or ";" inside a value must neither close the tag nor end the value.
-TEST(BlockParser, StartTagCloseComesBeforeWhatIsReadInside) {
-    const struct {
-        const char* text;
-        std::string outcome;
-    } cases[] = {
+        // A start tag is read in one pass: one that does not close reports that before
+        // anything read inside it; ">" or ";" in a value neither closes the tag nor ends it.
         {"<a b='1' c", Failed(ParseError::OpenString, 5)},  // the last quote entered
         {"<a", Failed(ParseError::Undefined, -1)},          // the record before the tag
         {"<r><a x", Failed(ParseError::NestingError, 0)},

@@ -17,12 +17,8 @@
 namespace tqcore::parsertest {
 
 struct TextPiece {
-    enum Kind {
-        Text,
-        Reference,
-        CData,
-        Break
-    };  // Break: a child, comment or instruction between runs
+    // Break: a child, comment or instruction between runs.
+    enum Kind { Text, Reference, CData, Break };
     Kind kind;
     std::string utf8;
 };
