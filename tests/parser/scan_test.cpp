@@ -131,26 +131,19 @@ void CheckFinders() {
         for (const T* q = from; q < end; ++q, ++to)
             ASSERT_EQ(scan::Unit(*to), white(scan::Unit(*q)) ? ' ' : scan::Unit(*q)) << q - from;
     };
-    for (unsigned space : {0u, unsigned{' '}, unsigned{'\n'}, unsigned{'\t'}}) {
-        ForEveryStop<T>(
-            Ordinary<T>({'a', '\'', '>', 0x21, 0x7E}), stops,
-            [&](T* p) {
-                T* end = Finders::CopyDataRun(p, copy + 1, term);
-                wroteRun(p, end, copy + 1);
-                return end;
-            },
-            toStop, space);
-        ForEveryStop<T>(
-            Ordinary<T>({'a', '\'', '>', 0x21, 0x7E}), stops,
-            [&](T* p) {
-                std::copy(p, p + before.size(), before.begin());
-                T* end = Finders::CopyDataRun(p, p, term);
-                wroteRun(before.data(), before.data() + (end - p), p);
-                EXPECT_TRUE(std::equal(end, p + before.size(), before.begin() + (end - p)));
-                return end;
-            },
-            toStop, space);
-    }
+    for (unsigned space : {0u, unsigned{' '}, unsigned{'\n'}, unsigned{'\t'}})
+        for (bool inPlace : {false, true})
+            ForEveryStop<T>(
+                Ordinary<T>({'a', '\'', '>', 0x21, 0x7E}), stops,
+                [&](T* p) {
+                    std::copy(p, p + before.size(), before.begin());
+                    T* const to = inPlace ? p : copy + 1;
+                    T* end = Finders::CopyDataRun(p, to, term);
+                    wroteRun(before.data(), before.data() + (end - p), to);
+                    EXPECT_TRUE(std::equal(end, p + before.size(), before.begin() + (end - p)));
+                    return end;
+                },
+                toStop, space);
 }
 
 TEST(Scan, PortableFindersStopAtEveryPosition) {

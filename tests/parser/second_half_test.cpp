@@ -76,22 +76,10 @@ class Documents {
         for (int i = 0, n = data ? 1 : pick(5); i < n; ++i) {
             text += "\n" + std::string(static_cast<std::size_t>(depth), ' ');
             // Data stands alone in its element; the rest may mix.
-            switch (data ? 3 + pick(2) : pick(3)) {
-                case 0:
-                    text += "<!-- c <x> --> ";
-                    break;
-                case 1:
-                    text += "<?pi a=b?>";
-                    break;
-                case 3:
-                    text += "t &lt; u\n v \xC3\xA9";
-                    break;
-                case 4:
-                    text += "<![CDATA[ <z> ]]>";
-                    break;
-                default:
-                    text += element(depth + 1);
-            }
+            static const char* const kPieces[] = {"<!-- c <x> --> ", "<?pi a=b?>", nullptr,
+                                                  "t &lt; u\n v \xC3\xA9", "<![CDATA[ <z> ]]>"};
+            const int piece = data ? 3 + pick(2) : pick(3);
+            text += kPieces[piece] ? std::string(kPieces[piece]) : element(depth + 1);
         }
         if (pick(80) == 0) text += "mixed";  // data beside children fails
         return text + "\n</" + name + ">";
