@@ -4,12 +4,11 @@
 #include <sys/stat.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "support/capture.h"
+#include "support/corpus_list.h"
 #include "support/temp_dir.h"
 #include "tqxml/xmlout.h"
 #include "xmlobj/xmlobj_test_support.h"
@@ -61,8 +60,7 @@ inline bool Exists(const std::string& path) {
 
 // A file's bytes as UTF-16 units (an odd last byte is dropped).
 inline std::u16string ReadUtf16(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string bytes = tqtest::ReadBytes(path);
     std::u16string units(bytes.size() / 2, u'\0');
     for (std::size_t i = 0; i < units.size(); ++i)
         units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
