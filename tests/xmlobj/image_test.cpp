@@ -63,30 +63,6 @@ CXMLObject LoadBytes(const Bytes& image) {
     return CXMLObject::Load(mem);
 }
 
-// Trees are equal node by node: names, types, data and attributes are the
-// same pooled strings. Iterative, and no XML text: a million-level text grows
-// its memory sink in steps that cost a copy each under the sanitizers.
-bool Same(const CXMLObject& a, const CXMLObject& b) {
-    if (!a || !b) return false;
-    std::vector<std::pair<const CXMLObject*, const CXMLObject*>> pending{{&a, &b}};
-    while (!pending.empty()) {
-        const auto [x, y] = pending.back();
-        pending.pop_back();
-        unsigned int nx = 0, ny = 0, ax = 0, ay = 0;
-        const CXMLObject *cx = x->GetElements(nx), *cy = y->GetElements(ny);
-        const CXMLAttribute *attrsX = x->GetAttributes(ax), *attrsY = y->GetAttributes(ay);
-        if (x->GetName() != y->GetName() || x->GetType() != y->GetType() ||
-            x->GetData() != y->GetData() || nx != ny || ax != ay)
-            return false;
-        for (unsigned int i = 0; i < ax; ++i)
-            if (attrsX[i].GetName() != attrsY[i].GetName() ||
-                attrsX[i].GetValue() != attrsY[i].GetValue())
-                return false;
-        for (unsigned int i = 0; i < nx; ++i) pending.push_back({cx + i, cy + i});
-    }
-    return true;
-}
-
 // <a x="1">t</a>
 CXMLObject Example() {
     CXMLObject a = Node(u"a");
@@ -130,8 +106,9 @@ TEST(ImageFormat, ExactBytesLoadBack) {
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         EXPECT_EQ(StoreBytes(c.tree, c.wide), c.expected);
-        EXPECT_TRUE(Same(LoadBytes(c.expected), c.loadsAs));
-        EXPECT_TRUE(Same(CXMLObject::Load(static_cast<const void*>(c.expected.data())), c.loadsAs));
+        EXPECT_TRUE(SameTree(LoadBytes(c.expected), c.loadsAs));
+        EXPECT_TRUE(
+            SameTree(CXMLObject::Load(static_cast<const void*>(c.expected.data())), c.loadsAs));
     }
     EXPECT_FALSE(CXMLObject::Load(static_cast<const void*>(nullptr)));
 }
@@ -153,8 +130,8 @@ TEST(ImageLoad, TextsOfEveryLengthAndAddressLoadBack) {
         ASSERT_FALSE(image.empty());
         std::vector<std::uint8_t> odd(image.size() + 1);
         std::memcpy(odd.data() + 1, image.data(), image.size());
-        EXPECT_TRUE(Same(LoadBytes(image), tree));
-        EXPECT_TRUE(Same(CXMLObject::Load(static_cast<const void*>(odd.data() + 1)), tree));
+        EXPECT_TRUE(SameTree(LoadBytes(image), tree));
+        EXPECT_TRUE(SameTree(CXMLObject::Load(static_cast<const void*>(odd.data() + 1)), tree));
     }
 }
 
@@ -214,7 +191,7 @@ TEST(ImageLoad, EveryTruncationFailsWithinItsBytes) {
     ASSERT_EQ(mprotect(pages + page, page, PROT_NONE), 0);
     for (bool wide : {false, true}) {
         const Bytes full = StoreBytes(tree, wide);
-        ASSERT_TRUE(Same(LoadBytes(full), tree));
+        ASSERT_TRUE(SameTree(LoadBytes(full), tree));
         for (std::size_t size = 0; size < full.size(); ++size) {
             const Bytes cut(full.begin(), full.begin() + size);
             EXPECT_FALSE(LoadBytes(cut)) << size;
@@ -235,9 +212,9 @@ TEST(ImageLoad, MillionLevelsWriteReadAndPack) {
     CPMemory mem;
     ASSERT_TRUE(CXMLObject::Store(mem, root, false));
     EXPECT_EQ(mem.GetSize(), 12u + 6 + 7 + 10u * kDepth);
-    EXPECT_TRUE(Same(CXMLObject::Load(mem), root));
-    EXPECT_TRUE(Same(CXMLObject::Load(static_cast<const void*>(mem)), root));
-    EXPECT_TRUE(Same(static_cast<CXMLObject>(Cxmpobject(root)), root));
+    EXPECT_TRUE(SameTree(CXMLObject::Load(mem), root));
+    EXPECT_TRUE(SameTree(CXMLObject::Load(static_cast<const void*>(mem)), root));
+    EXPECT_TRUE(SameTree(static_cast<CXMLObject>(Cxmpobject(root)), root));
 }
 
 TEST(ImageFile, StoreLoadDirectoriesLocksAndTimingLines) {
@@ -257,7 +234,7 @@ TEST(ImageFile, StoreLoadDirectoriesLocksAndTimingLines) {
         ASSERT_TRUE(CXMLObject::Store(W(nested.c_str()), 0, tree, false));
         const CXMLObject back = CXMLObject::Load(W(nested.c_str()), 0);
         const auto log = tqtest::Capture::Log();
-        EXPECT_TRUE(Same(back, tree));
+        EXPECT_TRUE(SameTree(back, tree));
         ASSERT_EQ(log.size(), 2u);
         EXPECT_EQ(log[0].text.rfind(u"\rCXMLObject::Store: Encoding time=", 0), 0u);
         EXPECT_EQ(log[1].text.rfind(u"\rCXMLObject::Load: Parsing time=", 0), 0u);
@@ -318,7 +295,7 @@ TEST(ImageMemory, AllocatorsAndFailuresRelease) {
                 packed = static_cast<bool>(Cxmpobject(tree));
             }
             loaded = static_cast<bool>(back);
-            EXPECT_TRUE(!loaded || Same(back, tree));
+            EXPECT_TRUE(!loaded || SameTree(back, tree));
         }
         EXPECT_GT(allowed, 10);  // failures were met on the way
     }
@@ -341,7 +318,7 @@ TEST(Packed, CopiesShareOneBodyAndUnpackedTreesAreIndependent) {
         CXMLObject first = c;
         const CXMLObject second = c;
         first.SetAttribute(PS(u"x"), PS(u"changed"));
-        EXPECT_TRUE(Same(second, Example()));
+        EXPECT_TRUE(SameTree(second, Example()));
     }
     EXPECT_EQ(GetXmpObjectBodyCount(), bodies);
 }

@@ -39,6 +39,37 @@ inline CXMLObject Chain(unsigned int depth) {
     return root;
 }
 
+// The name of the first node in which two trees differ, "" when they are
+// equal: names, types and data are the same pooled strings, attribute values
+// the same under `sameValue`. Iterative: trees a million levels deep compare.
+struct SamePooled {
+    bool operator()(const CPPoolString& a, const CPPoolString& b) const { return a == b; }
+};
+template <class SameValue = SamePooled>
+std::u16string TreeDifference(const CXMLObject& left, const CXMLObject& right,
+                              SameValue sameValue = {}) {
+    std::vector<std::pair<const CXMLObject*, const CXMLObject*>> pending{{&left, &right}};
+    while (!pending.empty()) {
+        const auto [a, b] = pending.back();
+        pending.pop_back();
+        unsigned int na = 0, nb = 0, ca = 0, cb = 0;
+        const CXMLAttribute *aa = a->GetAttributes(na), *ab = b->GetAttributes(nb);
+        const CXMLObject *childrenA = a->GetElements(ca), *childrenB = b->GetElements(cb);
+        bool same = a->GetName() == b->GetName() && a->GetType() == b->GetType() &&
+                    a->GetData() == b->GetData() && na == nb && ca == cb;
+        for (unsigned int i = 0; same && i < na; ++i)
+            same =
+                aa[i].GetName() == ab[i].GetName() && sameValue(aa[i].GetValue(), ab[i].GetValue());
+        if (!same) return Text(a->GetName());
+        for (unsigned int i = 0; i < ca; ++i) pending.emplace_back(childrenA + i, childrenB + i);
+    }
+    return u"";
+}
+// Both trees are there and equal.
+inline bool SameTree(const CXMLObject& a, const CXMLObject& b) {
+    return a && b && TreeDifference(a, b).empty();
+}
+
 // Appends `value` as `width` little-endian bytes.
 inline void AppendLE(std::vector<unsigned char>& out, std::uint64_t value, int width) {
     for (int i = 0; i < width; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));

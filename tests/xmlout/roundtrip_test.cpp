@@ -3,8 +3,6 @@
 // out: their text between child elements has no place in the tree.
 #include <gtest/gtest.h>
 
-#include <utility>
-
 #include "support/corpus_list.h"
 #include "tqxml/xmldoc.h"
 #include "xmlout_test_support.h"
@@ -30,29 +28,6 @@ std::u16string AsReadBack(const CPPoolString& value) {
     return out;
 }
 
-// The first node in which two trees differ (its name), or "" when they are
-// equal.
-std::u16string Difference(const CXMLObject& left, const CXMLObject& right) {
-    std::vector<std::pair<const CXMLObject*, const CXMLObject*>> pending{{&left, &right}};
-    while (!pending.empty()) {
-        const auto [a, b] = pending.back();
-        pending.pop_back();
-        unsigned int na = 0, nb = 0;
-        const CXMLAttribute* aa = a->GetAttributes(na);
-        const CXMLAttribute* ab = b->GetAttributes(nb);
-        bool same = a->GetName() == b->GetName() && a->GetType() == b->GetType() &&
-                    a->GetData() == b->GetData() && na == nb;
-        for (unsigned int i = 0; same && i < na; ++i)
-            same = aa[i].GetName() == ab[i].GetName() &&
-                   AsReadBack(aa[i].GetValue()) == AsReadBack(ab[i].GetValue());
-        const CXMLObject* ca = a->GetElements(na);
-        const CXMLObject* cb = b->GetElements(nb);
-        if (!same || na != nb) return U(a->GetName());
-        for (unsigned int i = 0; i < na; ++i) pending.emplace_back(ca + i, cb + i);
-    }
-    return u"";
-}
-
 class RoundTrip : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(RoundTrip, ParseWriteParseGivesTheSameTree) {
@@ -73,7 +48,11 @@ TEST_P(RoundTrip, ParseWriteParseGivesTheSameTree) {
         ASSERT_TRUE(sink.Write(first.GetContent()));
         ASSERT_TRUE(sink.Close(false));
         ASSERT_EQ(second.OpenDocFile(written.c_str(), 0, CXML_REPORT_SILENT), 0u);
-        EXPECT_EQ(Difference(first.GetContent(), second.GetContent()), u"");
+        EXPECT_EQ(TreeDifference(first.GetContent(), second.GetContent(),
+                                 [](const CPPoolString& a, const CPPoolString& b) {
+                                     return AsReadBack(a) == AsReadBack(b);
+                                 }),
+                  u"");
     }
 }
 
