@@ -20,6 +20,7 @@ using tqtest::Capture;
 using tqtest::TempDir;
 using xmlobj_test::Node;
 using xmlobj_test::PS;
+using xmlobj_test::TreeDifference;
 using xmlobj_test::W;
 
 inline std::u16string U(const unsigned short* text) {
