@@ -160,8 +160,9 @@ void CFHeap::Impl::give(void* const* blocks, std::uint32_t count) {
     // their bits gather in a register and are stored once per word. What
     // the loop reads stays in locals, which the bitmap's stores could
     // otherwise alias.
-    const unsigned shift = sizeShift;
-    const std::uint64_t inverse = oddInverse;
+    const auto indexAt = [shift = sizeShift, inverse = oddInverse](std::uintptr_t offset) {
+        return static_cast<std::size_t>((offset >> shift) * inverse);
+    };
     for (std::uint32_t i = 0; i < count;) {
         const std::size_t index = chunkOf(static_cast<const char*>(blocks[i]));
         if (index < lowChunk) lowChunk = index;
@@ -171,14 +172,13 @@ void CFHeap::Impl::give(void* const* blocks, std::uint32_t count) {
         std::uint64_t* const freeBits = c.freeBits;
         const std::uint32_t first = i;
         std::size_t lowest = c.lowWord;
-        std::size_t word =
-            ((reinterpret_cast<std::uintptr_t>(blocks[i]) - base) >> shift) * inverse / 64;
+        std::size_t word = indexAt(reinterpret_cast<std::uintptr_t>(blocks[i]) - base) / 64;
         std::uint64_t bits = 0;
         for (; i < count; ++i) {
             // One compare for both ends: below the base the offset wraps.
             const std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(blocks[i]) - base;
             if (offset >= span) break;
-            const std::size_t k = (offset >> shift) * inverse;
+            const std::size_t k = indexAt(offset);
             if (k / 64 != word) {
                 freeBits[word] |= bits;
                 if (word < lowest) lowest = word;
