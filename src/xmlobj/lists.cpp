@@ -113,13 +113,6 @@ unsigned int ChildGrowthStep(unsigned int capacity) {
     return 256;
 }
 
-// Starts fetching the pooled entry of `s`, whose count a release will write.
-void PrefetchEntry(const CPPoolString& s) noexcept {
-    if (const unsigned short* text = s)
-        __builtin_prefetch(reinterpret_cast<const char*>(text) - offsetof(detail::PoolEntry, text),
-                           1);
-}
-
 // The capacity that adding `n` (1 or more) items one by one to an empty list
 // reaches, when `step` gives the growth at each capacity and is constant from
 // `steady` on.
@@ -150,14 +143,10 @@ void CXMLAttribList::_clone(void* target, const void* source, std::uint64_t byte
 }
 
 void CXMLAttribList::_finalize(void* storage, std::uint64_t bytes) {
-    // Values are mostly distinct texts, scattered over the pool: fetch a
-    // run of them before the first is dropped, so that their misses overlap.
-    constexpr std::uint64_t kRun = 16;
+    // The drops fetch their texts ahead of reading them.
     auto* at = static_cast<CXMLAttribute*>(storage);
     const std::uint64_t n = bytes / Attributes::kItem;
-    for (std::uint64_t i = 0; i < n && i < kRun; ++i) PrefetchEntry(at[i].m_Value);
     for (std::uint64_t i = 0; i < n; ++i) {
-        if (i + kRun < n) PrefetchEntry(at[i + kRun].m_Value);
         detail::PoolAccess::Drop(at[i].m_Value);
         detail::PoolAccess::Drop(at[i].m_Name);
     }
@@ -245,13 +234,11 @@ void CXMLObjectList::_clone(void* target, const void* source, std::uint64_t byte
 }
 
 void CXMLObjectList::_finalize(void* storage, std::uint64_t bytes) {
-    // A release writes its body's count and drops the body's data text:
-    // fetch the bodies further ahead, and the data of those fetched before.
+    // A release writes its body's count: fetch the bodies ahead.
     constexpr auto release = [](CXMLObject* at, std::size_t n) noexcept {
-        constexpr std::size_t kAhead = 4;
+        constexpr std::size_t kAhead = 8;
         for (std::size_t i = 0; i < n; ++i) {
-            if (i + 2 * kAhead < n) __builtin_prefetch(at[i + 2 * kAhead].m_pO, 1);
-            if (i + kAhead < n && at[i + kAhead].m_pO) PrefetchEntry(at[i + kAhead].m_pO->m_Data);
+            if (i + kAhead < n) __builtin_prefetch(at[i + kAhead].m_pO, 1);
             at[i].~CXMLObject();
         }
     };

@@ -45,10 +45,12 @@ class TQCORE_API ReleaseBatch {
   private:
     static constexpr unsigned kCapacity = 512;
     static constexpr unsigned kHeld = 256;  // a power of 2, a multiple of 64
+    static constexpr unsigned kLag = 16;    // a power of 2
     struct Held {
         PoolEntry* entry;
         std::int32_t count;
     };
+    void settle(PoolEntry* entry) noexcept;
     void hold(PoolEntry* entry) noexcept;
     bool isHeld(unsigned i) const noexcept { return m_heldSlots[i / 64] >> (i % 64) & 1; }
     void settleHeld() noexcept;
@@ -56,6 +58,9 @@ class TQCORE_API ReleaseBatch {
 
     bool m_open;
     unsigned m_count = 0;
+    unsigned m_lagNext = 0;
+    // Dropped entries wait here while their counts are fetched.
+    PoolEntry* m_lagging[kLag] = {};
     std::uint64_t m_heldSlots[kHeld / 64] = {};  // bit i: m_held[i] is in use
     Held m_held[kHeld];
     PoolEntry* m_entries[kCapacity];

@@ -182,6 +182,23 @@ inline Shard* shards() noexcept {
     return g_shards;
 }
 
+// Starts fetching the slot where a text of hash `hash` is looked up. It
+// takes no lock: a stale table only fetches a line for nothing.
+inline void PrefetchSlot(std::uint32_t hash) noexcept {
+    const Shard& s = shards()[hash >> (32 - kShardBits)];
+    const Slot* slots = s.hintSlots.load(std::memory_order_relaxed);
+    if (slots) __builtin_prefetch(slots + (hash & s.hintMask.load(std::memory_order_relaxed)));
+}
+
+// Drops one reference to `e`, whose shard the caller has locked; true when
+// it was the last. A count of 1 is the caller's alone: only a look-up could
+// raise it, and look-ups take the lock. So the last release needs no
+// interlocked step.
+bool DropUnderLock(PoolEntry* e) noexcept {
+    return e->refs.load(std::memory_order_acquire) == 1 ||
+           e->refs.fetch_sub(1, std::memory_order_acq_rel) == 1;
+}
+
 // The release batch open on this thread, if any.
 __attribute__((tls_model("initial-exec"))) thread_local detail::ReleaseBatch* t_batch = nullptr;
 
@@ -212,7 +229,7 @@ void ReleaseEntry(PoolEntry* entry) noexcept {
     }
     Shard& s = shards()[entry->shard];
     s.lock.lock();
-    bool last = entry->refs.fetch_sub(1, std::memory_order_acq_rel) == 1;
+    const bool last = DropUnderLock(entry);
     if (last) s.remove(entry);
     s.lock.unlock();
     if (last) FreeEntry(entry);
@@ -236,15 +253,27 @@ void ReleaseBatch::add(PoolEntry* entry) noexcept {
 void ReleaseBatch::Drop(PoolEntry* entry) noexcept {
     if (!entry) return;
     ReleaseBatch* batch = t_batch;
-    if (!batch || entry == &g_emptyEntry)
+    if (!batch || entry == &g_emptyEntry) {
         PoolAccess::Release(entry);
-    else if (entry->refs.load(std::memory_order_relaxed) == 1)
-        batch->add(entry);  // most texts of a tree are its own: no count to gather
+        return;
+    }
+    // A tree's texts lie scattered: each count is read kLag drops after its
+    // fetch starts, so that the misses overlap instead of following in turn.
+    __builtin_prefetch(entry, 1);
+    PoolEntry*& slot = batch->m_lagging[batch->m_lagNext++ % kLag];
+    PoolEntry* due = slot;
+    slot = entry;
+    if (due) batch->settle(due);
+}
+
+void ReleaseBatch::settle(PoolEntry* entry) noexcept {
+    if (entry->refs.load(std::memory_order_relaxed) == 1)
+        add(entry);  // most texts of a tree are its own: no count to gather
     else if (const unsigned home = entry->hash & (kHeld - 1);
-             batch->isHeld(home) && batch->m_held[home].entry == entry)
-        ++batch->m_held[home].count;  // a name the tree repeats, mostly found at once
+             isHeld(home) && m_held[home].entry == entry)
+        ++m_held[home].count;  // a name the tree repeats, mostly found at once
     else
-        batch->hold(entry);
+        hold(entry);
 }
 
 void ReleaseBatch::hold(PoolEntry* entry) noexcept {
@@ -280,15 +309,26 @@ void ReleaseBatch::settleHeld() noexcept {
 }
 
 void ReleaseBatch::flush() noexcept {
+    for (PoolEntry*& lagging : m_lagging) {
+        if (PoolEntry* due = lagging) {
+            lagging = nullptr;
+            settle(due);
+        }
+    }
     settleHeld();
     flushFinal();
 }
 
 void ReleaseBatch::flushFinal() noexcept {
     if (m_count == 0) return;
-    // Sorted by shard (counting sort), so each shard is locked once.
+    // Sorted by shard (counting sort), so each shard is locked once. The
+    // slots are scattered: their fetches start here, all of them, so that
+    // few are still on their way when the first shard's removals begin.
     unsigned starts[kShards + 1] = {};
-    for (unsigned i = 0; i < m_count; ++i) ++starts[m_entries[i]->shard + 1];
+    for (unsigned i = 0; i < m_count; ++i) {
+        ++starts[m_entries[i]->shard + 1];
+        PrefetchSlot(m_entries[i]->hash);
+    }
     for (unsigned k = 0; k < kShards; ++k) starts[k + 1] += starts[k];
     PoolEntry* sorted[kCapacity];
     for (unsigned i = 0; i < m_count; ++i) sorted[starts[m_entries[i]->shard]++] = m_entries[i];
@@ -298,11 +338,8 @@ void ReleaseBatch::flushFinal() noexcept {
         if (begin == starts[k]) continue;
         Shard& s = shards()[k];
         s.lock.lock();
-        // The slots are scattered: start fetching them all before the first removal.
-        for (unsigned i = begin; i < starts[k]; ++i)
-            __builtin_prefetch(&s.slots[sorted[i]->hash & s.mask]);
         for (unsigned i = begin; i < starts[k]; ++i) {
-            if (sorted[i]->refs.fetch_sub(1, std::memory_order_acq_rel) != 1) continue;
+            if (!DropUnderLock(sorted[i])) continue;
             s.remove(sorted[i]);
             m_entries[dead++] = sorted[i];
         }
@@ -313,9 +350,7 @@ void ReleaseBatch::flushFinal() noexcept {
 }
 
 void PrefetchHashed(std::uint32_t hash) noexcept {
-    const Shard& s = shards()[hash >> (32 - kShardBits)];
-    const Slot* slots = s.hintSlots.load(std::memory_order_relaxed);
-    if (slots) __builtin_prefetch(slots + (hash & s.hintMask.load(std::memory_order_relaxed)));
+    PrefetchSlot(hash);
 }
 
 }  // namespace detail
