@@ -60,6 +60,9 @@ class TQXML_API CXMLAttribList {
     void GetMemUsage(std::uint64_t& used, std::uint64_t& spare) const;
     // The list holds a storage block (it may hold no items).
     bool HasBlock() const noexcept { return static_cast<bool>(m_mem); }
+    // Starts fetching the storage block, for a caller that will soon read
+    // or release the list.
+    void Prefetch() const noexcept { m_mem.Prefetch(); }
 
     static const void* GetTypeID() noexcept { return &_vtbl; }
     static const tagCPOVTABL _vtbl;
@@ -100,6 +103,9 @@ class TQXML_API CXMLObjectList {
     void GetMemUsage(std::uint64_t& used, std::uint64_t& spare) const;
     // The list holds a storage block (it may hold no items).
     bool HasBlock() const noexcept { return static_cast<bool>(m_mem); }
+    // Starts fetching the storage block, for a caller that will soon read
+    // or release the list.
+    void Prefetch() const noexcept { m_mem.Prefetch(); }
 
     static const void* GetTypeID() noexcept { return &_vtbl; }
     static const tagCPOVTABL _vtbl;

@@ -56,11 +56,19 @@ void DestroyRest(CXMLObjectBody* body) noexcept {
 void Drain(PendingBodies& pending, CXMLObjectBody* body) noexcept {
     pending.busy = true;
     for (;;) {
-        if (body) DestroyRest(body);  // may queue the children it releases
+        if (body) {
+            // The next body's own line was fetched the last time round: start
+            // on its lists and on the body after it.
+            if (CXMLObjectBody* next = pending.head) {
+                next->m_Attribs.Prefetch();
+                next->m_Elements.Prefetch();
+                __builtin_prefetch(GetLink(next));
+            }
+            DestroyRest(body);  // may queue the children it releases
+        }
         body = pending.head;
         if (!body) break;
         pending.head = GetLink(body);
-        __builtin_prefetch(pending.head);  // the next to go, queued long ago
     }
     pending.busy = false;
 }

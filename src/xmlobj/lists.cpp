@@ -234,11 +234,19 @@ void CXMLObjectList::_clone(void* target, const void* source, std::uint64_t byte
 }
 
 void CXMLObjectList::_finalize(void* storage, std::uint64_t bytes) {
-    // A release writes its body's count: fetch the bodies ahead.
+    // A release writes its body's count, then reads its lists: fetch the
+    // bodies ahead, and the lists of those fetched before. Short lists, most
+    // of a tree's, get their bodies fetched all at once.
     constexpr auto release = [](CXMLObject* at, std::size_t n) noexcept {
         constexpr std::size_t kAhead = 8;
+        for (std::size_t i = 0; i < n && i < kAhead; ++i) __builtin_prefetch(at[i].m_pO, 1);
         for (std::size_t i = 0; i < n; ++i) {
             if (i + kAhead < n) __builtin_prefetch(at[i + kAhead].m_pO, 1);
+            if (i + kAhead / 2 < n)
+                if (const CXMLObjectBody* body = at[i + kAhead / 2].m_pO) {
+                    body->m_Attribs.Prefetch();
+                    body->m_Elements.Prefetch();
+                }
             at[i].~CXMLObject();
         }
     };

@@ -61,6 +61,14 @@ class TQCORE_API CPObjectMemory {
     void free() noexcept {
         if (m_p) release();  // inline: most lists of a tree have no block
     }
+    // Starts fetching the block's header and first items, for a holder
+    // that will soon read or release it; nothing without a block.
+    void Prefetch() const noexcept {
+        if (m_p) {
+            __builtin_prefetch(header(), 1);
+            __builtin_prefetch(m_p);
+        }
+    }
     // Empty, or a block of that table whose used size is exactly `bytes`.
     bool IsAssignable(std::uint64_t bytes, const tagCPOVTABL* vtbl) const noexcept;
 
