@@ -26,6 +26,10 @@ struct PendingBodies {
     bool counted = false;    // it counts among those running
     bool alone = false;      // and runs alone
     bool handedOff = false;  // and holds the second thread
+    // Siblings mostly share their name: a run of bodies with the same name
+    // drops its references in one step.
+    detail::PoolEntry* runName = nullptr;
+    std::int32_t runLength = 0;
 };
 // Initial-exec: the library is linked, not loaded late, and the state is tiny.
 __attribute__((tls_model("initial-exec"))) thread_local PendingBodies t_pending;
@@ -42,11 +46,21 @@ CXMLObjectBody* GetLink(CXMLObjectBody* body) noexcept {
     return next;
 }
 
+void EndNameRun(PendingBodies& pending) noexcept {
+    if (pending.runLength) detail::PoolAccess::ReleaseMany(pending.runName, pending.runLength);
+    pending.runLength = 0;
+}
+
 // Everything after the data, in member order: elements, attributes, name.
-void DestroyRest(CXMLObjectBody* body) noexcept {
+void DestroyRest(PendingBodies& pending, CXMLObjectBody* body) noexcept {
     body->m_Elements.~CXMLObjectList();
     body->m_Attribs.~CXMLAttribList();
-    detail::PoolAccess::Drop(body->m_Name);
+    detail::PoolEntry* const name = detail::PoolAccess::Detach(body->m_Name);
+    if (name != pending.runName || !pending.runLength) {
+        EndNameRun(pending);
+        pending.runName = name;
+    }
+    pending.runLength += name != nullptr;
     body->m_lRefCnt.~atomic();
     module::XMLObjectHeap().Free(body);
 }
@@ -64,12 +78,13 @@ void Drain(PendingBodies& pending, CXMLObjectBody* body) noexcept {
                 next->m_Elements.Prefetch();
                 __builtin_prefetch(GetLink(next));
             }
-            DestroyRest(body);  // may queue the children it releases
+            DestroyRest(pending, body);  // may queue the children it releases
         }
         body = pending.head;
         if (!body) break;
         pending.head = GetLink(body);
     }
+    EndNameRun(pending);  // while the strings' batch is open
     pending.busy = false;
 }
 
@@ -97,7 +112,7 @@ void ReleaseBody(CXMLObjectBody* body) noexcept {
     if (pending.busy) {
         detail::PoolAccess::Drop(body->m_Data);
         if (!body->m_Elements.HasBlock()) {
-            DestroyRest(body);  // without children it releases no body: no need to queue it
+            DestroyRest(pending, body);  // without children it releases no body: no need to queue it
             return;
         }
         SetLink(body, pending.head);
