@@ -56,7 +56,7 @@ void DestroyRest(PendingBodies& pending, CXMLObjectBody* body) noexcept {
     body->m_Elements.~CXMLObjectList();
     body->m_Attribs.~CXMLAttribList();
     detail::PoolEntry* const name = detail::PoolAccess::Detach(body->m_Name);
-    if (name != pending.runName || !pending.runLength) {
+    if (name != pending.runName) {
         EndNameRun(pending);
         pending.runName = name;
     }
@@ -112,7 +112,8 @@ void ReleaseBody(CXMLObjectBody* body) noexcept {
     if (pending.busy) {
         detail::PoolAccess::Drop(body->m_Data);
         if (!body->m_Elements.HasBlock()) {
-            DestroyRest(pending, body);  // without children it releases no body: no need to queue it
+            DestroyRest(pending,
+                        body);  // without children it releases no body: no need to queue it
             return;
         }
         SetLink(body, pending.head);

@@ -57,6 +57,20 @@ TEST(NodeCore, ResetAndReassign) {
     EXPECT_EQ(a.GetContent(), PS(u"<a/>"));
 }
 
+TEST(NodeCore, ReleasingATreeGivesEveryNameBack) {
+    const std::u16string names[] = {u"releasedRoot", u"releasedChild", u"releasedGrandchild"};
+    {
+        // Runs of one name among siblings and down the levels.
+        CXMLObject root = Node(names[0].c_str());
+        for (int i = 0; i < 3; ++i) root.Add(Node(names[1].c_str()));
+        root.item(0u)->Add(Node(names[2].c_str()));
+        root.item(0u)->item(0u)->Add(Node(names[2].c_str()));
+    }
+    for (const std::u16string& name : names)
+        EXPECT_TRUE(CStringPool::QueryStringRefn(W(name.c_str()), name.size()).isnull())
+            << testing::PrintToString(name);
+}
+
 TEST(NullHandle, EveryOperationAnswersWithoutANode) {
     ReportRecorder recorder;
     CXMLObject n;
