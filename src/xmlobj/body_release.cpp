@@ -112,8 +112,8 @@ void ReleaseBody(CXMLObjectBody* body) noexcept {
     if (pending.busy) {
         detail::PoolAccess::Drop(body->m_Data);
         if (!body->m_Elements.HasBlock()) {
-            DestroyRest(pending,
-                        body);  // without children it releases no body: no need to queue it
+            // Without children it releases no body: no need to queue it.
+            DestroyRest(pending, body);
             return;
         }
         SetLink(body, pending.head);
