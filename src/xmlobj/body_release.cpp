@@ -74,8 +74,7 @@ void Drain(PendingBodies& pending, CXMLObjectBody* body) noexcept {
             // The next body's own line was fetched the last time round: start
             // on its lists and on the body after it.
             if (CXMLObjectBody* next = pending.head) {
-                next->m_Attribs.Prefetch();
-                next->m_Elements.Prefetch();
+                PrefetchLists(next);
                 __builtin_prefetch(GetLink(next));
             }
             DestroyRest(pending, body);  // may queue the children it releases

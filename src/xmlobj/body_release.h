@@ -8,6 +8,12 @@
 
 namespace tqcore::xmlobj {
 
+// Starts fetching what a body's release reads after its count: its lists.
+inline void PrefetchLists(const CXMLObjectBody* body) noexcept {
+    body->m_Attribs.Prefetch();
+    body->m_Elements.Prefetch();
+}
+
 // Destroys `body`, gives its block back and releases everything it held.
 // Returns when the whole release is done, the second thread's share included.
 void ReleaseBody(CXMLObjectBody* body) noexcept;

@@ -243,10 +243,8 @@ void CXMLObjectList::_finalize(void* storage, std::uint64_t bytes) {
         for (std::size_t i = 0; i < n; ++i) {
             if (i + kAhead < n) __builtin_prefetch(at[i + kAhead].m_pO, 1);
             if (i + kAhead / 2 < n)
-                if (const CXMLObjectBody* body = at[i + kAhead / 2].m_pO) {
-                    body->m_Attribs.Prefetch();
-                    body->m_Elements.Prefetch();
-                }
+                if (const CXMLObjectBody* body = at[i + kAhead / 2].m_pO)
+                    xmlobj::PrefetchLists(body);
             at[i].~CXMLObject();
         }
     };
