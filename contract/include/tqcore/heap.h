@@ -8,6 +8,10 @@
 
 namespace tqcore {
 
+namespace detail {
+struct HeapAccess;
+}  // namespace detail
+
 // A thread-safe heap of blocks of one size. `blocksPerChunk` blocks are
 // carved at a time, `initialChunks` chunks up front, and at most `maxBlocks`
 // blocks are handed out at once (0 or 0xFFFFFFFF: no limit). The name is
@@ -32,6 +36,7 @@ class TQCORE_API CFHeap {
     struct Impl;
 
   private:
+    friend struct detail::HeapAccess;
     Impl* m_impl;
 };
 

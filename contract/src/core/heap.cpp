@@ -16,35 +16,29 @@
 #include <vector>
 
 #include "alloc_fault.h"
+#include "heap_cache.h"
 #include "spinlock.h"
 #include "tqcore/thread_exit.h"
 
 namespace tqcore {
 
 namespace {
+detail::ThreadCache g_noCache;  // every magazine empty: each fast path falls through
+}  // namespace
 
-constexpr unsigned kMaxCachedHeaps = 64;  // heaps beyond this use the shared bitmaps only
-constexpr std::uint32_t kTakeBatch = 32;  // blocks taken into an empty magazine at once
-constexpr std::uint32_t kMagazineLimit = 64;
-
-// The free blocks a thread holds for a heap, the next to hand out on top.
-// An array rather than a list through the blocks, so that handing one out
-// waits for no load from the block before it. The count is a relaxed
-// atomic: only the owning thread changes a magazine, except that a heap
-// being destroyed empties its magazines in every thread.
-struct Magazine {
-    std::atomic<std::uint32_t> count;
-    void* items[kMagazineLimit];
-};
-
-struct ThreadCache {
-    Magazine magazines[kMaxCachedHeaps];
-};
-
-// A thread's magazines are a block of their own, made at its first slow path;
-// until then it points at empty ones, so every fast path falls through.
-ThreadCache g_noCache;
+namespace detail {
 __attribute__((tls_model("initial-exec"))) thread_local ThreadCache* t_cache = &g_noCache;
+}  // namespace detail
+
+namespace {
+
+using detail::kMaxCachedHeaps;
+using detail::kNoCacheSlot;
+using detail::Magazine;
+using detail::t_cache;
+using detail::ThreadCache;
+
+constexpr std::uint32_t kTakeBatch = 32;  // blocks taken into an empty magazine at once
 
 struct Chunk {
     char* base;
@@ -61,7 +55,7 @@ struct CFHeap::Impl {
     std::size_t blockSize;
     std::uint32_t perChunk;
     std::uint64_t maxBlocks;  // 0: no limit
-    unsigned slot;            // magazine index, or kMaxCachedHeaps
+    unsigned slot;            // magazine index, or kNoCacheSlot
 
     detail::SpinLock lock;
     std::vector<Chunk> chunks;    // by address
@@ -199,7 +193,7 @@ namespace {
 // Registry of live heaps and of the threads that cache their blocks.
 struct Registry {
     std::mutex mutex;
-    CFHeap::Impl* heaps[kMaxCachedHeaps] = {};
+    CFHeap::Impl* heaps[kMaxCachedHeaps + 1] = {};  // by slot
     std::vector<ThreadCache*> threads;  // every thread whose magazines ever held a block
 };
 
@@ -215,7 +209,7 @@ void HandBack(void* state) noexcept {
     {
         Registry& r = registry();
         std::lock_guard<std::mutex> g(r.mutex);
-        for (unsigned i = 0; i < kMaxCachedHeaps; ++i) {
+        for (unsigned i = 1; i <= kMaxCachedHeaps; ++i) {
             Magazine& m = cache->magazines[i];
             std::uint32_t n = m.count.load(std::memory_order_relaxed);
             if (CFHeap::Impl* heap = r.heaps[i]; heap && n) {
@@ -252,7 +246,7 @@ ThreadCache* OwnCache() noexcept {
 
 // The slow halves stay out of line so that the fast paths need no stack frame.
 __attribute__((noinline)) void* AllocSlow(CFHeap::Impl* impl) noexcept {
-    ThreadCache* cache = impl->slot < kMaxCachedHeaps ? OwnCache() : nullptr;
+    ThreadCache* cache = impl->slot != kNoCacheSlot ? OwnCache() : nullptr;
     if (!cache) {
         void* block = nullptr;
         std::lock_guard<detail::SpinLock> g(impl->lock);
@@ -271,7 +265,7 @@ __attribute__((noinline)) void* AllocSlow(CFHeap::Impl* impl) noexcept {
 }
 
 __attribute__((noinline)) void FreeSlow(CFHeap::Impl* impl, void* block) noexcept {
-    ThreadCache* cache = impl->slot < kMaxCachedHeaps ? OwnCache() : nullptr;
+    ThreadCache* cache = impl->slot != kNoCacheSlot ? OwnCache() : nullptr;
     if (!cache) {
         std::lock_guard<detail::SpinLock> g(impl->lock);
         impl->give(&block, 1);
@@ -306,8 +300,8 @@ CFHeap::CFHeap(const char* name, std::size_t blockSize, std::uint32_t blocksPerC
     Registry& r = registry();
     {
         std::lock_guard<std::mutex> g(r.mutex);
-        m_impl->slot = kMaxCachedHeaps;
-        for (unsigned i = 0; i < kMaxCachedHeaps; ++i) {
+        m_impl->slot = kNoCacheSlot;
+        for (unsigned i = 1; i <= kMaxCachedHeaps; ++i) {
             if (!r.heaps[i]) {
                 r.heaps[i] = m_impl;
                 m_impl->slot = i;
@@ -327,7 +321,7 @@ CFHeap::~CFHeap() {
     {
         Registry& r = registry();
         std::lock_guard<std::mutex> g(r.mutex);
-        if (m_impl->slot < kMaxCachedHeaps) {
+        if (m_impl->slot != kNoCacheSlot) {
             // The blocks cached for this heap die with its chunks.
             r.heaps[m_impl->slot] = nullptr;
             for (ThreadCache* t : r.threads) {
@@ -344,29 +338,25 @@ CFHeap::~CFHeap() {
 
 void* CFHeap::Alloc() noexcept {
     if (!detail::AllocationAllowed()) return nullptr;
-    if (m_impl->slot < kMaxCachedHeaps) {
-        Magazine& m = t_cache->magazines[m_impl->slot];
-        std::uint32_t n = m.count.load(std::memory_order_relaxed);
-        if (n != 0) {
-            m.count.store(n - 1, std::memory_order_relaxed);
-            return m.items[n - 1];
-        }
-    }
+    if (void* block = detail::TakeCachedBlock(m_impl->slot)) return block;
     return AllocSlow(m_impl);
 }
 
 void CFHeap::Free(void* block) noexcept {
-    if (!block) return;
-    if (m_impl->slot < kMaxCachedHeaps) {
-        Magazine& m = t_cache->magazines[m_impl->slot];
-        std::uint32_t n = m.count.load(std::memory_order_relaxed);
-        if (n != 0 && n < kMagazineLimit) {
-            m.items[n] = block;
-            m.count.store(n + 1, std::memory_order_relaxed);
-            return;
-        }
-    }
+    if (!block || detail::PutCachedBlock(m_impl->slot, block)) return;
     FreeSlow(m_impl, block);
+}
+
+void* detail::HeapAccess::AllocSlow(CFHeap& heap) noexcept {
+    return tqcore::AllocSlow(heap.m_impl);
+}
+
+void detail::HeapAccess::FreeSlow(CFHeap& heap, void* block) noexcept {
+    tqcore::FreeSlow(heap.m_impl, block);
+}
+
+unsigned detail::HeapAccess::Slot(const CFHeap& heap) noexcept {
+    return heap.m_impl->slot;
 }
 
 std::size_t CFHeap::GetBlockSize() const noexcept {
@@ -386,7 +376,7 @@ std::int64_t CFHeap::GetUsedCount() const noexcept {
     Registry& r = registry();
     {
         std::lock_guard<std::mutex> g(r.mutex);
-        if (m_impl->slot < kMaxCachedHeaps) {
+        if (m_impl->slot != kNoCacheSlot) {
             for (ThreadCache* t : r.threads)
                 cached += t->magazines[m_impl->slot].count.load(std::memory_order_relaxed);
         }

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "alloc_fault.h"
+#include "heap_cache.h"
 #include "page_mapping.h"
 #include "spinlock.h"
 #include "tqcore/heap.h"
@@ -99,19 +100,40 @@ unsigned HeapClassOf(std::uint64_t physical) noexcept {
     return static_cast<unsigned>(7 + (physical - 129) / 32);
 }
 
+// Each class's magazine slot, set once its heap is made. Until then it is
+// the slot that is always empty, so the fast paths below fall through to
+// BlockHeaps(), which makes them. A thread that sees a slot early finds its
+// own magazine of it empty: it filled none without BlockHeaps().
+std::atomic<unsigned> g_classSlots[kHeapClassCount] = {};
+static_assert(detail::kNoCacheSlot == 0, "zero-initialised slots are the empty one");
+
 // Never destroyed: blocks may be released during static destruction.
 __attribute__((noinline)) CFHeap* MakeBlockHeaps() {
     auto* h = static_cast<CFHeap*>(std::malloc(sizeof(CFHeap) * kHeapClassCount));
-    for (unsigned c = 0; c < kHeapClassCount; ++c)
+    for (unsigned c = 0; c < kHeapClassCount; ++c) {
         new (h + c) CFHeap("_objectmemory", static_cast<std::size_t>(kHeapClasses[c]),
                            static_cast<std::uint32_t>(65536 / kHeapClasses[c]), 0, 0);
+        g_classSlots[c].store(detail::HeapAccess::Slot(h[c]), std::memory_order_relaxed);
+    }
     return h;
 }
 
-// Small enough to inline into every block's allocation and release.
-inline CFHeap* BlockHeaps() {
+CFHeap* BlockHeaps() {
     static CFHeap* const heaps = MakeBlockHeaps();
     return heaps;
+}
+
+// A block of class `c` from this thread's magazine, or through its heap.
+inline void* AllocOfClass(unsigned c) noexcept {
+    if (!detail::AllocationAllowed()) return nullptr;
+    if (void* block = detail::TakeCachedBlock(g_classSlots[c].load(std::memory_order_relaxed)))
+        return block;
+    return detail::HeapAccess::AllocSlow(BlockHeaps()[c]);
+}
+
+inline void FreeOfClass(unsigned c, void* block) noexcept {
+    if (!detail::PutCachedBlock(g_classSlots[c].load(std::memory_order_relaxed), block))
+        detail::HeapAccess::FreeSlow(BlockHeaps()[c], block);
 }
 
 }  // namespace
@@ -137,7 +159,7 @@ void* CPObjectMemory::newBlock(std::uint64_t allocSize, const tagCPOVTABL* vtbl)
         physical = RoundToClass(total);
         const unsigned c = HeapClassOf(physical);
         if (c < kHeapClassCount) {
-            h = static_cast<Header*>(BlockHeaps()[c].Alloc());
+            h = static_cast<Header*>(AllocOfClass(c));
         } else {
             h = static_cast<Header*>(std::malloc(static_cast<std::size_t>(physical)));
             if (h) g_outsideHeaps.fetch_add(1, std::memory_order_relaxed);
@@ -156,7 +178,7 @@ void* CPObjectMemory::newBlock(std::uint64_t allocSize, const tagCPOVTABL* vtbl)
 void CPObjectMemory::releaseStorage(Header* h) noexcept {
     std::uint64_t physical = sizeof(Header) + (h->capacity ? h->capacity : h->allocSize);
     if (const unsigned c = HeapClassOf(physical); c < kHeapClassCount) {
-        BlockHeaps()[c].Free(h);
+        FreeOfClass(c, h);
         return;
     }
     if (physical > kMapThreshold) {
