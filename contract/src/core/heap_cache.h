@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "alloc_fault.h"
 #include "tqcore/heap.h"
 
 namespace tqcore::detail {
@@ -64,5 +65,19 @@ struct HeapAccess {
     static void FreeSlow(CFHeap& heap, void* block) noexcept;
     static unsigned Slot(const CFHeap& heap) noexcept;
 };
+
+// A block of the heap that `heapOf()` gives, whose magazine slot the caller
+// keeps as `slot`: the heap object is reached only on the slow path.
+template <class HeapOf>
+inline void* AllocThroughSlot(unsigned slot, HeapOf heapOf) noexcept {
+    if (!AllocationAllowed()) return nullptr;
+    if (void* block = TakeCachedBlock(slot)) return block;
+    return HeapAccess::AllocSlow(heapOf());
+}
+
+template <class HeapOf>
+inline void FreeThroughSlot(unsigned slot, void* block, HeapOf heapOf) noexcept {
+    if (!PutCachedBlock(slot, block)) HeapAccess::FreeSlow(heapOf(), block);
+}
 
 }  // namespace tqcore::detail

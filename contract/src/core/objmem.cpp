@@ -125,15 +125,13 @@ CFHeap* BlockHeaps() {
 
 // A block of class `c` from this thread's magazine, or through its heap.
 inline void* AllocOfClass(unsigned c) noexcept {
-    if (!detail::AllocationAllowed()) return nullptr;
-    if (void* block = detail::TakeCachedBlock(g_classSlots[c].load(std::memory_order_relaxed)))
-        return block;
-    return detail::HeapAccess::AllocSlow(BlockHeaps()[c]);
+    return detail::AllocThroughSlot(g_classSlots[c].load(std::memory_order_relaxed),
+                                    [c]() -> CFHeap& { return BlockHeaps()[c]; });
 }
 
 inline void FreeOfClass(unsigned c, void* block) noexcept {
-    if (!detail::PutCachedBlock(g_classSlots[c].load(std::memory_order_relaxed), block))
-        detail::HeapAccess::FreeSlow(BlockHeaps()[c], block);
+    detail::FreeThroughSlot(g_classSlots[c].load(std::memory_order_relaxed), block,
+                            [c]() -> CFHeap& { return BlockHeaps()[c]; });
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "alloc_fault.h"
+#include "heap_cache.h"
 #include "spinlock.h"
 #include "tqcore/heap.h"
 
@@ -44,13 +45,20 @@ unsigned ClassOf(std::size_t bytes) noexcept {
     return c;  // kClassCount: too large for the heaps
 }
 
+// Each class's magazine slot, set once its heap is made (the empty slot
+// until then), so that an entry is handed out and taken back without
+// reaching the heap object.
+std::atomic<unsigned> g_entrySlots[kClassCount] = {};
+
 CFHeap* EntryHeaps() {
     // Never destroyed: entries may be released during static destruction.
     static CFHeap* heaps = [] {
         auto* h = static_cast<CFHeap*>(std::malloc(sizeof(CFHeap) * kClassCount));
-        for (std::size_t c = 0; c < kClassCount; ++c)
+        for (std::size_t c = 0; c < kClassCount; ++c) {
             new (h + c) CFHeap("_poolstrings", kEntryClasses[c],
                                static_cast<std::uint32_t>(65536 / kEntryClasses[c]), 0, 0);
+            g_entrySlots[c].store(detail::HeapAccess::Slot(h[c]), std::memory_order_relaxed);
+        }
         return h;
     }();
     return heaps;
@@ -59,7 +67,10 @@ CFHeap* EntryHeaps() {
 PoolEntry* AllocEntry(std::uint32_t length) noexcept {
     std::size_t bytes = EntryBytes(length);
     unsigned c = ClassOf(bytes);
-    if (c < kClassCount) return static_cast<PoolEntry*>(EntryHeaps()[c].Alloc());
+    if (c < kClassCount)
+        return static_cast<PoolEntry*>(
+            detail::AllocThroughSlot(g_entrySlots[c].load(std::memory_order_relaxed),
+                                     [c]() -> CFHeap& { return EntryHeaps()[c]; }));
     if (!detail::AllocationAllowed()) return nullptr;
     return static_cast<PoolEntry*>(std::malloc(bytes));
 }
@@ -77,7 +88,8 @@ void InitEntry(PoolEntry* e, std::uint32_t length, std::uint32_t hash, std::uint
 void FreeEntry(PoolEntry* e) noexcept {
     unsigned c = ClassOf(EntryBytes(e->length));
     if (c < kClassCount)
-        EntryHeaps()[c].Free(e);
+        detail::FreeThroughSlot(g_entrySlots[c].load(std::memory_order_relaxed), e,
+                                [c]() -> CFHeap& { return EntryHeaps()[c]; });
     else
         std::free(e);
 }
