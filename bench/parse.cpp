@@ -8,7 +8,11 @@
 //
 // threads/...: 1, 2 and 4 threads at once, each parsing and releasing its
 // own copy of a large document, timed by the wall clock; the throughput of n
-// threads over that of one is how far parsing scales.
+// threads over that of one is how far parsing scales. A lone large parse of
+// ours takes the library's second thread, parses side by side do not, so
+// threads/tqxml-one-core/... runs ours with the second thread turned off,
+// every parse and release on its calling thread: how far the shared pool
+// and heaps let parses scale.
 //
 // The allocator setting (TQXML_BENCH_KEEP_MEMORY) is described in
 // allocator_setting.h.
@@ -23,6 +27,7 @@
 
 #include "allocator_setting.h"
 #include "corpus_documents.h"
+#include "module/second_thread.h"
 #include "peer_headers.h"
 #include "tqxml/xmldoc.h"
 
@@ -163,6 +168,20 @@ void RegisterThreads(const Peer& p, const Document* d) {
         ->UseRealTime();
 }
 
+void RegisterOneCoreThreads(const Document* d) {
+    const auto ownCopy = [](benchmark::State& state, const Document* shared) {
+        const Document own = *shared;
+        Ours(state, &own, Encoding::Utf16);
+    };
+    benchmark::RegisterBenchmark(("threads/tqxml-one-core/utf16/" + d->name).c_str(), ownCopy, d)
+        ->Setup([](const benchmark::State&) { tqcore::module::SecondThread::Allow(false); })
+        ->Teardown([](const benchmark::State&) { tqcore::module::SecondThread::Allow(true); })
+        ->Threads(1)
+        ->Threads(2)
+        ->Threads(4)
+        ->UseRealTime();
+}
+
 bool InList(const std::string& name, const char* const* list, std::size_t size) {
     return std::find(list, list + size, name) != list + size;
 }
@@ -195,6 +214,8 @@ int main(int argc, char** argv) {
             if (InList(p.name, kThreadParsers, std::size(kThreadParsers)) &&
                 InList(d->name, kThreadDocuments, std::size(kThreadDocuments)))
                 RegisterThreads(p, d.get());
+            if (p.run == Ours && InList(d->name, kThreadDocuments, std::size(kThreadDocuments)))
+                RegisterOneCoreThreads(d.get());
         }
         documents.push_back(std::move(d));
     }

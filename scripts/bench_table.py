@@ -84,7 +84,7 @@ def threads_table(out):
     print("|---|---|---|---:|---:|---:|")
     for setting, setting_name in SETTINGS.items():
         rate = medians(out, f"parse-{setting}-*.json", lambda r: r.get("bytes_per_second", 0))
-        for parser in ("tqxml", "pugixml"):
+        for parser in ("tqxml", "tqxml-one-core", "pugixml"):
             for d in ("records.xml", "attrs.xml"):
                 name = f"threads/{parser}/utf16/{d}/real_time/threads:"
                 one = rate.get(name + "1")

@@ -75,6 +75,7 @@ class State {
 std::atomic<int> g_running{0};
 std::atomic<bool> g_held{false};
 std::atomic<bool> g_forked{false};
+std::atomic<bool> g_allowed{true};
 thread_local unsigned t_holds = 0;
 
 // Never destroyed: the thread may outlive static destruction.
@@ -104,7 +105,7 @@ bool SecondThread::Hold() noexcept {
         ++t_holds;
         return true;
     }
-    if (g_forked.load(std::memory_order_relaxed) ||
+    if (g_forked.load(std::memory_order_relaxed) || !g_allowed.load(std::memory_order_relaxed) ||
         g_held.exchange(true, std::memory_order_acquire))
         return false;
     State* state = TheState();
@@ -120,6 +121,10 @@ void SecondThread::Let() noexcept {
     if (--t_holds) return;
     TheState()->wait();
     g_held.store(false, std::memory_order_release);
+}
+
+bool SecondThread::Allow(bool allowed) noexcept {
+    return g_allowed.exchange(allowed);
 }
 
 bool SecondThread::Idle() noexcept {

@@ -7,6 +7,8 @@
 // One thread at a time holds it (holds nest on that thread) and hands it one
 // job at a time. It is never stopped: a parse or release may run during
 // static destruction. A forked child has none and works alone.
+#include "tqxml/export.h"
+
 namespace tqcore::module {
 
 class SecondThread {
@@ -27,6 +29,9 @@ class SecondThread {
     static void Let() noexcept;
     // Whether no job runs. Only for the holder.
     static bool Idle() noexcept;
+    // Whether a thread may hold it at all (default true); returns the
+    // setting before. For benchmarks that measure parses on one core each.
+    TQXML_API static bool Allow(bool allowed) noexcept;
     // Runs `job(arg)` on the second thread: held and idle.
     static void Start(Job job, void* arg) noexcept;
     // Returns once no job runs. Only for the holder.

@@ -152,6 +152,10 @@ TEST(SecondHalf, ShippedSettingsSplitLargeTextsWithRoomyTags) {
     EXPECT_TRUE(Splits(Repeated("<item n='1'>some text</item>\n", shipped.leastBytes)));
     EXPECT_FALSE(Splits(Repeated("<e/>", shipped.leastBytes)));
     EXPECT_FALSE(Splits(Repeated("<item n='1'>some text</item>\n", shipped.leastBytes / 2)));
+    // Not allowed a second thread, the same text stays on one.
+    EXPECT_TRUE(module::SecondThread::Allow(false));
+    EXPECT_FALSE(Splits(Repeated("<item n='1'>some text</item>\n", shipped.leastBytes)));
+    EXPECT_FALSE(module::SecondThread::Allow(true));
 }
 
 // Releasing a tree whose second half, handed to the second thread, holds a
