@@ -15,13 +15,17 @@
 // A slot also keeps the key's first and last 8 bytes: they pick the slot and
 // decide a hit on keys of up to 16 bytes (most names) without the pool's
 // hash, which only a miss needs, and without reading the key again.
+//
+// The slots are a thread's from one parse to the next: a parse frees the
+// slots it filled, so the next one, however small, clears nothing.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "kept_block.h"  // by its own directory, for the tests too
 #include "tqcore/heap.h"
 #include "tqcore/pool.h"
-#include "unit_traits.h"  // by its own directory, for the tests too
+#include "unit_traits.h"
 
 namespace tqcore::parser {
 
@@ -40,9 +44,14 @@ class PieceCache {
     PieceCache& operator=(const PieceCache&) = delete;
     ~PieceCache() {
         if (!m_slots) return;
-        for (std::size_t i = 0; i < kSlots; ++i)
-            if (m_slots[i].entry) giveBack(m_slots[i]);
-        _ffree(m_slots);
+        for (std::size_t w = 0; w < kSlots / 64; ++w) {
+            for (std::uint64_t filled = m_filled[w]; filled; filled &= filled - 1) {
+                Slot& slot = m_slots[w * 64 + static_cast<std::size_t>(__builtin_ctzll(filled))];
+                if (slot.entry) giveBack(slot);
+                slot.entry = nullptr;
+            }
+        }
+        Kept::Offer(m_slots, kSlots * sizeof(Slot), kSlots * sizeof(Slot));
     }
 
     // The pooled string of the `count` units at `text`; null when memory ran
@@ -82,8 +91,10 @@ class PieceCache {
             return;
         }
         const Ends ends = EndsOf(text, count);
-        Slot& slot = m_slots[ends.slot()];
+        const std::size_t at = ends.slot();
+        Slot& slot = m_slots[at];
         if (slot.entry) giveBack(slot);
+        m_filled[at / 64] |= std::uint64_t{1} << (at % 64);
         slot = Slot{ends.head, ends.tail, text, entry, static_cast<std::uint32_t>(count), 0};
     }
 
@@ -141,7 +152,10 @@ class PieceCache {
         std::int32_t spares;  // references held beyond the cache's own
     };
 
+    // Slots with no entry: the thread's kept ones, or new ones cleared.
     bool allocate() noexcept {
+        std::size_t bytes;
+        if ((m_slots = static_cast<Slot*>(Kept::Take(bytes)))) return true;
         m_slots = static_cast<Slot*>(_falloc(kSlots * sizeof(Slot)));
         if (!m_slots) return false;
         std::memset(static_cast<void*>(m_slots), 0, kSlots * sizeof(Slot));
@@ -153,8 +167,10 @@ class PieceCache {
     }
 
     using Traits = UnitTraits<T>;
+    using Kept = KeptBlock<PieceCache>;
 
     Slot* m_slots = nullptr;
+    std::uint64_t m_filled[kSlots / 64] = {};  // bit i: slot i has held an entry
 };
 
 }  // namespace tqcore::parser

@@ -6,15 +6,14 @@
 //
 // A deep or wide document grows these arrays to the same size parse after
 // parse, copying them at every doubling: each thread keeps the largest block
-// of each kind that a parse let go (up to kMaxKeptBytes), and the next array
-// of that kind starts from it. Not while the allocation-failure seam is
-// armed, so that a parse's allocations stay the same from run to run.
+// of each kind that a parse let go (up to 4 MiB), and the next array of that
+// kind starts from it.
 #include <cstddef>
 #include <new>
 #include <utility>
 
+#include "kept_block.h"  // by its own directory, for the tests too
 #include "tqcore/heap.h"
-#include "tqcore/thread_exit.h"
 
 namespace tqcore::parser {
 
@@ -26,7 +25,7 @@ class RawItems {
     RawItems& operator=(const RawItems&) = delete;
     ~RawItems() {
         dropFrom(0);
-        keep(m_items, m_capacity);
+        Kept::Offer(m_items, m_capacity * sizeof(Item), kMaxKeptBytes);
     }
 
     std::size_t size() const noexcept { return m_size; }
@@ -57,12 +56,13 @@ class RawItems {
   private:
     // Out of line, so that an add stays small enough to inline.
     __attribute__((noinline)) bool grow() noexcept {
-        if (m_capacity == 0 && t_kept.items && !AllocationFailureArmed()) {
-            exitHook().set(nullptr);  // the thread's end must not free it now
-            m_items = t_kept.items;
-            m_capacity = t_kept.capacity;
-            t_kept = Kept{};
-            return true;
+        if (m_capacity == 0) {
+            std::size_t bytes;
+            if (void* kept = Kept::Take(bytes)) {
+                m_items = static_cast<Item*>(kept);
+                m_capacity = bytes / sizeof(Item);
+                return true;
+            }
         }
         const std::size_t capacity = m_capacity ? 2 * m_capacity : kFirstCapacity;
         void* moved = _frealloc(m_items, capacity * sizeof(Item));
@@ -73,35 +73,7 @@ class RawItems {
     }
 
     static constexpr std::size_t kMaxKeptBytes = std::size_t{4} << 20;
-
-    // Keeps the larger of `items` and the kept block; frees the other.
-    static void keep(Item* items, std::size_t capacity) noexcept {
-        if (!items) return;
-        if (AllocationFailureArmed() || capacity * sizeof(Item) > kMaxKeptBytes ||
-            capacity <= t_kept.capacity) {
-            _ffree(items);
-            return;
-        }
-        // Without a key the block goes at once rather than outlive the thread.
-        if (!exitHook().set(items)) {
-            _ffree(items);
-            return;
-        }
-        _ffree(t_kept.items);
-        t_kept = Kept{items, capacity};
-    }
-
-    // Frees the block a thread kept when the thread ends.
-    static const detail::ThreadExitHook& exitHook() noexcept {
-        static const detail::ThreadExitHook hook(_ffree);
-        return hook;
-    }
-
-    struct Kept {
-        Item* items = nullptr;
-        std::size_t capacity = 0;
-    };
-    static inline thread_local Kept t_kept{};
+    using Kept = KeptBlock<RawItems>;
 
     Item* m_items = nullptr;
     std::size_t m_size = 0;
