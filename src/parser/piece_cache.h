@@ -51,7 +51,7 @@ class PieceCache {
                 slot.entry = nullptr;
             }
         }
-        Kept::Offer(m_slots, kSlots * sizeof(Slot), kSlots * sizeof(Slot));
+        Kept::Offer(m_slots, kBlockBytes, kBlockBytes);
     }
 
     // The pooled string of the `count` units at `text`; null when memory ran
@@ -81,6 +81,21 @@ class PieceCache {
         --slot.spares;
         out = detail::PoolAccess::Adopt(slot.entry);
         return true;
+    }
+
+    // Whether a text that waited in a batch is worth keeping: one seen
+    // before (most data and values are seen once, and keeping each would
+    // evict a kept piece for nothing). A text not admitted is noted, so
+    // that its next sighting is. Notes are never cleared: a stale one only
+    // admits a text early.
+    bool Admit(const T* text, std::size_t count) noexcept {
+        if (!m_slots && !allocate()) return false;
+        const std::uint64_t mixed = EndsOf(text, count).mixed();
+        std::uint32_t& note = m_notes[(mixed >> (64 - kSlotBits - kNoteBits)) & (kNotes - 1)];
+        const auto print = static_cast<std::uint32_t>(mixed) | 1;
+        if (note == print) return true;
+        note = print;
+        return false;
     }
 
     // Keeps the pooled piece, taking over one of the caller's references to
@@ -116,9 +131,9 @@ class PieceCache {
     struct Ends {
         std::uint64_t head;
         std::uint64_t tail;
+        std::uint64_t mixed() const noexcept { return head * detail::kHashMul ^ tail * kTailMul; }
         std::size_t slot() const noexcept {
-            return static_cast<std::size_t>((head * detail::kHashMul ^ tail * kTailMul) >>
-                                            (64 - kSlotBits));
+            return static_cast<std::size_t>(mixed() >> (64 - kSlotBits));
         }
     };
     static constexpr std::uint64_t kTailMul = 0xD6E8FEB86659FD93ull;
@@ -152,13 +167,21 @@ class PieceCache {
         std::int32_t spares;  // references held beyond the cache's own
     };
 
+    // Notes of texts seen once, for Admit; they follow the slots in one block.
+    static constexpr unsigned kNoteBits = 12;
+    static constexpr std::size_t kNotes = std::size_t(1) << kNoteBits;
+    static constexpr std::size_t kBlockBytes = kSlots * sizeof(Slot) + kNotes * 4;
+
     // Slots with no entry: the thread's kept ones, or new ones cleared.
     bool allocate() noexcept {
         std::size_t bytes;
-        if ((m_slots = static_cast<Slot*>(Kept::Take(bytes)))) return true;
-        m_slots = static_cast<Slot*>(_falloc(kSlots * sizeof(Slot)));
-        if (!m_slots) return false;
-        std::memset(static_cast<void*>(m_slots), 0, kSlots * sizeof(Slot));
+        m_slots = static_cast<Slot*>(Kept::Take(bytes));
+        if (!m_slots) {
+            m_slots = static_cast<Slot*>(_falloc(kBlockBytes));
+            if (!m_slots) return false;
+            std::memset(static_cast<void*>(m_slots), 0, kBlockBytes);
+        }
+        m_notes = reinterpret_cast<std::uint32_t*>(m_slots + kSlots);
         return true;
     }
 
@@ -170,6 +193,7 @@ class PieceCache {
     using Kept = KeptBlock<PieceCache>;
 
     Slot* m_slots = nullptr;
+    std::uint32_t* m_notes = nullptr;
     std::uint64_t m_filled[kSlots / 64] = {};  // bit i: slot i has held an entry
 };
 

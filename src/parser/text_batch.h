@@ -59,10 +59,12 @@ class TextBatch {
         m_count = 0;
         for (unsigned i = 0; i < count; ++i) {
             const Text& t = m_texts[i];
-            // One reference for the cache, one for the waiter.
-            detail::PoolEntry* entry = detail::InternHashed(t.units, t.unitCount, t.poolHash, 2);
+            // One reference for the waiter, one more for the cache when it keeps the text.
+            const bool keep = cache.Admit(t.key, t.keyCount);
+            detail::PoolEntry* entry =
+                detail::InternHashed(t.units, t.unitCount, t.poolHash, keep ? 2 : 1);
             if (!entry) return &t.waiter;
-            cache.Keep(t.key, t.keyCount, entry);
+            if (keep) cache.Keep(t.key, t.keyCount, entry);
             give(t.waiter, detail::PoolAccess::Adopt(entry));
         }
         return nullptr;
