@@ -49,8 +49,8 @@ class TextBatch {
         while (m_count && picks(m_texts[m_count - 1].waiter)) --m_count;
     }
 
-    // Interns the queued texts in order, keeps each in `cache` and hands its
-    // string to `give(waiter, string)`. Returns null when all went in, else
+    // Interns the queued texts in order, keeps in `cache` those it admits
+    // and hands each string to `give(waiter, string)`. Returns null when all went in, else
     // the waiter of the first text that found no memory, valid until the
     // next Add (the batch is empty either way).
     template <class Give>
