@@ -50,9 +50,9 @@ class TextBatch {
     }
 
     // Interns the queued texts in order, keeps in `cache` those it admits
-    // and hands each string to `give(waiter, string)`. Returns null when all went in, else
-    // the waiter of the first text that found no memory, valid until the
-    // next Add (the batch is empty either way).
+    // and hands each string to `give(waiter, string)`. Returns null when
+    // all went in, else the waiter of the first text that found no memory,
+    // valid until the next Add (the batch is empty either way).
     template <class Give>
     const Waiter* Flush(PieceCache<T>& cache, Give give) noexcept {
         const unsigned count = m_count;
