@@ -47,7 +47,7 @@ class PieceCache {
         for (std::size_t w = 0; w < kSlots / 64; ++w) {
             for (std::uint64_t filled = m_filled[w]; filled; filled &= filled - 1) {
                 Slot& slot = m_slots[w * 64 + static_cast<std::size_t>(__builtin_ctzll(filled))];
-                if (slot.entry) giveBack(slot);
+                giveBack(slot);  // a slot once filled always holds an entry
                 slot.entry = nullptr;
             }
         }

@@ -359,6 +359,16 @@ unsigned detail::HeapAccess::Slot(const CFHeap& heap) noexcept {
     return heap.m_impl->slot;
 }
 
+CFHeap* detail::MakeClassHeaps(const char* name, const std::size_t* sizes, unsigned count,
+                               std::atomic<unsigned>* slots) noexcept {
+    auto* h = static_cast<CFHeap*>(std::malloc(sizeof(CFHeap) * count));
+    for (unsigned c = 0; c < count; ++c) {
+        new (h + c) CFHeap(name, sizes[c], static_cast<std::uint32_t>(65536 / sizes[c]), 0, 0);
+        slots[c].store(HeapAccess::Slot(h[c]), std::memory_order_relaxed);
+    }
+    return h;
+}
+
 std::size_t CFHeap::GetBlockSize() const noexcept {
     return m_impl->blockSize;
 }

@@ -5,6 +5,7 @@
 // block out is a chain of three loads (slot, count, block) rather than going
 // through the heap object and its state first.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "alloc_fault.h"
@@ -65,6 +66,12 @@ struct HeapAccess {
     static void FreeSlow(CFHeap& heap, void* block) noexcept;
     static unsigned Slot(const CFHeap& heap) noexcept;
 };
+
+// Heaps of the block sizes `sizes[0..count)`, carved 64 KiB at a time and
+// never destroyed (their blocks may be released during static destruction),
+// each one's magazine slot stored in `slots[i]` as it is made.
+CFHeap* MakeClassHeaps(const char* name, const std::size_t* sizes, unsigned count,
+                       std::atomic<unsigned>* slots) noexcept;
 
 // A block of the heap that `heapOf()` gives, whose magazine slot the caller
 // keeps as `slot`: the heap object is reached only on the slow path.

@@ -90,7 +90,7 @@ std::uint64_t RoundToClass(std::uint64_t total) {
 // The small classes come from block heaps: a tree's lists are mostly a few
 // items each, and a heap hands them out and takes them back without the
 // general allocator's bookkeeping.
-constexpr std::uint64_t kHeapClasses[] = {32, 48, 64, 80, 96, 112, 128, 160, 192, 224, 256};
+constexpr std::size_t kHeapClasses[] = {32, 48, 64, 80, 96, 112, 128, 160, 192, 224, 256};
 constexpr unsigned kHeapClassCount = sizeof(kHeapClasses) / sizeof(kHeapClasses[0]);
 
 // The heap of a class size, or kHeapClassCount when it has none.
@@ -107,19 +107,9 @@ unsigned HeapClassOf(std::uint64_t physical) noexcept {
 std::atomic<unsigned> g_classSlots[kHeapClassCount] = {};
 static_assert(detail::kNoCacheSlot == 0, "zero-initialised slots are the empty one");
 
-// Never destroyed: blocks may be released during static destruction.
-__attribute__((noinline)) CFHeap* MakeBlockHeaps() {
-    auto* h = static_cast<CFHeap*>(std::malloc(sizeof(CFHeap) * kHeapClassCount));
-    for (unsigned c = 0; c < kHeapClassCount; ++c) {
-        new (h + c) CFHeap("_objectmemory", static_cast<std::size_t>(kHeapClasses[c]),
-                           static_cast<std::uint32_t>(65536 / kHeapClasses[c]), 0, 0);
-        g_classSlots[c].store(detail::HeapAccess::Slot(h[c]), std::memory_order_relaxed);
-    }
-    return h;
-}
-
 CFHeap* BlockHeaps() {
-    static CFHeap* const heaps = MakeBlockHeaps();
+    static CFHeap* const heaps =
+        detail::MakeClassHeaps("_objectmemory", kHeapClasses, kHeapClassCount, g_classSlots);
     return heaps;
 }
 

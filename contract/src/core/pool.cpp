@@ -51,16 +51,8 @@ unsigned ClassOf(std::size_t bytes) noexcept {
 std::atomic<unsigned> g_entrySlots[kClassCount] = {};
 
 CFHeap* EntryHeaps() {
-    // Never destroyed: entries may be released during static destruction.
-    static CFHeap* heaps = [] {
-        auto* h = static_cast<CFHeap*>(std::malloc(sizeof(CFHeap) * kClassCount));
-        for (std::size_t c = 0; c < kClassCount; ++c) {
-            new (h + c) CFHeap("_poolstrings", kEntryClasses[c],
-                               static_cast<std::uint32_t>(65536 / kEntryClasses[c]), 0, 0);
-            g_entrySlots[c].store(detail::HeapAccess::Slot(h[c]), std::memory_order_relaxed);
-        }
-        return h;
-    }();
+    static CFHeap* const heaps =
+        detail::MakeClassHeaps("_poolstrings", kEntryClasses, kClassCount, g_entrySlots);
     return heaps;
 }
 
