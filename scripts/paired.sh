@@ -2,13 +2,14 @@
 # Paired speed comparison of the working tree against an earlier commit:
 # both builds of the library parse in one process, in alternating rounds
 # (bench/paired/paired.cpp), so that the machine's noise falls on both.
-#   bash scripts/paired.sh REV [ROUNDS] [DOC:utf8|utf16:PARSES ...]
+#   bash scripts/paired.sh REV [ROUNDS] [DOC:utf8|utf16|write:PARSES ...]
 # Prints per document the median base and new times and the median ratio
 # (above 1: the working tree is faster) with its quartiles. One thread by
 # default (CPU time); PAIRED_SPLIT=1 lets large parses use the second thread.
+# "write" times writing the document's tree to a memory sink.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-rev=${1:?usage: scripts/paired.sh REV [ROUNDS] [DOC:utf8|utf16:PARSES ...]}
+rev=${1:?usage: scripts/paired.sh REV [ROUNDS] [DOC:utf8|utf16|write:PARSES ...]}
 rounds=${2:-30}
 shift $(($# < 2 ? $# : 2))
 documents=("$@")

@@ -2,8 +2,10 @@
 // parses and releases a document with one build, then with the other (the
 // order alternates), and the ratio of the two times is kept. Both see the
 // same moment of a shared, noisy machine, so the median ratio settles in a
-// few dozen rounds where separate runs differ by tens of percent.
-//   paired BASE_DRIVER NEW_DRIVER ROUNDS DOC:utf8|utf16:PARSES...
+// few dozen rounds where separate runs differ by tens of percent. With
+// "write" for the text, each build writes its tree of the document to a
+// memory sink instead.
+//   paired BASE_DRIVER NEW_DRIVER ROUNDS DOC:utf8|utf16|write:PARSES...
 // PAIRED_SPLIT=1 lets large parses use the second thread (wall clock then).
 #include <dlfcn.h>
 #include <time.h>
@@ -20,9 +22,14 @@ namespace {
 
 using InitFn = void (*)(int);
 using ParseFn = int (*)(const void*, int);
+using WriteFn = int (*)(const void*);
 
 struct Build {
     ParseFn parse;
+    WriteFn write;
+    int run(const void* text, int utf8, bool writes) const {
+        return writes ? write(text) : parse(text, utf8);
+    }
 };
 
 bool Open(const char* path, bool split, Build& build) {
@@ -35,7 +42,8 @@ bool Open(const char* path, bool split, Build& build) {
     }
     auto init = reinterpret_cast<InitFn>(dlsym(handle, "paired_init"));
     build.parse = reinterpret_cast<ParseFn>(dlsym(handle, "paired_parse"));
-    if (!init || !build.parse) return false;
+    build.write = reinterpret_cast<WriteFn>(dlsym(handle, "paired_write"));
+    if (!init || !build.parse || !build.write) return false;
     init(split ? 1 : 0);
     return true;
 }
@@ -51,7 +59,7 @@ double Seconds(clockid_t clock) {
 int main(int argc, char** argv) {
     if (argc < 5) {
         std::fprintf(stderr,
-                     "usage: paired BASE_DRIVER NEW_DRIVER ROUNDS DOC:utf8|utf16:PARSES...\n");
+                     "usage: paired BASE_DRIVER NEW_DRIVER ROUNDS DOC:utf8|utf16|write:PARSES...\n");
         return 2;
     }
     const bool split = std::getenv("PAIRED_SPLIT") != nullptr;
@@ -72,11 +80,12 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "cannot read %s\n", name.c_str());
             return 2;
         }
-        const int utf8 = width == "utf8";
+        const bool writes = width == "write";
+        const int utf8 = width == "utf8" || writes;
         const void* text = utf8 ? static_cast<const void*>(doc.utf8.c_str())
                                 : static_cast<const void*>(doc.utf16.c_str());
         for (Build& b : builds)
-            if (!b.parse(text, utf8)) {
+            if (!b.run(text, utf8, writes)) {
                 std::fprintf(stderr, "%s does not parse\n", name.c_str());
                 return 1;
             }
@@ -86,7 +95,7 @@ int main(int argc, char** argv) {
             for (int k = 0; k < 2; ++k) {
                 const int which = r % 2 ? 1 - k : k;
                 const double start = Seconds(clock);
-                for (int p = 0; p < parses; ++p) builds[which].parse(text, utf8);
+                for (int p = 0; p < parses; ++p) builds[which].run(text, utf8, writes);
                 t[which] = (Seconds(clock) - start) / parses;
             }
             ratios.push_back(t[0] / t[1]);
