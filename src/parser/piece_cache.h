@@ -22,7 +22,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "kept_block.h"  // by its own directory, for the tests too
+#include "../xmlobj/kept_block.h"  // by this file's directory, for the tests too
 #include "tqcore/heap.h"
 #include "tqcore/pool.h"
 #include "unit_traits.h"
@@ -190,7 +190,7 @@ class PieceCache {
     }
 
     using Traits = UnitTraits<T>;
-    using Kept = KeptBlock<PieceCache>;
+    using Kept = detail::KeptBlock<PieceCache>;
 
     Slot* m_slots = nullptr;
     std::uint32_t* m_notes = nullptr;

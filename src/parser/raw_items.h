@@ -12,7 +12,7 @@
 #include <new>
 #include <utility>
 
-#include "kept_block.h"  // by its own directory, for the tests too
+#include "../xmlobj/kept_block.h"  // by this file's directory, for the tests too
 #include "tqcore/heap.h"
 
 namespace tqcore::parser {
@@ -73,7 +73,7 @@ class RawItems {
     }
 
     static constexpr std::size_t kMaxKeptBytes = std::size_t{4} << 20;
-    using Kept = KeptBlock<RawItems>;
+    using Kept = detail::KeptBlock<RawItems>;
 
     Item* m_items = nullptr;
     std::size_t m_size = 0;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "kept_block.h"
 #include "tqxml/xmlnode.h"
 
 namespace tqcore::detail {
@@ -13,14 +14,17 @@ namespace tqcore::detail {
 struct RecordWalk {};
 
 // A stack of walk frames on the heap, so that depth costs no call stack.
+// The thread keeps its block (up to kKeptBytes) for the next walk of the
+// kind, so that walking a deep tree again neither grows the stack nor
+// touches fresh pages.
 template <class Frame>
 class HeapStack {
   public:
-    HeapStack() = default;
-    explicit HeapStack(RecordWalk) noexcept : m_cycleBound(false) {}
+    HeapStack() noexcept { takeKept(); }
+    explicit HeapStack(RecordWalk) noexcept : m_cycleBound(false) { takeKept(); }
     HeapStack(const HeapStack&) = delete;
     HeapStack& operator=(const HeapStack&) = delete;
-    ~HeapStack() { std::free(m_frames); }
+    ~HeapStack() { Kept::Offer(m_frames, m_capacity * sizeof(Frame), kKeptBytes); }
 
     // False when memory for the frame ran out, or when the walk went deeper
     // than there were nodes once it was deep: the tree then holds a cycle,
@@ -47,6 +51,15 @@ class HeapStack {
     Frame& top() noexcept { return m_frames[m_size - 1]; }
 
   private:
+    using Kept = KeptBlock<HeapStack>;
+    static constexpr std::size_t kKeptBytes = std::size_t{1} << 20;
+
+    void takeKept() noexcept {
+        std::size_t bytes = 0;
+        m_frames = static_cast<Frame*>(Kept::Take(bytes));
+        m_capacity = bytes / sizeof(Frame);
+    }
+
     Frame* m_frames = nullptr;
     std::size_t m_size = 0;
     std::size_t m_capacity = 0;

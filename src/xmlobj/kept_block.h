@@ -1,15 +1,16 @@
 #pragma once
-// A block a thread keeps from one parse for the next, one per kind: a parse
-// of a deep, wide or small document would otherwise allocate and grow (or
-// clear) the same working blocks every time. Nothing is kept while the
-// allocation-failure seam is armed, so that a parse's allocations stay the
-// same from run to run; the kept block goes when its thread ends.
+// A working block a thread keeps from one parse or walk for the next, one
+// per kind: a parse of a deep, wide or small document, or a walk over a
+// deep tree, would otherwise allocate and grow (or clear) the same blocks
+// every time. Nothing is kept while the allocation-failure seam is armed,
+// so that allocations stay the same from run to run; the kept block goes
+// when its thread ends.
 #include <cstddef>
 
 #include "tqcore/heap.h"
 #include "tqcore/thread_exit.h"
 
-namespace tqcore::parser {
+namespace tqcore::detail {
 
 template <class Kind>
 class KeptBlock {
@@ -41,8 +42,8 @@ class KeptBlock {
     }
 
   private:
-    static const detail::ThreadExitHook& exitHook() noexcept {
-        static const detail::ThreadExitHook hook(_ffree);
+    static const ThreadExitHook& exitHook() noexcept {
+        static const ThreadExitHook hook(_ffree);
         return hook;
     }
 
@@ -53,4 +54,4 @@ class KeptBlock {
     static inline thread_local Kept t_kept{};
 };
 
-}  // namespace tqcore::parser
+}  // namespace tqcore::detail
