@@ -58,8 +58,8 @@ double Seconds(clockid_t clock) {
 
 int main(int argc, char** argv) {
     if (argc < 5) {
-        std::fprintf(stderr,
-                     "usage: paired BASE_DRIVER NEW_DRIVER ROUNDS DOC:utf8|utf16|write:PARSES...\n");
+        std::fprintf(
+            stderr, "usage: paired BASE_DRIVER NEW_DRIVER ROUNDS DOC:utf8|utf16|write:PARSES...\n");
         return 2;
     }
     const bool split = std::getenv("PAIRED_SPLIT") != nullptr;
