@@ -114,8 +114,10 @@ class TQXML_API CXMLDoc {
                  unsigned int report);
     bool openByWidth(const unsigned short* context, const void* source, unsigned int kind,
                      unsigned int report);
+    // `source`: the caller's text that the buffer is a copy of, when it
+    // stays readable and unchanged for the whole parse; null otherwise.
     template <class T>
-    ParseResult parseBuffer();
+    ParseResult parseBuffer(const void* source = nullptr);
 
     // Bytes of text buffers kept for later opens, over all threads.
     static std::uint64_t keptBufferBytes() noexcept;

@@ -10,7 +10,7 @@
 namespace tqcore {
 
 template <class T>
-CXMLDoc::ParseResult CXMLDoc::parseBuffer() {
+CXMLDoc::ParseResult CXMLDoc::parseBuffer(const void* source) {
     // A stale record must never be read as a position in this buffer.
     m_pErrorPos = nullptr;
     m_uErrorCode = 0;
@@ -24,7 +24,8 @@ CXMLDoc::ParseResult CXMLDoc::parseBuffer() {
     const CPPoolString root = CStringPool::GetStringRef(W(u"<Main>"));
     if (root.isnull() || !m_Content.setNameType(root, CXML_TYPE_ELEMENT))
         return ParseResult::Failed;
-    if (half.Start(text, m_uTextSize / sizeof(T), running, &BlockParser<T>::ReadLevels))
+    if (half.Start(text, m_uTextSize / sizeof(T), running, &BlockParser<T>::ReadLevels,
+                   static_cast<const unsigned char*>(source)))
         parser.ExpectSecondHalf(half);
     while (*p) {
         p = parser.ProcessBlock(p, m_Content);
@@ -43,7 +44,7 @@ bool CXMLDoc::OpenMem(const unsigned short* context, const void* source, unsigne
     CHFLapse timer(false);
     timer.Start();
     m_Content.Free();
-    switch (parseBuffer<T>()) {
+    switch (parseBuffer<T>(kind == kSourceMemory ? source : nullptr)) {
         case ParseResult::NotMarkup:
             return false;
         case ParseResult::Failed:
@@ -63,9 +64,9 @@ bool CXMLDoc::openByWidth(const unsigned short* context, const void* source, uns
     return OpenMem<char>(context, source, kind, report);
 }
 
-template TQXML_API CXMLDoc::ParseResult CXMLDoc::parseBuffer<char>();
-template TQXML_API CXMLDoc::ParseResult CXMLDoc::parseBuffer<unsigned char>();
-template TQXML_API CXMLDoc::ParseResult CXMLDoc::parseBuffer<unsigned short>();
+template TQXML_API CXMLDoc::ParseResult CXMLDoc::parseBuffer<char>(const void*);
+template TQXML_API CXMLDoc::ParseResult CXMLDoc::parseBuffer<unsigned char>(const void*);
+template TQXML_API CXMLDoc::ParseResult CXMLDoc::parseBuffer<unsigned short>(const void*);
 template bool CXMLDoc::OpenMem<char>(const unsigned short*, const void*, unsigned int,
                                      unsigned int);
 template bool CXMLDoc::OpenMem<unsigned char>(const unsigned short*, const void*, unsigned int,

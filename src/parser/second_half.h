@@ -101,8 +101,11 @@ class SecondHalf {
     ~SecondHalf() { finish(); }
 
     // Starts the second thread on `text` (`count` units and a zero) when it
-    // is worth it; false when the parse stays on one thread.
-    bool Start(T* text, std::size_t count, const ParseRunning& running, Reader read) noexcept {
+    // is worth it; false when the parse stays on one thread. `source`, when
+    // not null, holds the same units as `text` and stays unchanged during
+    // the parse: the second thread then makes its copy from it itself.
+    bool Start(T* text, std::size_t count, const ParseRunning& running, Reader read,
+               const unsigned char* source = nullptr) noexcept {
         const SecondHalfSettings settings = GetSecondHalfSettings();
         if (!running.alone() || count * sizeof(T) < settings.leastBytes || AllocationFailureArmed())
             return false;
@@ -116,8 +119,14 @@ class SecondHalf {
         unsigned char* room = SecondHalfCopy::Room(64 + skew + units * sizeof(T) + 64);
         if (!room) return false;
         T* copy = reinterpret_cast<T*>(room + 64 + skew);
-        // Copied here, before the parsing thread writes into its text.
-        std::memcpy(copy, from, units * sizeof(T));
+        copy[units - 1] = T(0);
+        // Without a source, copied here, before the parsing thread writes
+        // into its text.
+        if (source)
+            m_source = source + static_cast<std::size_t>(from - text) * sizeof(T);
+        else
+            std::memcpy(copy, from, (units - 1) * sizeof(T));
+        m_copyBytes = (units - 1) * sizeof(T);
         m_text = from;
         m_copy = copy;
         m_reader = read;
@@ -181,6 +190,7 @@ class SecondHalf {
 
     static void run(void* half) noexcept {
         auto* self = static_cast<SecondHalf*>(half);
+        if (self->m_source) std::memcpy(self->m_copy, self->m_source, self->m_copyBytes);
         self->m_reader(self->m_copy, self->m_read, self->m_stop);
     }
 
@@ -206,6 +216,8 @@ class SecondHalf {
     std::atomic<bool> m_stop{false};
     T* m_text = nullptr;  // where the second half starts
     T* m_copy = nullptr;  // the same in the copy
+    const unsigned char* m_source = nullptr;  // the same in the caller's text, or null
+    std::size_t m_copyBytes = 0;              // the copy's units before its zero
     SecondHalfRead<T> m_read;
     std::size_t m_next = 0;  // the first level not passed yet
 };
