@@ -214,8 +214,8 @@ class SecondHalf {
     bool m_running = false;
     bool m_held = false;
     std::atomic<bool> m_stop{false};
-    T* m_text = nullptr;  // where the second half starts
-    T* m_copy = nullptr;  // the same in the copy
+    T* m_text = nullptr;                      // where the second half starts
+    T* m_copy = nullptr;                      // the same in the copy
     const unsigned char* m_source = nullptr;  // the same in the caller's text, or null
     std::size_t m_copyBytes = 0;              // the copy's units before its zero
     SecondHalfRead<T> m_read;
