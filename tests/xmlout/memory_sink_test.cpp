@@ -46,6 +46,7 @@ TEST(MemorySink, FailedWriteKeepsTheTextUpToTheFailure) {
     EXPECT_EQ(U(root.GetContent()), u"<r><ok/>");
     ASSERT_EQ(Capture::Reports().size(), 2u);
     EXPECT_EQ(Capture::Reports()[0].expression, "m_pO");
+    EXPECT_EQ(Capture::Reports()[0].file, "xmlobj");
 }
 
 TEST(MemorySink, GrowthThatFailsIsRecordedThoughWriteSucceeds) {
