@@ -1,6 +1,7 @@
 #pragma once
 // Shared helpers of the node model tests.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,10 +43,7 @@ inline CXMLObject Chain(unsigned int depth) {
 // The name of the first node in which two trees differ, "" when they are
 // equal: names, types and data are the same pooled strings, attribute values
 // the same under `sameValue`. Iterative: trees a million levels deep compare.
-struct SamePooled {
-    bool operator()(const CPPoolString& a, const CPPoolString& b) const { return a == b; }
-};
-template <class SameValue = SamePooled>
+template <class SameValue = std::equal_to<CPPoolString>>
 std::u16string TreeDifference(const CXMLObject& left, const CXMLObject& right,
                               SameValue sameValue = {}) {
     std::vector<std::pair<const CXMLObject*, const CXMLObject*>> pending{{&left, &right}};
