@@ -6,7 +6,7 @@
 namespace tqcore {
 
 struct CXMLObjectTestAccess {
-    // The private adders that the parser uses.
+    // The private adders, which take a name or value in any text width.
     template <class Text>
     static bool setNameType(CXMLObject& o, const Text* name, unsigned int type) {
         return o.setNameType(name, type);
