@@ -69,31 +69,20 @@ inline std::u16string U16(const std::string& s) {
     return {s.begin(), s.end()};
 }
 
-inline std::string Utf8(const unsigned short* text) {
-    if (!text) return "(null)";
-    std::u16string w(reinterpret_cast<const char16_t*>(text));
-    std::string out(w.size() * 3, '\0');
-    const int n =
-        tqplat::WideCharToMultiByte(tqplat::CP_UTF8, 0, text, static_cast<int>(w.size()),
-                                    out.data(), static_cast<int>(out.size()), nullptr, nullptr);
+inline std::string Utf8(const std::u16string& text) {
+    std::string out(text.size() * 3, '\0');
+    const int n = tqplat::WideCharToMultiByte(
+        tqplat::CP_UTF8, 0, reinterpret_cast<const unsigned short*>(text.data()),
+        static_cast<int>(text.size()), out.data(), static_cast<int>(out.size()), nullptr, nullptr);
     out.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
     return out;
 }
-
-inline std::string Utf8(const std::u16string& text) {
-    return Utf8(reinterpret_cast<const unsigned short*>(text.c_str()));
+inline std::string Utf8(const unsigned short* text) {
+    return text ? Utf8(std::u16string(reinterpret_cast<const char16_t*>(text))) : "(null)";
 }
-
-// A pooled string by its length: a zero within it shows as "\0".
+// A pooled string by its length, with any zero inside it.
 inline std::string Utf8(const CPPoolString& text) {
-    if (text.isnull()) return "(null)";
-    std::string out;
-    const std::u16string units(text.c16(), text.len());
-    std::size_t from = 0;
-    for (std::size_t zero; (zero = units.find(u'\0', from)) != std::u16string::npos;
-         from = zero + 1)
-        out += Utf8(units.substr(from, zero - from)) + "\\0";
-    return out + Utf8(units.substr(from));
+    return text.isnull() ? "(null)" : Utf8(std::u16string(text.c16(), text.len()));
 }
 
 // UTF-16 bytes, little-endian, of ASCII text.
