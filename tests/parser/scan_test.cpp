@@ -77,8 +77,9 @@ template <class T>
 std::vector<unsigned> Ordinary(std::vector<unsigned> units) {
     if (sizeof(T) == 1)
         units.insert(units.end(), {0x7F, 0x80, 0xA0, 0xC3, 0xFF});
-    else  // above the bytes, surrogates, and units whose bytes are stops
-        units.insert(units.end(), {0x100, 0xD800, 0xDFFF, 0xFFFF, 0x2000, 0x2020, 0x263C, 0x0A0D});
+    else  // above the bytes, surrogates, and units whose bytes are stops or name characters
+        units.insert(units.end(), {0x100, 0xD800, 0xDFFF, 0xFFFF, 0x2000, 0x2020, 0x263C, 0x0A0D,
+                                   0x6161, 0x2D2D, 0x4E00});
     return units;
 }
 
@@ -102,10 +103,6 @@ void CheckFinders() {
     ForEveryStop<T>(
         Ordinary<T>({'a', '\'', '>', 0x21, 0x7E}), Each({0, ' ', '\t', 0x01, '&', '<', '"'}),
         [](T* p) { return Finders::FindPlainEnd(p, '"'); }, AtStop);
-    if (sizeof(T) == 2)  // bytes of name characters, in units that are none
-        ForEveryStop<T>(
-            {'a'}, Each({0x6161, 0x2D2D, 0x4E00}),
-            [](T* p) { return Finders::FindNameCandidate(p); }, AtStop);
 
     // Data: white space stops the run only before more white space or a
     // stop. The run is written, lone white space as a space, to a copy or in
