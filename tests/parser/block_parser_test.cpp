@@ -168,48 +168,34 @@ TEST(BlockParser, DuplicateAttributesAmongManyAreRefused) {
         }
 }
 
-// Depth costs heap, not stack: a million nested elements parse, and fail with
-// the same records as shallow ones.
-constexpr std::size_t kDepth = 1000000;
-
-std::string Nested(std::size_t depth, const char* inner) {
-    std::string text;
-    text.reserve(depth * 7 + 16);
-    for (std::size_t i = 0; i < depth; ++i) text += "<a>";
-    text += inner;
-    for (std::size_t i = 0; i < depth; ++i) text += "</a>";
-    return text;
-}
-
-// Depth of the first-child chain, walked without recursion.
-std::size_t ChainDepth(const CXMLObject& root) {
-    std::size_t depth = 0;
-    CXMLObject node = root;
-    for (;;) {
-        unsigned int count = 0;
-        const CXMLObject* children = CXMLObjectTestAccess::Children(node, count);
-        if (!children || count != 1) return depth;
-        node = children[0];
-        ++depth;
-    }
-}
-
-TEST(DeepNesting, AMillionLevelsParseInEveryWidth) {
-    const std::string text = Nested(kDepth, "<b/>");
+// Depth costs heap, not stack: a million nested elements parse in every
+// width, and fail with the same records as shallow ones.
+TEST(DeepNesting, AMillionLevelsParseOrFailAsFewDo) {
+    constexpr std::size_t kDepth = 1000000;
+    const auto nested = [](const char* inner) {
+        std::string text;
+        for (std::size_t i = 0; i < kDepth; ++i) text += "<a>";
+        text += inner;
+        for (std::size_t i = 0; i < kDepth; ++i) text += "</a>";
+        return text;
+    };
+    const std::string text = nested("<b/>");
     for (Entry entry : {Entry::Ansi, Entry::Utf8, Entry::Wide}) {
         CXMLDoc doc;
         ASSERT_EQ(Open(doc, entry, entry == Entry::Wide ? Utf16Bytes(text) : text), "");
-        EXPECT_EQ(ChainDepth(doc.GetContent()), kDepth + 1);
+        CXMLObject node = doc.GetContent();  // down the first-child chain, without recursion
+        std::size_t depth = 0;
+        unsigned int count = 0;
+        for (const CXMLObject* c; (c = CXMLObjectTestAccess::Children(node, count)) && count == 1;
+             ++depth)
+            node = *c;
+        EXPECT_EQ(depth, kDepth + 1);
     }
-}
-
-TEST(DeepNesting, AFailureDeepInsideKeepsItsRecord) {
-    std::string text = Nested(kDepth, "<b x='1'/>");
-    text.resize(text.size() - 4);  // the outermost end tag is missing
+    std::string broken = nested("<b x='1'/>");
+    broken.resize(broken.size() - 4);  // the outermost end tag is missing
     // The record standing is the last finished child's attribute.
-    EXPECT_EQ(Outcome(Ansi(text)), Failed(ParseError::BadAttribute, kDepth * 3 + 4));
-    EXPECT_EQ(Outcome(Ansi(Nested(kDepth, "</b>"))),
-              Failed(ParseError::BadTerminationTag, kDepth * 3));
+    EXPECT_EQ(Outcome(Ansi(broken)), Failed(ParseError::BadAttribute, kDepth * 3 + 4));
+    EXPECT_EQ(Outcome(Ansi(nested("</b>"))), Failed(ParseError::BadTerminationTag, kDepth * 3));
 }
 
 // Data and values above ASCII: ANSI text goes through the ANSI code page, and
@@ -229,6 +215,8 @@ TEST(Widths, TextAboveAscii) {
 // tree of its conversion to UTF-16, in short pieces and long ones. References
 // are written in UTF-8 at each length's both ends.
 TEST(Widths, Utf8GivesTheTreeOfTheConvertedDocument) {
+    const std::string longRun =
+        std::string(70, 'a') + "\xC3\xA9\xFF\xE2\x82\xAC" + std::string(20, 'b') + "\xF0\x9F";
     const std::string pieces[] = {
         "&#x7F;&#x80;&#x7FF;&#x800;&#xD7FF;&#xE000;&#xFFFF;&#x4E2D;",
         "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xEF\xBF\xBF\xC2\x80\xDF\xBF",
@@ -243,7 +231,7 @@ TEST(Widths, Utf8GivesTheTreeOfTheConvertedDocument) {
         "\xF0\x9F\x98",
         "\xC3\xA9\xC3",
         "\xF5\x80 \xFF\xFE",
-        std::string(70, 'a') + "\xC3\xA9\xFF\xE2\x82\xAC" + std::string(20, 'b') + "\xF0\x9F"};
+        longRun};
     for (const std::string& piece : pieces) {
         const std::string text = "<a v='" + piece + "'>" + piece + "</a>";
         EXPECT_EQ(Outcome(Bytes(text)), Outcome(Wide(tqtest::Utf16Document(text).substr(1))))
