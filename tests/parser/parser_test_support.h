@@ -16,6 +16,12 @@
 
 namespace tqcore {
 
+// Text for the scanners lies in zeroed, aligned, whole 64-byte chunks, as the
+// loader's page buffer does: they read aligned pieces of them whole.
+struct alignas(64) Chunk {
+    unsigned char bytes[64];
+};
+
 // Reaches the document's error record: parses `text` in a caller-owned buffer
 // with the scanner of its unit type.
 struct CXMLDocTestAccess {
@@ -28,13 +34,7 @@ struct CXMLDocTestAccess {
 
     template <class T>
     static Outcome Parse(CXMLDoc& doc, const std::vector<T>& text) {
-        // Zeros after the text: byte scanners need one, UTF-16 one unit. Like
-        // the loader's page buffer, the copy is aligned and whole 64-byte
-        // chunks, as the scanner reads aligned pieces of them whole, and
-        // zeros stand before it too.
-        struct alignas(64) Chunk {
-            unsigned char bytes[64];
-        };
+        // Zeros after the text (byte scanners need one, UTF-16 one unit) and before it.
         std::vector<Chunk> buffer((text.size() + 2) * sizeof(T) / sizeof(Chunk) + 2);
         T* units = reinterpret_cast<T*>(buffer.data() + 1);
         std::copy(text.begin(), text.end(), units);

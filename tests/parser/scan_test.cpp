@@ -18,21 +18,6 @@ namespace {
 
 namespace scan = parser::scan;
 
-// Zeroed, aligned and whole blocks, as the document buffer is.
-template <class T>
-class Text {
-  public:
-    explicit Text(std::size_t units) : m_chunks(units * sizeof(T) / sizeof(Chunk) + 2) {}
-    T* operator+(std::size_t i) { return reinterpret_cast<T*>(m_chunks.data()) + i; }
-    T& operator[](std::size_t i) { return *(*this + i); }
-
-  private:
-    struct alignas(64) Chunk {
-        unsigned char bytes[64];
-    };
-    std::vector<Chunk> m_chunks;
-};
-
 constexpr std::size_t kStarts = 34;  // every offset in a step of 32 bytes, in both widths
 constexpr std::size_t kReach = 72;   // stops up to two and a half steps on
 
@@ -54,7 +39,8 @@ template <class T, class Find, class Expect>
 void ForEveryStop(const Units& fillers, const std::vector<Units>& stops, Find find, Expect expect,
                   unsigned space = 0) {
     constexpr std::size_t kEnd = kStarts + kReach + 4;
-    Text<T> text(kEnd + 4);
+    std::vector<Chunk> chunks((kEnd + 4) * sizeof(T) / sizeof(Chunk) + 2);
+    T* const text = reinterpret_cast<T*>(chunks.data());
     for (const Units& stop : stops)
         for (std::size_t start = 0; start < kStarts; ++start)
             for (std::size_t k = start; k < start + kReach; ++k)
@@ -66,7 +52,7 @@ void ForEveryStop(const Units& fillers, const std::vector<Units>& stops, Find fi
                         text[k + i] = static_cast<T>(stop[i]);
                     if (terminated) text[k + stop.size()] = 0;
                     text[kEnd] = 0;
-                    const std::ptrdiff_t found = find(text + start) - (text + 0);
+                    const std::ptrdiff_t found = find(text + start) - text;
                     ASSERT_EQ(found, expect(text, start, k))
                         << "unit width " << sizeof(T) << ", stop " << stop[0] << ", start " << start
                         << ", at " << k << (terminated ? ", terminated" : "");
@@ -83,7 +69,9 @@ std::vector<unsigned> Ordinary(std::vector<unsigned> units) {
     return units;
 }
 
-auto AtStop = [](auto&, std::size_t, std::size_t k) { return static_cast<std::ptrdiff_t>(k); };
+auto AtStop = [](const void*, std::size_t, std::size_t k) {
+    return static_cast<std::ptrdiff_t>(k);
+};
 
 template <class Finders, class T>
 void CheckFinders() {
@@ -109,7 +97,7 @@ void CheckFinders() {
     // place, where nothing from its end on may change.
     const unsigned term = '"';
     auto white = [](unsigned u) { return u == ' ' || u == '\t' || u == '\n' || u == '\r'; };
-    auto toStop = [&white](auto& text, std::size_t start, std::size_t k) {
+    auto toStop = [&white](const T* text, std::size_t start, std::size_t k) {
         const bool whiteBefore = k > start && white(scan::Unit(text[k - 1]));
         return static_cast<std::ptrdiff_t>(whiteBefore ? k - 1 : k);
     };
@@ -122,7 +110,8 @@ void CheckFinders() {
                                {' ', 0x01},
                                {'\n', 0},
                                {'\t', '"'}});
-    Text<T> copy(kStarts + kReach + 32);
+    std::vector<Chunk> copyChunks((kStarts + kReach + 32) * sizeof(T) / sizeof(Chunk) + 2);
+    T* const copy = reinterpret_cast<T*>(copyChunks.data());
     std::vector<T> before(kStarts + kReach + 8);
     auto wroteRun = [&white](const T* from, const T* end, const T* to) {
         for (const T* q = from; q < end; ++q, ++to)
