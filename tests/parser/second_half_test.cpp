@@ -28,22 +28,18 @@ class Documents {
         std::string text = "<?xml version=\"1.0\"?>\n<root>\n";
         for (int i = 0, n = pick(8) + 4; i < n; ++i) text += element(1) + "\n";
         text += "</root>\n";
-        switch (pick(10)) {  // six in ten stay well formed
-            case 0:
-                text.resize(pick(static_cast<int>(text.size())));
-                break;
-            case 1:
-                text[pick(static_cast<int>(text.size()))] = "<>\"&/"[pick(5)];
-                break;
-            case 2:
-                text.insert(pick(static_cast<int>(text.size())), "</zz>");
-                break;
-            case 3: {  // ends right after an end tag: the record standing there is reported
-                const std::size_t tag = text.rfind("</", pick(static_cast<int>(text.size())));
-                if (tag != std::string::npos) text.resize(text.find('>', tag) + 1);
-                break;
-            }
-        }
+        // Six in ten stay well formed; one in ten ends right after an end tag,
+        // where the record standing is reported.
+        const int damage = pick(10), size = static_cast<int>(text.size());
+        std::size_t tag;
+        if (damage == 0)
+            text.resize(pick(size));
+        else if (damage == 1)
+            text[pick(size)] = "<>\"&/"[pick(5)];
+        else if (damage == 2)
+            text.insert(pick(size), "</zz>");
+        else if (damage == 3 && (tag = text.rfind("</", pick(size))) != std::string::npos)
+            text.resize(text.find('>', tag) + 1);
         return text;
     }
 
