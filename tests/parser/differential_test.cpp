@@ -145,11 +145,9 @@ bool DataAsParsed(const std::vector<TextPiece>& pieces, std::u16string& out) {
     bool inRun = false, runDone = false;
     for (const TextPiece& piece : pieces) {
         if (piece.kind == TextPiece::Break) {
-            if (inRun) {
-                out.resize(end);
-                inRun = false;
-                runDone = true;
-            }
+            runDone = runDone || inRun;
+            inRun = false;
+            out.resize(end);
             continue;
         }
         for (char32_t cp : CodePoints(piece.utf8)) {
@@ -171,33 +169,24 @@ bool DataAsParsed(const std::vector<TextPiece>& pieces, std::u16string& out) {
             end = out.size();
         }
     }
-    if (inRun) out.resize(end);
+    out.resize(end);
     return true;
 }
 
-// An attribute value as our parser keeps it, from libxml2's normalised value:
-// there, white space written as such has become spaces, so any other white
-// space came from a reference and stays. A leading run gives one space, a
-// trailing run is dropped.
-std::u32string AttributeAsParsed(const std::string& value) {
-    std::u32string out;
+// Whether our attribute value is libxml2's normalised one as our parser keeps
+// it. There, white space written as such has become spaces, so any other
+// white space came from a reference and stays; a leading run gives one space,
+// a trailing run is dropped. A character beyond 16 bits is a surrogate pair
+// when it was written as such, one wrapped unit when it came from a
+// reference, and libxml2's value does not say which: either matches.
+bool MatchesAttribute(const std::u16string& ours, const std::string& theirs) {
+    std::u32string model;
     std::size_t end = 0;
-    for (char32_t cp : CodePoints(value)) {
-        if (cp == ' ') {
-            if (out.empty() || out.back() != U' ') out += U' ';
-        } else {
-            out += cp;
-            end = out.size();
-        }
+    for (char32_t cp : CodePoints(theirs)) {
+        if (cp != U' ' || model.empty() || model.back() != U' ') model += cp;
+        if (cp != U' ') end = model.size();
     }
-    out.resize(end);
-    return out;
-}
-
-// A character beyond 16 bits in an attribute value is a surrogate pair when
-// it was written as such, one wrapped unit when it came from a reference, and
-// libxml2's value does not say which: either matches.
-bool MatchesAttribute(const std::u16string& ours, const std::u32string& model) {
+    model.resize(end);
     std::size_t i = 0;
     for (char32_t cp : model) {
         std::u16string pair;
@@ -252,12 +241,9 @@ std::string NodeDifference(const CXMLObject& ours, const xmlNode* theirs, Libxml
         if (name != attributes[i].first)
             return "attribute \"" + name + "\" vs \"" + attributes[i].first + "\"";
         const std::u16string value = Ours(ourAttributes[i].GetValue());
-        const std::u32string model = AttributeAsParsed(attributes[i].second);
-        if (!MatchesAttribute(value, model)) {
-            std::u16string theirValue;
-            for (char32_t cp : model) AppendUtf16(theirValue, cp);
-            return "@" + name + " " + Contrast(value, theirValue);
-        }
+        if (!MatchesAttribute(value, attributes[i].second))
+            return "@" + name + " \"" + parsertest::Utf8(value) + "\" vs \"" +
+                   attributes[i].second + "\"";
     }
     std::u16string data;
     if (!DataAsParsed(view.pieces[theirs], data)) return "libxml2 holds more than one run of data";
