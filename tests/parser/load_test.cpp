@@ -98,6 +98,7 @@ TEST(GuardedRead, TextEndingAtAnUnreadablePage) {
         {"<a/>", "-"},                                // no terminator before the bad page
         {"\xFF", "-"},                                // a mark cut by the bad page
         {std::string("\xFF\xFE<\0a\0/\0>", 9), "-"},  // a UTF-16 unit cut in half
+        {"", "-"},                                    // the bad page itself
     };
     for (const auto& c : cases) {
         CXMLDoc doc;
@@ -123,12 +124,9 @@ TEST(GuardedRead, TextEndingAtAnUnreadablePage) {
         }
     }
     // Addresses near either end of the address space must not overflow.
-    for (const void* bad :
-         {static_cast<const void*>(unreadable), reinterpret_cast<const void*>(std::uintptr_t{16}),
-          reinterpret_cast<const void*>(UINTPTR_MAX),
-          reinterpret_cast<const void*>(UINTPTR_MAX - 4096)}) {
+    for (std::uintptr_t bad : {std::uintptr_t{16}, UINTPTR_MAX, UINTPTR_MAX - 4096}) {
         CXMLDoc doc;
-        EXPECT_FALSE(doc.OpenDocText(bad, CXML_REPORT_SILENT)) << bad;
+        EXPECT_FALSE(doc.OpenDocText(reinterpret_cast<const void*>(bad), CXML_REPORT_SILENT));
     }
     munmap(pages, 2 * page);
 }
