@@ -1,10 +1,8 @@
-// The parser's shortcuts must be invisible: a parsed tree has the nodes,
-// memory figures, pool size and holder counts that the public node operations
-// give when the same tree is built by hand, one Add and AddAttribute at a
-// time, each child added once it is complete. Children are handed over in
-// one block when their element ends, so capacities are compared too; pieces
-// go through a cache in front of the pool, so every reference it took must
-// come back.
+// A parsed tree must be what the public node operations build by hand, one
+// Add and AddAttribute at a time, each child added once complete: the same
+// nodes, memory figures (capacities too, as children are handed over in one
+// block), pool size and holder counts (pieces go through a cache in front of
+// the pool, so every reference it took must come back).
 #include <gtest/gtest.h>
 
 #include <cstddef>
