@@ -101,15 +101,9 @@ void CheckFinders() {
         const bool whiteBefore = k > start && white(scan::Unit(text[k - 1]));
         return static_cast<std::ptrdiff_t>(whiteBefore ? k - 1 : k);
     };
-    std::vector<Units> stops = Each({0, '&', '<', '"', 0x01, 0x1F});
-    stops.insert(stops.end(), {{' ', ' '},
-                               {' ', '\n'},
-                               {'\t', '\t'},
-                               {'\n', '\r'},
-                               {'\r', '&'},
-                               {' ', 0x01},
-                               {'\n', 0},
-                               {'\t', '"'}});
+    const std::vector<Units> stops = {
+        {0},         {'&'},        {'<'},        {'"'},       {0x01},      {0x1F},    {' ', ' '},
+        {' ', '\n'}, {'\t', '\t'}, {'\n', '\r'}, {'\r', '&'}, {' ', 0x01}, {'\n', 0}, {'\t', '"'}};
     std::vector<Chunk> copyChunks((kStarts + kReach + 32) * sizeof(T) / sizeof(Chunk) + 2);
     T* const copy = reinterpret_cast<T*>(copyChunks.data());
     std::vector<T> before(kStarts + kReach + 8);
