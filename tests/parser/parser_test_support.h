@@ -150,29 +150,20 @@ inline const tqtest::TempDir& EntryDir() {
 // result code or "failed".
 inline std::string Open(CXMLDoc& doc, Entry entry, const std::string& bytes,
                         unsigned int report = CXML_REPORT_SILENT) {
+    if (entry == Entry::File) {
+        const std::string path = EntryDir().Write("entry.xml", bytes);
+        const unsigned int code = doc.OpenDocFile(U16(path).c_str(), 0, report);
+        return code ? "error " + std::to_string(code) : "";
+    }
     const std::string padded = bytes + std::string(2, '\0');
     std::u16string wide(bytes.size() / 2 + 1, u'\0');
     std::memcpy(wide.data(), bytes.data(), bytes.size() & ~std::size_t{1});
-    bool opened = false;
-    switch (entry) {
-        case Entry::Generic:
-            opened = doc.OpenDocText(static_cast<const void*>(padded.data()), report);
-            break;
-        case Entry::Ansi:
-            opened = doc.OpenDocText(bytes.c_str(), report);
-            break;
-        case Entry::Utf8:
-            opened = doc.OpenDocText(reinterpret_cast<const unsigned char*>(bytes.c_str()), report);
-            break;
-        case Entry::Wide:
-            opened = doc.OpenDocText(wide.c_str(), report);
-            break;
-        case Entry::File: {
-            const std::string path = EntryDir().Write("entry.xml", bytes);
-            const unsigned int code = doc.OpenDocFile(U16(path).c_str(), 0, report);
-            return code ? "error " + std::to_string(code) : "";
-        }
-    }
+    const auto* utf8 = reinterpret_cast<const unsigned char*>(bytes.c_str());
+    const bool opened = entry == Entry::Generic
+                            ? doc.OpenDocText(static_cast<const void*>(padded.data()), report)
+                        : entry == Entry::Ansi ? doc.OpenDocText(bytes.c_str(), report)
+                        : entry == Entry::Utf8 ? doc.OpenDocText(utf8, report)
+                                               : doc.OpenDocText(wide.c_str(), report);
     return opened ? "" : "failed";
 }
 
