@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -100,16 +99,16 @@ CXMLObject Rebuild(const CXMLObject& root) {
     }
 }
 
-// Opens a document with `open` and compares its tree with the one built by
+// Opens `bytes` through `entry` and compares the tree with the one built by
 // hand; both give back every pooled text when they go.
-void ExpectAsBuiltByHand(const std::function<bool(CXMLDoc&)>& open) {
+void ExpectAsBuiltByHand(Entry entry, const std::string& bytes) {
     const std::size_t before = CStringPool::GetCount();
     TreeText parsed, byHand;
     {
         CXMLObject rebuilt;
         {
             CXMLDoc doc;
-            ASSERT_TRUE(open(doc));
+            ASSERT_EQ(Open(doc, entry, bytes), "");
             parsed = Capture(doc.GetContent());
             const std::size_t afterParse = CStringPool::GetCount();
             rebuilt = Rebuild(doc.GetContent());
@@ -137,18 +136,12 @@ class HandBuilt : public testing::TestWithParam<const char*> {};
 // From UTF-16 and UTF-8 text, and from the file as it is (ANSI unless it
 // has a byte-order mark).
 TEST_P(HandBuilt, CorpusDocumentsAsBuiltByHand) {
-    const std::string path = tqtest::CorpusPath(GetParam());
-    const std::string bytes = tqtest::ReadBytes(path);
+    const std::string bytes = tqtest::ReadBytes(tqtest::CorpusPath(GetParam()));
     const std::u16string wide = tqtest::Utf16Document(bytes);
-    ExpectAsBuiltByHand(
-        [&](CXMLDoc& doc) { return doc.OpenDocText(wide.c_str(), CXML_REPORT_SILENT); });
-    ExpectAsBuiltByHand([&](CXMLDoc& doc) {
-        return doc.OpenDocText(reinterpret_cast<const unsigned char*>(bytes.c_str()),
-                               CXML_REPORT_SILENT);
-    });
-    ExpectAsBuiltByHand([&](CXMLDoc& doc) {
-        return doc.OpenDocFile(U16(path).c_str(), 0, CXML_REPORT_SILENT) == 0;
-    });
+    ExpectAsBuiltByHand(Entry::Wide, std::string(reinterpret_cast<const char*>(wide.data()),
+                                                 wide.size() * sizeof(char16_t)));
+    ExpectAsBuiltByHand(Entry::Utf8, bytes);
+    ExpectAsBuiltByHand(Entry::File, bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, HandBuilt, testing::ValuesIn(tqtest::kCorpusDocuments),
