@@ -1,6 +1,5 @@
-// The block parser on ASCII documents, run through all three scanners: the
-// tree it builds, or the error code and position it records, also a million
-// levels deep; and what differs between the scanners above ASCII.
+// The block parser through all three scanners: the tree it builds or the
+// error code and position it records, and what differs above ASCII.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -104,10 +103,9 @@ TEST(BlockParser, TreeOrErrorRecordInEveryWidth) {
     for (const auto& c : cases) EXPECT_EQ(InEveryWidth(c.text), c.outcome) << c.text;
 }
 
-// Repeated names and values come from the parse's cache, which tells short
-// keys apart by their first and last bytes and their length: pieces that
-// differ in one unit anywhere, of every length around those bounds, must
-// each keep their own text, also when met again.
+// The parse's cache tells short keys apart by their ends and length: pieces
+// differing in one unit anywhere, at every length around those bounds, keep
+// their own text, also when met again.
 TEST(BlockParser, PiecesThatDifferInOneUnitStayApart) {
     std::string text = "<r>", expect = "<Main>(r(";
     for (int pass = 0; pass < 2; ++pass)
@@ -123,9 +121,8 @@ TEST(BlockParser, PiecesThatDifferInOneUnitStayApart) {
     EXPECT_EQ(InEveryWidth(text), expect);
 }
 
-// After references have freed room, plain runs are copied down over it, from
-// a few units back to whole blocks back: every run, whatever lies between
-// runs and wherever a run ends, must arrive as it stood.
+// Runs after references are copied down over the room these freed, from a
+// few units to whole blocks back: every run must arrive as it stood.
 TEST(BlockParser, RunsAfterReferencesAreCopiedWhole) {
     const std::string tail = "ab cd  ef\ngh i\x01j\tkl mnopqrstuvwxyz0123456789 .";  // \x01 mid-run
     const std::regex white("[ \n\t]+");  // a run of it becomes one space
@@ -206,10 +203,9 @@ TEST(Widths, TextAboveAscii) {
     EXPECT_EQ(Outcome(Bytes("<a>x&#xD800;y</a>")), "<Main>(a{x\xEF\xBF\xBDy})");
 }
 
-// The parser widens well-formed UTF-8 itself and leaves the rest, up to the
-// next ASCII byte, to the converter: either way a UTF-8 document gives the
-// tree of its conversion to UTF-16, in short pieces and long ones. References
-// are written in UTF-8 at each length's both ends.
+// Well-formed UTF-8 is widened by the parser, the rest (up to the next ASCII
+// byte) by the converter: either way the tree is that of the text converted
+// to UTF-16. References are written at both ends of each UTF-8 length.
 TEST(Widths, Utf8GivesTheTreeOfTheConvertedDocument) {
     const std::string longRun =
         std::string(70, 'a') + "\xC3\xA9\xFF\xE2\x82\xAC" + std::string(20, 'b') + "\xF0\x9F";
@@ -244,10 +240,9 @@ CXMLDocTestAccess::Outcome ShortOfMemory(const std::string& text, std::int64_t a
     return out;
 }
 
-// Short new texts are pooled in batches, after the parse has gone past them.
-// One that finds no memory must still be the failure reported, not a later
-// one: with each allocation failing in turn, a document broken after its last
-// element reports its own error exactly when the whole document parses.
+// Short texts are pooled in batches, after the parse has gone past them; one
+// that finds no memory is still the failure reported: a document broken after
+// its last element reports its own error exactly when the whole one parses.
 TEST(BlockParser, ATextPooledLateStillFailsBeforeALaterError) {
     // More texts than one batch holds, so that batches are also pooled midway.
     std::string whole = "<r a='v'>";

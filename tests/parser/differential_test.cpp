@@ -1,8 +1,7 @@
-// Every corpus document without mixed content gives the same tree as libxml2:
-// element names as written, attributes (namespace declarations included) in
-// document order with their values, and data text once libxml2's text has been
-// through our white-space and reference rules. Our parser reads the document
-// from a file as UTF-8 and from UTF-16 text in memory.
+// Each corpus document (none mixes content) gives libxml2's tree: names,
+// attributes (namespace declarations included) in document order, and data
+// once libxml2's text has been through our white-space and reference rules;
+// read from a file as UTF-8 and from UTF-16 text in memory.
 #include <gtest/gtest.h>
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
@@ -22,10 +21,9 @@
 namespace tqcore {
 namespace {
 
-// libxml2's reading of a document: its tree, and per element what its tree no
-// longer tells apart: the attributes in the order written (namespace
-// declarations sit in a separate list of the tree) and the pieces of text,
-// marked as plain text, character reference or CDATA.
+// libxml2's tree, and per element what the tree no longer tells apart: the
+// attributes in the order written (namespace declarations sit apart there)
+// and the pieces of text, as plain text, character reference or CDATA.
 struct TextPiece {
     // Break: a child, comment or instruction between runs.
     enum Kind { Text, Reference, CData, Break };

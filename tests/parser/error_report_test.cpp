@@ -1,6 +1,5 @@
-// Parse error reports: the head, the line number, the excerpt with its cuts,
-// the caret line, the short report, the three report modes and the text
-// restored from each kind of source.
+// Parse error reports: head, line, the excerpt and its cuts, the caret line,
+// the report modes, and the text restored from each kind of source.
 #include <gtest/gtest.h>
 
 #include "parser_test_support.h"

@@ -1,6 +1,5 @@
-// Loading: the entry points, width detection from byte-order marks, guarded
-// reads of untyped text, files and handles, the root and its first element,
-// the debug output, and documents on several threads.
+// Loading: entry points and byte-order marks, guarded reads, files and
+// handles, the root, the debug output, and documents on several threads.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>

@@ -1,7 +1,6 @@
 #pragma once
-// Shared helpers of the parser tests: text in every width, a compact text
-// form of trees, direct parses that expose the error record, and the open
-// entry points behind one call.
+// Parser test helpers: text in every width, trees as one line, direct parses
+// that expose the error record, and the open entry points behind one call.
 #include <algorithm>
 #include <cstddef>
 #include <cstring>

@@ -1,6 +1,5 @@
-// The run finders, SSE2 and portable alike, and the parser on runs that
-// cross the blocks they are read in: every stop must be found at every alignment, and
-// units whose bytes look like stops (in UTF-16) must not stop a run.
+// The run finders, SSE2 and portable: every stop is found at every alignment,
+// and UTF-16 units whose bytes look like stops do not stop a run.
 #include "../../src/parser/scan.h"
 
 #include <gtest/gtest.h>
@@ -30,11 +29,9 @@ std::vector<Units> Each(const Units& units) {
     return each;
 }
 
-// Fills units [0, start + kReach] from `fillers` (cycled, `space` at every
-// fifth position when given), puts a stop (one or more units) at position k
-// and then the zero terminator or, when `terminated` is false, more filler;
-// runs `find` from every start at or before k and compares with the position
-// `expect` names.
+// Fills the text from `fillers` (cycled, `space` at every fifth unit when
+// given), puts a stop at k, then a zero or more filler; runs `find` from every
+// start at or before k and compares with the position `expect` names.
 template <class T, class Find, class Expect>
 void ForEveryStop(const Units& fillers, const std::vector<Units>& stops, Find find, Expect expect,
                   unsigned space = 0) {

@@ -1,6 +1,5 @@
-// A parse shared with a second thread must give what one thread gives: the
-// same tree, memory figures and pooled texts, or the same failure record,
-// wherever the second thread starts and whatever the text holds there.
+// A parse shared with a second thread gives what one thread gives (tree,
+// memory figures and pooled texts, or failure record), wherever it splits.
 #include "../../src/parser/second_half.h"
 
 #include <gtest/gtest.h>
