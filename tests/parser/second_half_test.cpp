@@ -14,8 +14,6 @@
 namespace tqcore::parsertest {
 namespace {
 
-using parser::SecondHalfSettings;
-
 // Elements with attributes, comments, processing instructions, data and
 // CDATA, with "<" and ">" inside values, comments and CDATA where a guessed
 // start may fall; some documents are broken on purpose.
@@ -89,7 +87,8 @@ std::string Parsed(const std::vector<T>& text) {
 // Alone, then split at points across the text; the shipped settings come back.
 template <class T>
 void ExpectSameSplitAnywhere(const std::vector<T>& text, const std::string& shown) {
-    const SecondHalfSettings shipped = parser::SetSecondHalfSettings({~std::size_t{0}, 50, 0});
+    const parser::SecondHalfSettings shipped =
+        parser::SetSecondHalfSettings({~std::size_t{0}, 50, 0});
     const std::string alone = Parsed(text);
     for (unsigned percent = 5; percent < 100; percent += 15) {
         parser::SetSecondHalfSettings({0, percent, 0});
@@ -132,7 +131,7 @@ std::string Repeated(const std::string& item, std::size_t bytes) {
 // Large enough texts split under the shipped settings; tags packed closer
 // than those settings allow keep one thread.
 TEST(SecondHalf, ShippedSettingsSplitLargeTextsWithRoomyTags) {
-    const SecondHalfSettings shipped = parser::SetSecondHalfSettings({0, 50, 0});
+    const parser::SecondHalfSettings shipped = parser::SetSecondHalfSettings({0, 50, 0});
     parser::SetSecondHalfSettings(shipped);
     EXPECT_TRUE(Splits(Repeated("<item n='1'>some text</item>\n", shipped.leastBytes)));
     EXPECT_FALSE(Splits(Repeated("<e/>", shipped.leastBytes)));
