@@ -16,7 +16,6 @@
 
 #include "parser_test_support.h"
 #include "support/corpus_list.h"
-#include "support/temp_dir.h"
 
 namespace tqcore {
 namespace {
@@ -282,23 +281,21 @@ std::string TreeDifference(const CXMLObject& root, Libxml2View& view) {
 }
 
 TEST(Differential, TreesMatchLibxml2) {
-    tqtest::TempDir dir;
+    using parsertest::Entry;
     for (const char* name : tqtest::kCorpusDocuments) {
-        const std::string path = tqtest::CorpusPath(name);
-        const std::string text = tqtest::ReadBytes(path);
+        const std::string path = tqtest::CorpusPath(name), text = tqtest::ReadBytes(path);
         Libxml2View view(path);
-
-        // A byte-order mark makes the file read as UTF-8 (without one it is ANSI).
-        const std::string marked = dir.Write(name, "\xEF\xBB\xBF" + text);
-        CXMLDoc doc;
-        EXPECT_EQ(doc.OpenDocFile(parsertest::U16(marked).c_str(), 0, CXML_REPORT_SILENT), 0u)
-            << name;
-        EXPECT_EQ(TreeDifference(doc.GetContent(), view), "") << name << " from the file as UTF-8";
-
         const std::u16string wide = tqtest::Utf16Document(text);
-        EXPECT_TRUE(doc.OpenDocText(static_cast<const void*>(wide.c_str()), CXML_REPORT_SILENT))
-            << name;
-        EXPECT_EQ(TreeDifference(doc.GetContent(), view), "") << name << " from UTF-16 text";
+        // A byte-order mark makes the file read as UTF-8 (without one it is ANSI).
+        for (const auto& [entry, bytes] :
+             {std::pair{Entry::File, "\xEF\xBB\xBF" + text},
+              std::pair{Entry::Generic, std::string(reinterpret_cast<const char*>(wide.data()),
+                                                    wide.size() * sizeof(char16_t))}}) {
+            CXMLDoc doc;
+            EXPECT_EQ(parsertest::Open(doc, entry, bytes), "") << name;
+            EXPECT_EQ(TreeDifference(doc.GetContent(), view), "")
+                << name << (entry == Entry::File ? " from the file as UTF-8" : " from UTF-16 text");
+        }
     }
 }
 
