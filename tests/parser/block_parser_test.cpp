@@ -272,7 +272,7 @@ TEST(BlockParser, AnUnclosedTagReportsNothingReadInsideIt) {
         const CXMLDocTestAccess::Outcome out = ShortOfMemory(text, allowed);
         ASSERT_FALSE(out.parsed);
         const bool tagError = out.code == ParseError::OpenString && out.offset == quote;
-        EXPECT_TRUE(tagError || (out.offset < tag && allowed < 399))  // the last: all it needs
+        EXPECT_TRUE(tagError || (out.offset < tag && allowed < 399))  // 399: all it needs
             << allowed << ": " << Failed(out.code, out.offset);
     }
 }
