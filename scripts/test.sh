@@ -147,7 +147,7 @@ done
 # and documents are parsed on several threads at once.
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan -j "$jobs" --target tests_contract tests_xmlobj tests_xmlprop tests_parser
-ctest --preset tsan -j "$jobs" -R 'StringPool|FixedHeap|ObjectMemory|CriticalSection|Thread|Hook|HashTable|XmlPropThread'
+ctest --preset tsan -j "$jobs" -R 'StringPool|FixedHeap|ObjectMemory|CriticalSection|Thread|Hook|HashTable|XmlPropThread|SecondHalf'
 
 consumers
 windows
