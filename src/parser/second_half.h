@@ -105,7 +105,7 @@ class SecondHalf {
     // not null, holds the same units as `text` and stays unchanged during
     // the parse: the second thread then makes its copy from it itself.
     bool Start(T* text, std::size_t count, const ParseRunning& running, Reader read,
-               const unsigned char* source = nullptr) noexcept {
+               const unsigned char* source) noexcept {
         const SecondHalfSettings settings = GetSecondHalfSettings();
         if (!running.alone() || count * sizeof(T) < settings.leastBytes || AllocationFailureArmed())
             return false;
