@@ -46,12 +46,15 @@ class TQCORE_API ReleaseBatch {
     static constexpr unsigned kCapacity = 512;
     static constexpr unsigned kHeld = 256;  // a power of 2, a multiple of 64
     static constexpr unsigned kLag = 16;    // a power of 2
+    static constexpr unsigned kProbes = 4;  // held slots tried per entry
     struct Held {
         PoolEntry* entry;
         std::int32_t count;
     };
     void settle(PoolEntry* entry) noexcept;
-    void hold(PoolEntry* entry) noexcept;
+    void hold(PoolEntry* entry) noexcept;  // not held yet
+    static unsigned HeldHome(const PoolEntry* entry) noexcept;
+    bool countIfHeld(const PoolEntry* entry) noexcept;
     bool isHeld(unsigned i) const noexcept { return m_heldSlots[i / 64] >> (i % 64) & 1; }
     void settleHeld() noexcept;
     void flushFinal() noexcept;

@@ -261,6 +261,9 @@ void ReleaseBatch::Drop(PoolEntry* entry) noexcept {
         PoolAccess::Release(entry);
         return;
     }
+    // A text the tree repeats is counted here without reading its entry,
+    // whose line another thread's tree may be counting on at the same time.
+    if (batch->countIfHeld(entry)) return;
     // A tree's texts lie scattered: each count is read kLag drops after its
     // fetch starts, so that the misses overlap instead of following in turn.
     __builtin_prefetch(entry, 1);
@@ -271,30 +274,43 @@ void ReleaseBatch::Drop(PoolEntry* entry) noexcept {
 }
 
 void ReleaseBatch::settle(PoolEntry* entry) noexcept {
+    if (countIfHeld(entry)) return;  // held while it waited
     if (entry->refs.load(std::memory_order_relaxed) == 1)
         add(entry);  // most texts of a tree are its own: no count to gather
-    else if (const unsigned home = entry->hash & (kHeld - 1);
-             isHeld(home) && m_held[home].entry == entry)
-        ++m_held[home].count;  // a name the tree repeats, mostly found at once
     else
         hold(entry);
 }
 
+// A few probes from the entry's address: the texts a tree repeats (names,
+// enumerated values) are a few dozen, and two that share a slot would
+// otherwise take turns paying for the shared count. Slots are freed only all
+// at once, so a probe that meets a free slot has seen every candidate.
+unsigned ReleaseBatch::HeldHome(const PoolEntry* entry) noexcept {
+    return static_cast<unsigned>(
+        (reinterpret_cast<std::uintptr_t>(entry) * 0x9E3779B97F4A7C15ull) >>
+        (64 - __builtin_ctz(kHeld)));
+}
+
+bool ReleaseBatch::countIfHeld(const PoolEntry* entry) noexcept {
+    const unsigned home = HeldHome(entry);
+    for (unsigned k = 0; k < kProbes; ++k) {
+        const unsigned i = (home + k) & (kHeld - 1);
+        if (!isHeld(i)) return false;
+        if (m_held[i].entry == entry) {
+            ++m_held[i].count;
+            return true;
+        }
+    }
+    return false;
+}
+
 void ReleaseBatch::hold(PoolEntry* entry) noexcept {
-    // A few probes from the text's hash: the texts a tree repeats (names,
-    // enumerated values) are a few dozen, and two that share a slot would
-    // otherwise take turns paying for the shared count.
-    constexpr unsigned kProbes = 4;
-    const unsigned home = entry->hash & (kHeld - 1);
+    const unsigned home = HeldHome(entry);
     for (unsigned k = 0; k < kProbes; ++k) {
         const unsigned i = (home + k) & (kHeld - 1);
         if (!isHeld(i)) {
             m_heldSlots[i / 64] |= std::uint64_t{1} << (i % 64);
             m_held[i] = Held{entry, 1};
-            return;
-        }
-        if (m_held[i].entry == entry) {
-            ++m_held[i].count;
             return;
         }
     }
