@@ -22,6 +22,7 @@
 #include "tqcore/pool.h"
 #include "tqcore/wtext.h"
 #include "tqxml/xmldoc.h"
+#include "xmlobj/body_release.h"
 
 namespace tqcore {
 
@@ -297,6 +298,7 @@ class CXMLDoc::BlockParser {
         CXMLObject node;
         const T* name;
         std::size_t firstChild;  // where its children start on the gathered stack
+        bool tookLevel = false;  // some of them the second thread built
     };
 
     // Elements whose end tag is still to come, and the children they have
@@ -334,6 +336,7 @@ class CXMLDoc::BlockParser {
             if (!last.node.adoptChildren(m_children.data() + first, m_children.size() - first))
                 return false;
             m_children.forgetFrom(first);  // adopted as they lay, without touching their counts
+            if (last.tookLevel) xmlobj::NoteBuiltInHalves(last.node);
             const bool handed = m_items.size() > 1 ? addChild(last.node) : addTop(root, last.node);
             if (!handed) return false;
             m_items.dropFrom(m_items.size() - 1);
@@ -628,6 +631,7 @@ class CXMLDoc::BlockParser {
         m_meetAt = after ? reinterpret_cast<std::uintptr_t>(after) : kNever;
         if (!level) return nullptr;
         if (!open.addChildren(m_half->Nodes(*level), level->count)) return nullptr;
+        open.top().tookLevel = true;
         parser::CountSecondHalfLevel();
         if (level->recordPos) {
             m_doc.m_pErrorPos = m_half->mapped(level->recordPos);

@@ -1,12 +1,13 @@
 // Body release. A released tree's bodies wait in a queue on the releasing
 // thread, so depth costs no stack, and the pooled strings they let go of
-// are released together, shard by shard. When a long child list is
-// released, its second half goes to the library's second thread when that
-// is free: a tree parsed in two halves was built that way, and each thread
-// then releases what lies in its own caches. The release returns only once
+// are released together, shard by shard. When a long child list that a
+// parse built in two halves is released, its second half goes to the
+// library's second thread when that is free, so that each thread releases
+// what lies in its own caches. The release returns only once
 // both are done, so nothing outside can tell.
 #include "xmlobj/body_release.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -104,7 +105,30 @@ void ReleaseHandedOff(void*) noexcept {
     Drain(pending, nullptr);
 }
 
+// Lists built in halves, by their first handle.
+constexpr unsigned kBuiltInHalves = 8;
+std::atomic<const CXMLObject*> g_builtInHalves[kBuiltInHalves] = {};
+std::atomic<unsigned> g_nextBuiltInHalves{0};
+
 }  // namespace
+
+void NoteBuiltInHalves(const CXMLObject& element) noexcept {
+    unsigned count = 0;
+    const CXMLObject* items = element.GetElements(count);
+    if (!items) return;
+    const unsigned at = g_nextBuiltInHalves.fetch_add(1, std::memory_order_relaxed);
+    g_builtInHalves[at % kBuiltInHalves].store(items, std::memory_order_relaxed);
+}
+
+bool ForgetBuiltInHalves(const CXMLObject* items) noexcept {
+    for (std::atomic<const CXMLObject*>& noted : g_builtInHalves) {
+        const CXMLObject* expected = items;
+        if (noted.load(std::memory_order_relaxed) == items &&
+            noted.compare_exchange_strong(expected, nullptr, std::memory_order_relaxed))
+            return true;
+    }
+    return false;
+}
 
 void ReleaseBody(CXMLObjectBody* body) noexcept {
     PendingBodies& pending = t_pending;

@@ -18,6 +18,15 @@ inline void PrefetchLists(const CXMLObjectBody* body) noexcept {
 // Returns when the whole release is done, the second thread's share included.
 void ReleaseBody(CXMLObjectBody* body) noexcept;
 
+// Child lists that took nodes the second thread built, by their element.
+// Only such a list shares its release with the second thread: the second
+// half of a list one thread built lies in that thread's caches, and moving
+// it to the other core costs more than sharing the release gains. A few
+// are remembered; a stale one only lets a list share its release.
+void NoteBuiltInHalves(const CXMLObject& element) noexcept;
+// Whether the list whose handles start at `items` was noted; forgets it.
+bool ForgetBuiltInHalves(const CXMLObject* items) noexcept;
+
 // Room for `count` handles whose bodies the second thread is to release,
 // when this thread is releasing a tree and the second thread is free for
 // it; null otherwise. The caller moves the handles in and calls StartHandOff() with

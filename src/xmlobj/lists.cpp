@@ -250,9 +250,10 @@ void CXMLObjectList::_finalize(void* storage, std::uint64_t bytes) {
     };
     auto* at = static_cast<CXMLObject*>(storage);
     std::size_t n = bytes / Handles::kItem;
-    // A long list's second half goes to the second thread, when it is free.
+    // A long list built in halves gives its second half to the second
+    // thread, when that is free.
     constexpr std::size_t kHandOffLeast = 1024;
-    if (n >= kHandOffLeast) {
+    if (n >= kHandOffLeast && xmlobj::ForgetBuiltInHalves(at)) {
         const std::size_t kept = n / 2;
         if (CXMLObject* room = xmlobj::HandOffRoom(n - kept)) {
             for (std::size_t i = kept; i < n; ++i)
