@@ -274,10 +274,9 @@ void ReleaseBatch::Drop(PoolEntry* entry) noexcept {
 }
 
 void ReleaseBatch::settle(PoolEntry* entry) noexcept {
-    if (countIfHeld(entry)) return;  // held while it waited
     if (entry->refs.load(std::memory_order_relaxed) == 1)
-        add(entry);  // most texts of a tree are its own: no count to gather
-    else
+        add(entry);                // most texts of a tree are its own: no count to gather
+    else if (!countIfHeld(entry))  // held while it waited
         hold(entry);
 }
 
