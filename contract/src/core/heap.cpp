@@ -34,11 +34,10 @@ namespace {
 
 using detail::kMaxCachedHeaps;
 using detail::kNoCacheSlot;
-using detail::Magazine;
 using detail::t_cache;
 using detail::ThreadCache;
 
-constexpr std::uint32_t kTakeBatch = 32;  // blocks taken into an empty magazine at once
+constexpr std::uint32_t kTakeBatch = 256;  // blocks taken into an empty magazine at once
 
 struct Chunk {
     char* base;
@@ -210,16 +209,15 @@ void HandBack(void* state) noexcept {
         Registry& r = registry();
         std::lock_guard<std::mutex> g(r.mutex);
         for (unsigned i = 1; i <= kMaxCachedHeaps; ++i) {
-            Magazine& m = cache->magazines[i];
-            std::uint32_t n = m.count.load(std::memory_order_relaxed);
+            std::uint32_t n = cache->counts[i].load(std::memory_order_relaxed);
             if (CFHeap::Impl* heap = r.heaps[i]; heap && n) {
                 std::lock_guard<detail::SpinLock> h(heap->lock);
-                heap->give(m.items, n);
+                heap->give(cache->items[i], n);
             }
         }
         r.threads.erase(std::find(r.threads.begin(), r.threads.end(), cache));
     }
-    delete cache;
+    std::free(cache);
     t_cache = &g_noCache;  // a later release on this thread starts over
 }
 
@@ -228,15 +226,18 @@ void HandBack(void* state) noexcept {
 ThreadCache* OwnCache() noexcept {
     if (t_cache != &g_noCache) return t_cache;
     static const detail::ThreadExitHook hook(HandBack);
-    auto* cache = new (std::nothrow) ThreadCache{};
+    // Only the counts are set: the items' pages stay untouched until used.
+    auto* cache = static_cast<ThreadCache*>(std::malloc(sizeof(ThreadCache)));
     if (!cache) return nullptr;
+    for (std::atomic<std::uint32_t>& count : cache->counts)
+        new (&count) std::atomic<std::uint32_t>(0);
     {
         Registry& r = registry();
         std::lock_guard<std::mutex> g(r.mutex);
         try {
             r.threads.push_back(cache);
         } catch (...) {
-            delete cache;
+            std::free(cache);
             return nullptr;
         }
     }
@@ -253,15 +254,15 @@ __attribute__((noinline)) void* AllocSlow(CFHeap::Impl* impl) noexcept {
         impl->take(1, &block);
         return block;
     }
-    Magazine& m = cache->magazines[impl->slot];
+    void** const items = cache->items[impl->slot];
     std::uint32_t n;
     {
         std::lock_guard<detail::SpinLock> g(impl->lock);
-        n = impl->take(kTakeBatch, m.items);
+        n = impl->take(kTakeBatch, items);
     }
     if (n == 0) return nullptr;
-    m.count.store(n - 1, std::memory_order_relaxed);
-    return m.items[n - 1];
+    cache->counts[impl->slot].store(n - 1, std::memory_order_relaxed);
+    return items[n - 1];
 }
 
 __attribute__((noinline)) void FreeSlow(CFHeap::Impl* impl, void* block) noexcept {
@@ -271,15 +272,15 @@ __attribute__((noinline)) void FreeSlow(CFHeap::Impl* impl, void* block) noexcep
         impl->give(&block, 1);
         return;
     }
-    Magazine& m = cache->magazines[impl->slot];
-    std::uint32_t n = m.count.load(std::memory_order_relaxed);
+    void** const items = cache->items[impl->slot];
+    std::uint32_t n = cache->counts[impl->slot].load(std::memory_order_relaxed);
     if (n != 0) {
         // A full magazine goes back whole; the freed block starts a new one.
         std::lock_guard<detail::SpinLock> g(impl->lock);
-        impl->give(m.items, n);
+        impl->give(items, n);
     }
-    m.items[0] = block;
-    m.count.store(1, std::memory_order_relaxed);
+    items[0] = block;
+    cache->counts[impl->slot].store(1, std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -325,7 +326,7 @@ CFHeap::~CFHeap() {
             // The blocks cached for this heap die with its chunks.
             r.heaps[m_impl->slot] = nullptr;
             for (ThreadCache* t : r.threads) {
-                t->magazines[m_impl->slot].count.store(0, std::memory_order_relaxed);
+                t->counts[m_impl->slot].store(0, std::memory_order_relaxed);
             }
         }
     }
@@ -388,7 +389,7 @@ std::int64_t CFHeap::GetUsedCount() const noexcept {
         std::lock_guard<std::mutex> g(r.mutex);
         if (m_impl->slot != kNoCacheSlot) {
             for (ThreadCache* t : r.threads)
-                cached += t->magazines[m_impl->slot].count.load(std::memory_order_relaxed);
+                cached += t->counts[m_impl->slot].load(std::memory_order_relaxed);
         }
     }
     std::lock_guard<detail::SpinLock> g(m_impl->lock);

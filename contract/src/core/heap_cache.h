@@ -18,20 +18,20 @@ namespace tqcore::detail {
 // with no check of its own.
 constexpr unsigned kNoCacheSlot = 0;
 constexpr unsigned kMaxCachedHeaps = 64;  // heaps beyond this use the shared bitmaps only
-constexpr std::uint32_t kMagazineLimit = 64;
+constexpr std::uint32_t kMagazineLimit = 512;
 
-// The free blocks a thread holds for a heap, the next to hand out on top.
-// An array rather than a list through the blocks, so that handing one out
-// waits for no load from the block before it. The count is a relaxed
-// atomic: only the owning thread changes a magazine, except that a heap
-// being destroyed empties its magazines in every thread.
-struct Magazine {
-    std::atomic<std::uint32_t> count;
-    void* items[kMagazineLimit];
-};
-
+// The free blocks a thread holds per heap, by the heap's magazine slot, the
+// next to hand out on top. Arrays rather than lists through the blocks, so
+// that handing one out waits for no load from the block before it. A few
+// hundred blocks per refill: two threads building trees at once then meet
+// at a heap's lock and bitmap rarely, as each meeting moves cache lines
+// between their cores. The counts lie together, away from the items, so a
+// thread's cache costs a few lines until its magazines fill. Counts are
+// relaxed atomics: only the owning thread changes a magazine, except that a
+// heap being destroyed empties its magazines in every thread.
 struct ThreadCache {
-    Magazine magazines[kMaxCachedHeaps + 1];  // by slot; slot 0 stays empty
+    std::atomic<std::uint32_t> counts[kMaxCachedHeaps + 1];  // by slot; slot 0 stays empty
+    void* items[kMaxCachedHeaps + 1][kMagazineLimit];
 };
 
 // A thread's magazines are a block of their own, made at its first slow path;
@@ -40,21 +40,21 @@ extern __attribute__((tls_model("initial-exec"))) thread_local ThreadCache* t_ca
 
 // A block from this thread's magazine of `slot`, or null when it is empty.
 inline void* TakeCachedBlock(unsigned slot) noexcept {
-    Magazine& m = t_cache->magazines[slot];
-    const std::uint32_t n = m.count.load(std::memory_order_relaxed);
+    ThreadCache* const cache = t_cache;
+    const std::uint32_t n = cache->counts[slot].load(std::memory_order_relaxed);
     if (n == 0) return nullptr;
-    m.count.store(n - 1, std::memory_order_relaxed);
-    return m.items[n - 1];
+    cache->counts[slot].store(n - 1, std::memory_order_relaxed);
+    return cache->items[slot][n - 1];
 }
 
 // Puts `block` in this thread's magazine of `slot`; false when that one is
 // full or has none yet (the heap's slow path then decides).
 inline bool PutCachedBlock(unsigned slot, void* block) noexcept {
-    Magazine& m = t_cache->magazines[slot];
-    const std::uint32_t n = m.count.load(std::memory_order_relaxed);
+    ThreadCache* const cache = t_cache;
+    const std::uint32_t n = cache->counts[slot].load(std::memory_order_relaxed);
     if (n == 0 || n >= kMagazineLimit) return false;
-    m.items[n] = block;
-    m.count.store(n + 1, std::memory_order_relaxed);
+    cache->items[slot][n] = block;
+    cache->counts[slot].store(n + 1, std::memory_order_relaxed);
     return true;
 }
 
