@@ -122,10 +122,11 @@ bool Splits(const std::string& text) {
     return parser::SecondHalfLevelsTaken() > before;
 }
 
-std::string Repeated(const std::string& item, std::size_t bytes) {
-    std::string text = "<r>";
+// An element `name` holding `item` again and again, `bytes` long or a little more.
+std::string Repeated(const std::string& item, std::size_t bytes, const std::string& name = "r") {
+    std::string text = "<" + name + ">";
     while (text.size() < bytes) text += item;
-    return text + "</r>";
+    return text + "</" + name + ">";
 }
 
 // Large enough texts split under the shipped settings; tags packed closer
@@ -151,9 +152,7 @@ TEST(SecondHalf, NestedLongListsLeaveTheSecondThreadFree) {
     for (int i = 0; i < 1100; ++i) items += item;
     // The second half starts inside the long list <l>: both lists are built
     // in halves, and <l> falls in the second thread's share of the release.
-    std::string list;
-    while (list.size() < (1 << 20)) list += item;
-    const std::string nested = "<r>" + items + "<l>" + list + "</l>" + items + "</r>";
+    const std::string nested = "<r>" + items + Repeated(item, 1 << 20, "l") + items + "</r>";
     for (int round = 0; round < 2; ++round) {
         EXPECT_TRUE(Splits(nested));
         EXPECT_TRUE(Splits(Repeated(item, 1 << 20)));

@@ -274,9 +274,11 @@ void ReleaseBatch::Drop(PoolEntry* entry) noexcept {
 }
 
 void ReleaseBatch::settle(PoolEntry* entry) noexcept {
+    // Most texts of a tree are its own: no count to gather. A shared one
+    // may have been held by an earlier drop while this one waited.
     if (entry->refs.load(std::memory_order_relaxed) == 1)
-        add(entry);                // most texts of a tree are its own: no count to gather
-    else if (!countIfHeld(entry))  // held while it waited
+        add(entry);
+    else if (!countIfHeld(entry))
         hold(entry);
 }
 
