@@ -538,9 +538,21 @@ class CXMLDoc::BlockParser {
     // tag's closing ">", cut off like the "/" before it in an empty tag.
     T* readStartTag(T* c, CXMLObject& node) {
         T* const text = c + 1;
+        T* const end = nameEnd(text);
+        // Most tags are a name alone: their close is where the name ends,
+        // so none of the one-pass read's keeping is needed.
+        const bool emptyTag = end[0] == T('/') && end[1] == T('>');
+        if (end[0] == T('>') || emptyTag) {
+            m_tag.empty = emptyTag;
+            m_tag.close = end + emptyTag;
+            cutAtClose();
+            CPPoolString name = pool(text, static_cast<std::size_t>(end - text));
+            if (name.isnull() || !node.nameEmpty(std::move(name)))
+                return SetErrorPosition(c, ParseError::MixedContent);
+            return m_tag.close;
+        }
         m_tag = OpenTag{
             true, false, c, nullptr, nullptr, nullptr, m_doc.m_pErrorPos, m_doc.m_uErrorCode};
-        T* const end = nameEnd(text);
         T* attrib = end;
         if (isSpace(*end)) {
             attrib = SkipWhitespace(end);
