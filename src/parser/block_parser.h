@@ -417,8 +417,9 @@ class CXMLDoc::BlockParser {
     // After the end tag at `p` when it is exactly "</" `name` ">", its ">"
     // cut off as reading the whole tag would; else null, nothing written.
     static T* endTagOf(T* p, const T* name) noexcept {
-        T* q = Scan::SkipName(p + 2, name);
-        if (!q || *q != T('>')) return nullptr;
+        T* q = p + 2;
+        while (*name && *q == *name) ++q, ++name;
+        if (*name != 0 || *q != T('>')) return nullptr;
         *q = 0;
         return q + 1;
     }

@@ -122,13 +122,6 @@ struct Portable {
         while (!EndsPlain(p, term)) ++p;
         return p;
     }
-    // Past the units of the zero-terminated `name` when `p` begins with
-    // them, else null.
-    template <class T>
-    static T* SkipName(T* p, const T* name) noexcept {
-        while (*name && *p == *name) ++p, ++name;
-        return *name ? nullptr : p;
-    }
 };
 
 #ifdef TQXML_SSE2_SCAN
@@ -181,26 +174,6 @@ struct Sse2 {
             const __m128i markup = _mm_or_si128(L::eq(v, '&'), L::eq(v, '<'));
             return movemask(_mm_or_si128(_mm_or_si128(L::atMost(v, 0x20), markup), L::eq(v, term)));
         });
-    }
-
-    // A name of up to 16 bytes (most end tags') is compared in one step.
-    // The step reads 16 bytes from each, unaligned, so only where neither
-    // read crosses into the next page.
-    template <class T>
-    static T* SkipName(T* p, const T* name) noexcept {
-        constexpr std::uintptr_t kLastStart = 4096 - 16;
-        if ((reinterpret_cast<std::uintptr_t>(p) & 4095) <= kLastStart &&
-            (reinterpret_cast<std::uintptr_t>(name) & 4095) <= kLastStart) {
-            const __m128i n = loadUnaligned(reinterpret_cast<const char*>(name));
-            const unsigned ends = movemask(Lanes<sizeof(T)>::eq(n, 0));
-            if (ends) {
-                const unsigned bytes = static_cast<unsigned>(__builtin_ctz(ends));
-                const __m128i t = loadUnaligned(reinterpret_cast<const char*>(p));
-                const unsigned differ = ~movemask(_mm_cmpeq_epi8(n, t)) & ((1u << bytes) - 1);
-                return differ ? nullptr : p + bytes / sizeof(T);
-            }
-        }
-        return Portable::SkipName(p, name);
     }
 
   private:

@@ -137,41 +137,6 @@ TEST(Scan, Sse2FindersStopAtEveryPosition) {
 }
 #endif
 
-// An end tag's name against the open element's: the SSE2 step gives what
-// the portable loop gives for every length (in one step and beyond it),
-// every place of a first difference or early end, and every alignment.
-template <class T>
-void CheckSkipName() {
-    std::vector<Chunk> chunks(8);
-    T* const name = reinterpret_cast<T*>(chunks.data());
-    T* const text = reinterpret_cast<T*>(chunks.data() + 4);
-    const T other = static_cast<T>(sizeof(T) == 1 ? 0xC3 : 0x6162);  // bytes like names' units
-    for (std::size_t length = 0; length <= 20; ++length)
-        for (std::size_t offset = 0; offset < 17; ++offset)
-            for (std::size_t change = 0; change <= length; ++change)
-                for (T changed : {T(0), T('>'), other}) {
-                    T* const n = name + offset % 9;
-                    T* const t = text + offset;
-                    for (std::size_t i = 0; i < 40; ++i) n[i] = t[i] = static_cast<T>('a' + i % 26);
-                    n[length] = 0;
-                    t[length] = T('>');
-                    if (change < length) t[change] = changed;
-                    T* const expected = scan::Portable::SkipName(t, n);
-                    ASSERT_EQ(scan::Sse2::SkipName(t, n), expected)
-                        << "width " << sizeof(T) << ", length " << length << ", offset " << offset
-                        << ", change at " << change;
-                    ASSERT_EQ(expected != nullptr, change == length);
-                }
-}
-
-#ifdef TQXML_SSE2_SCAN
-TEST(Scan, Sse2EndTagNamesMatchAsThePortableOnes) {
-    CheckSkipName<char>();
-    CheckSkipName<unsigned char>();
-    CheckSkipName<unsigned short>();
-}
-#endif
-
 // Units above ASCII in names: UTF-16 takes letters above U+00FF and refuses
 // other units wherever they stand; UTF-8 takes bytes that are Latin-1
 // letters; ANSI refuses every byte above 0x7F.
