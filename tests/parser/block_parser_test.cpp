@@ -240,6 +240,23 @@ CXMLDocTestAccess::Outcome ShortOfMemory(const std::string& text, std::int64_t a
     return out;
 }
 
+// Without attributes, whatever finds no memory once reading has begun (a
+// name, a body, a list, a text) reports mixed content where its node is:
+// never the record an enclosing tag left standing.
+TEST(BlockParser, ANodeWithoutMemoryReportsMixedContent) {
+    const std::string text = "<r><a>x</a><b/><c></c><d><e/></d></r>";
+    for (std::int64_t allowed = 0;; ++allowed) {
+        ASSERT_LT(allowed, 1000);
+        const CXMLDocTestAccess::Outcome out = ShortOfMemory(text, allowed);
+        if (out.parsed) break;
+        if (out.offset == -1) continue;  // the parse's own working memory, before any tag
+        EXPECT_EQ(out.code, ParseError::MixedContent) << allowed << ": " << out.offset;
+        EXPECT_TRUE(out.offset >= 0 && static_cast<std::size_t>(out.offset) < text.size() &&
+                    (text[out.offset] == '<' || text[out.offset] == 'x'))
+            << allowed << ": " << out.offset;
+    }
+}
+
 // Short texts are pooled in batches, after the parse has gone past them; one
 // that finds no memory is still the failure reported: a document broken after
 // its last element reports its own error exactly when the whole one parses.
