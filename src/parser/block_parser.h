@@ -546,9 +546,7 @@ class CXMLDoc::BlockParser {
             m_tag.empty = emptyTag;
             m_tag.close = end + emptyTag;
             cutAtClose();
-            CPPoolString name = pool(text, static_cast<std::size_t>(end - text));
-            if (name.isnull() || !node.nameEmpty(std::move(name)))
-                return SetErrorPosition(c, ParseError::MixedContent);
+            if (!nameNode(text, end, node)) return SetErrorPosition(c, ParseError::MixedContent);
             return m_tag.close;
         }
         m_tag = OpenTag{
@@ -562,12 +560,10 @@ class CXMLDoc::BlockParser {
         bool read;
         if (attrib == end && !reachedTagClose(end)) {
             read = fail(end, ParseError::IllegalCharacter);
+        } else if (!nameNode(text, end, node)) {
+            read = fail(c, ParseError::MixedContent);
         } else {
-            CPPoolString name = pool(text, static_cast<std::size_t>(end - text));
-            if (name.isnull() || !node.nameEmpty(std::move(name)))
-                read = fail(c, ParseError::MixedContent);
-            else
-                read = reachedTagClose(attrib) || Tag_GetAttributes(attrib, node);
+            read = reachedTagClose(attrib) || Tag_GetAttributes(attrib, node);
         }
         if (!read) {
             if (m_tag.open) settleTagClose(m_tag.resume, T(0));  // a tag left open reports that
@@ -578,6 +574,13 @@ class CXMLDoc::BlockParser {
             cutAtClose();
         }
         return m_tag.close;
+    }
+
+    // Names the fresh `node` after the units from `text` to `end`; false
+    // when memory ran out.
+    bool nameNode(const T* text, const T* end, CXMLObject& node) {
+        CPPoolString name = pool(text, static_cast<std::size_t>(end - text));
+        return !name.isnull() && node.nameEmpty(std::move(name));
     }
 
     // Ends the tag's text at its close, and an empty tag's at its "/".
