@@ -7,31 +7,10 @@
 
 #include "tqxml/xmlnode.h"
 #include "xmlobj/body_release.h"
+#include "xmlobj/short_copy.h"
 
 namespace tqcore {
 namespace {
-
-// Copies `bytes` (a multiple of 8) from `from` to `to`. Most lists a parse
-// makes are short: a few fixed-size moves, overlapping at the end, cost less
-// than a call for them.
-inline void CopyItemBytes(void* to, const void* from, std::size_t bytes) noexcept {
-    auto* d = static_cast<unsigned char*>(to);
-    const auto* s = static_cast<const unsigned char*>(from);
-    if (bytes > 64) {
-        std::memcpy(d, s, bytes);
-    } else if (bytes > 32) {
-        std::memcpy(d, s, 32);
-        std::memcpy(d + bytes - 32, s + bytes - 32, 32);
-    } else if (bytes > 16) {
-        std::memcpy(d, s, 16);
-        std::memcpy(d + bytes - 16, s + bytes - 16, 16);
-    } else if (bytes > 8) {
-        std::memcpy(d, s, 8);
-        std::memcpy(d + bytes - 8, s + bytes - 8, 8);
-    } else if (bytes == 8) {
-        std::memcpy(d, s, 8);
-    }
-}
 
 // A block of `Item`s: the create, clone and finalise functions of its type
 // table, its counts and the steps both lists take on it.
@@ -77,7 +56,7 @@ struct ItemBlock {
     static bool adopt(CPObjectMemory& mem, Item* from, unsigned int n, std::uint64_t capacity,
                       const tagCPOVTABL* vtbl) noexcept {
         if (mem || capacity > 0xFFFFFFFFu || !mem.Prealloc(capacity * kItem, vtbl)) return false;
-        CopyItemBytes(items(mem), from, n * kItem);
+        detail::CopyShort(items(mem), from, n * kItem);
         mem.SetSize(n * kItem);
         return true;
     }

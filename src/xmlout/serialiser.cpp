@@ -10,6 +10,7 @@
 #include "tqplatform/system.h"
 #include "tqxml/xmlnode.h"
 #include "tqxml/xmlout.h"
+#include "xmlobj/short_copy.h"
 #include "xmlobj/subtree_walk.h"
 
 namespace tqcore {
@@ -220,7 +221,7 @@ class OutStage {
                 return;
             }
         }
-        std::copy(from, to, m_stage + m_staged);
+        detail::CopyShort(m_stage + m_staged, from, n * sizeof(unsigned short));
         m_staged += n;
     }
     template <std::size_t N>
