@@ -140,14 +140,6 @@ struct OpenElement {
     unsigned int next;
 };
 
-OpenElement Opened(const CXMLObject& node) noexcept {
-    // The count comes back through memory; kept apart from the frame, the
-    // frame is built in registers and not read back from two narrower stores.
-    unsigned int count = 0;
-    const CXMLObject* children = node.GetElements(count);
-    return OpenElement{&node, children, count, 0};
-}
-
 bool IsDocumentRoot(const CPPoolString& name) {
     return static_cast<const unsigned short*>(name)[0] == '<';
 }
@@ -171,14 +163,9 @@ class OutStage {
     OutStage& operator=(const OutStage&) = delete;
 
     // "<name", to be followed by the attributes and one of the closing steps.
-    void startTag(const CPPoolString& name) {
-        literal(u"<");
-        pooled(name);
-    }
+    void startTag(const CPPoolString& name) { around(u"<", name, u""); }
     void attribute(const CPPoolString& name, const CPPoolString& value) {
-        literal(u" ");
-        pooled(name);
-        literal(u"=\"");
+        around(u" ", name, u"=\"");
         escaped(value);
         literal(u"\"");
     }
@@ -199,11 +186,11 @@ class OutStage {
     }
     // Closes the start tag, writes the data raw or as CDATA and the end tag.
     bool dataContent(const CPPoolString& name, const CPPoolString& data) {
-        literal(u">");
         if (NeedsCDATA(data)) {
+            literal(u">");
             if (!cdata(data)) return false;
         } else {
-            pooled(data);
+            around(u">", data, u"");
         }
         return endTag(name);
     }
@@ -222,6 +209,29 @@ class OutStage {
             }
         }
         detail::CopyShort(m_stage + m_staged, from, n * sizeof(unsigned short));
+        m_staged += n;
+    }
+    // A pooled string between two literals, gathered in one step: most
+    // tags, names and values fit the stage's room, and one check of it
+    // serves all three.
+    template <std::size_t B, std::size_t A>
+    void around(const char16_t (&before)[B], const CPPoolString& s, const char16_t (&after)[A]) {
+        const std::size_t len = s.len();
+        const std::size_t n = (B - 1) + len + (A - 1);
+        if (n > kStageChars - m_staged) {
+            handOver();
+            if (n > kStageChars) {
+                literal(before);
+                pooled(s);
+                literal(after);
+                return;
+            }
+        }
+        unsigned short* at = m_stage + m_staged;
+        detail::CopyShort(at, W(before), (B - 1) * sizeof(unsigned short));
+        detail::CopyShort(at + (B - 1), static_cast<const unsigned short*>(s),
+                          len * sizeof(unsigned short));
+        detail::CopyShort(at + (B - 1) + len, W(after), (A - 1) * sizeof(unsigned short));
         m_staged += n;
     }
     template <std::size_t N>
@@ -266,9 +276,7 @@ class OutStage {
         return true;
     }
     bool endTag(const CPPoolString& name) {
-        literal(u"</");
-        pooled(name);
-        literal(u">");
+        around(u"</", name, u">");
         return lineEnd();
     }
     void handOver() {
@@ -333,6 +341,16 @@ bool CXMLObject::_writeout(CXMLOut& out) const {
         }
         return written ? Entered::Done : Entered::Failed;
     };
+    // A node whose children follow: only an element lists them.
+    auto opened = [](const CXMLObject& node) {
+        const CXMLObjectBody* body = node.m_pO;
+        const CPObjectMemory& list = body->m_Elements.m_mem;
+        const auto count = body->m_uType == CXML_TYPE_ELEMENT
+                               ? static_cast<unsigned int>(list.GetSize() / sizeof(CXMLObject))
+                               : 0u;
+        return OpenElement{&node, static_cast<const CXMLObject*>(static_cast<const void*>(list)),
+                           count, 0};
+    };
     // Writes what follows a node's children.
     auto leave = [&stage](const CXMLObject& node) {
         const CPPoolString& name = node.m_pO->m_Name;
@@ -389,7 +407,7 @@ bool CXMLObject::_writeout(CXMLOut& out) const {
     const Entered first = enter(*this);
     if (first != Entered::Children) return first == Entered::Done;
     detail::HeapStack<OpenElement> open;
-    if (!open.push(Opened(*this))) return false;
+    if (!open.push(opened(*this))) return false;
     Ahead::prime(open.top());
     while (!open.empty()) {
         OpenElement& top = open.top();
@@ -399,7 +417,7 @@ bool CXMLObject::_writeout(CXMLOut& out) const {
             const Entered step = enter(child);
             if (step == Entered::Failed) return false;
             if (step == Entered::Children) {
-                if (!open.push(Opened(child))) return false;
+                if (!open.push(opened(child))) return false;
                 Ahead::prime(open.top());
             }
             continue;
