@@ -3,6 +3,8 @@
 # both builds of the library parse in one process, in alternating rounds
 # (bench/paired/paired.cpp), so that the machine's noise falls on both.
 #   bash scripts/paired.sh REV [ROUNDS] [DOC:utf8|utf16|write:PARSES ...]
+# REV "pugixml" compares with that peer instead (bench/paired/pugixml_driver.cpp;
+# install it with scripts/bench-deps.sh).
 # Prints per document the median base and new times and the median ratio
 # (above 1: the working tree is faster) with its quartiles. One thread by
 # default (CPU time); PAIRED_SPLIT=1 lets large parses use the second thread.
@@ -28,10 +30,12 @@ build_libraries() { # SOURCE BUILD
     -DTQXML_BUILD_TOOLS=OFF >/dev/null
   cmake --build "$2" -j "$(nproc)" --target tqxml >/dev/null
 }
-rm -rf "$out/base-source"
-mkdir -p "$out/base-source"
-git archive "$rev" | tar -x -C "$out/base-source"
-build_libraries "$out/base-source" "$out/base-build"
+if [ "$rev" != pugixml ]; then
+  rm -rf "$out/base-source"
+  mkdir -p "$out/base-source"
+  git archive "$rev" | tar -x -C "$out/base-source"
+  build_libraries "$out/base-source" "$out/base-build"
+fi
 build_libraries "$PWD" "$out/new-build"
 
 # Copies whose sonames carry the build's name, so that both load side by
@@ -52,10 +56,18 @@ variant() { # NAME SOURCE BUILD
     -o "$dir/driver.so" -Wl,--no-as-needed -L"$dir" -l:"libtqxml-$1.so" -l:"libtqcore-$1.so" \
     -Wl,-rpath,"$dir"
 }
-variant base "$out/base-source" "$out/base-build"
+if [ "$rev" = pugixml ]; then
+  mkdir -p "$out/base"
+  c++ -O2 -std=c++17 -shared -fPIC -fvisibility=hidden bench/paired/pugixml_driver.cpp \
+    -o "$out/base/driver.so" -lpugixml
+  label=pugixml
+else
+  variant base "$out/base-source" "$out/base-build"
+  label=$(git rev-parse --short "$rev")
+fi
 variant new "$PWD" "$out/new-build"
 c++ -O2 -std=c++17 -Iplatform/include -DTQXML_CORPUS_DIR="\"$PWD/../shared/corpus\"" \
   bench/paired/paired.cpp -o "$out/paired" "$out/new-build/platform/libtqplatform.a" -ldl
 
-echo "$(git rev-parse --short "$rev") against the working tree, $rounds rounds"
+echo "$label against the working tree, $rounds rounds"
 "$out/paired" "$out/base/driver.so" "$out/new/driver.so" "$rounds" "${documents[@]}"
