@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "module/reports.h"
 #include "tqcore/wtext.h"
 #include "tqplatform/system.h"
@@ -83,6 +87,34 @@ Entity EntityFor(unsigned short c) {
         default:
             return {u"&gt;", 4};
     }
+}
+
+// The first unit in [p, end) that is markup, or `end`. Attribute values are
+// mostly plain: eight units a step where SSE2 is present, with unaligned
+// loads that stay within [p, end), the last one overlapping the one before;
+// unit by unit in a value shorter than eight.
+const unsigned short* FindMarkup(const unsigned short* p, const unsigned short* end) noexcept {
+#if defined(__SSE2__)
+    if (end - p >= 8) {
+        // Two bits per unit: bit 2k is set when unit k is markup.
+        const auto markupAt = [](const unsigned short* at) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+            const auto is = [&v](char c) { return _mm_cmpeq_epi16(v, _mm_set1_epi16(c)); };
+            const __m128i hit =
+                _mm_or_si128(_mm_or_si128(is('&'), is('<')),
+                             _mm_or_si128(_mm_or_si128(is('>'), is('"')), is('\'')));
+            return static_cast<unsigned>(_mm_movemask_epi8(hit));
+        };
+        for (; end - p >= 8; p += 8)
+            if (const unsigned mask = markupAt(p)) return p + __builtin_ctz(mask) / 2;
+        if (p == end) return end;
+        const unsigned short* last = end - 8;
+        const unsigned mask = markupAt(last) >> ((p - last) * 2);
+        return mask ? p + __builtin_ctz(mask) / 2 : end;
+    }
+#endif
+    while (p != end && Classify(*p) != kMarkup) ++p;
+    return p;
 }
 
 // Finds "]]>" in [p, end); `end` when there is none.
@@ -247,8 +279,7 @@ class OutStage {
         if (!p) return;
         const unsigned short* run = p;
         const unsigned short* end = p + value.len();
-        for (; p != end; ++p) {
-            if (Classify(*p) != kMarkup) continue;
+        for (; (p = FindMarkup(p, end)) != end; ++p) {
             piece(run, p);
             const Entity entity = EntityFor(*p);
             piece(W(entity.text), W(entity.text) + entity.chars);
@@ -309,8 +340,18 @@ bool CXMLObject::CDATARequired(const unsigned short* text) const noexcept {
 bool CXMLObject::_writeout(CXMLOut& out) const {
     detail::OutStage stage(out);
     enum class Entered { Failed, Done, Children };
+    // Out of line: most elements have none, and the scanning of values would
+    // crowd the path they take.
+    auto attributes = [&stage](const CXMLAttribute* attribs, unsigned int count)
+        __attribute__((noinline)) {
+        for (unsigned int i = 0; i < count; ++i) {
+            if (i + kFetchAttributeValue < count)
+                FetchString(attribs[i + kFetchAttributeValue].m_Value);
+            stage.attribute(attribs[i].m_Name, attribs[i].m_Value);
+        }
+    };
     // Writes what precedes a node's children, or the whole node when it has none.
-    auto enter = [&stage](const CXMLObject& node) {
+    auto enter = [&stage, &attributes](const CXMLObject& node) {
         const CXMLObjectBody* body = node.m_pO;
         if (!body) {
             reports::Assumption(reports::kXmlObj, "m_pO", __LINE__, kWriteoutSignature);
@@ -323,11 +364,7 @@ bool CXMLObject::_writeout(CXMLOut& out) const {
         unsigned int count = 0;
         const CXMLAttribute* attribs =
             body->m_Attribs.HasBlock() ? body->m_Attribs.GetArray(count) : nullptr;
-        for (unsigned int i = 0; i < count; ++i) {
-            if (i + kFetchAttributeValue < count)
-                FetchString(attribs[i + kFetchAttributeValue].m_Value);
-            stage.attribute(attribs[i].m_Name, attribs[i].m_Value);
-        }
+        if (count) attributes(attribs, count);
         bool written;
         switch (body->m_uType) {
             case CXML_TYPE_ELEMENT:

@@ -42,6 +42,29 @@ TEST(Serialiser, EscapesValuesKeepsAttributeOrderAndChoosesCDATA) {
     for (const Case& c : cases) EXPECT_EQ(MemText(c.node), c.written) << &c - cases;
 }
 
+// Values are scanned several units a step, the last step overlapping the one
+// before: each markup character at each place of values short and long.
+TEST(Serialiser, EscapesMarkupAtEveryPlaceOfAValue) {
+    const struct {
+        char16_t c;
+        const char16_t* entity;
+    } marks[] = {
+        {u'&', u"&amp;"}, {u'<', u"&lt;"}, {u'>', u"&gt;"}, {u'"', u"&quot;"}, {u'\'', u"&apos;"}};
+    for (const auto& mark : marks)
+        for (std::size_t length = 1; length <= 20; ++length)
+            for (std::size_t at = 0; at < length; ++at) {
+                std::u16string value(length, u'x'), escaped;
+                value[at] = mark.c;
+                if (at + 3 < length) value[at + 3] = u'&';  // a second one after it
+                for (char16_t c : value)
+                    escaped += c == u'&'     ? u"&amp;"
+                               : c == mark.c ? mark.entity
+                                             : std::u16string(1, c);
+                EXPECT_EQ(MemText(WithAttribute(value.c_str())), u"<e v=\"" + escaped + u"\"/>")
+                    << static_cast<char>(mark.c) << " at " << at << " of " << length;
+            }
+}
+
 TEST(Serialiser, CDATARequiredFollowsTheWhiteSpaceAndMarkupRules) {
     struct Case {
         const char16_t* text;
