@@ -264,6 +264,7 @@ class CXMLDoc::BlockParser {
         CXMLDoc record;  // holds the error record only
         BlockParser parser(record);
         parser.m_topNodes = &read.nodes;  // in order, for the parsing thread
+        parser.m_waiting.GroupByShard();  // without the memory for it, text by text
         CXMLObject none;                  // no data is read at the top: it takes none
         for (;;) {
             p = parser.SkipWhitespace(p);

@@ -138,6 +138,53 @@ TEST(StringPool, ReleaseBatchCountsRepeatedDropsExactly) {
     EXPECT_EQ(CStringPool::GetCount(), before);
 }
 
+// Texts interned shard by shard, more than one call holds, with repeats and
+// a text pooled before: each gets the entry the one-by-one path gives, with
+// the references asked for. Without memory, those that got none are null
+// and the others hold what they asked.
+TEST(StringPool, GroupedTextsMeetTheirOneByOneEntries) {
+    using namespace tqcore::detail;
+    const std::size_t before = CStringPool::GetCount();
+    const auto numbered = [](unsigned i) {
+        std::u16string text = u"grouped-";
+        for (const char c : std::to_string(i)) text += static_cast<char16_t>(c);
+        return text;
+    };
+    const CPPoolString there(numbered(7).c_str());
+    for (const std::int64_t countdown : {std::int64_t{-1}, std::int64_t{150}}) {
+        SCOPED_TRACE(countdown);
+        std::vector<std::u16string> texts;
+        for (unsigned i = 0; i < kMaxGroupedTexts + 100; ++i) texts.push_back(numbered(i % 300));
+        std::vector<GroupedText> grouped;
+        for (unsigned i = 0; i < texts.size(); ++i) {
+            const auto* units = W(texts[i].c_str());
+            const auto count = static_cast<std::uint32_t>(texts[i].size());
+            grouped.push_back({units, count, HashUnits(units, count), std::int32_t(i % 3 + 1)});
+        }
+        std::vector<PoolEntry*> entries(texts.size());
+        tqcore::SetAllocationFailureCountdown(countdown);
+        InternGrouped(grouped.data(), static_cast<unsigned>(grouped.size()), entries.data());
+        tqcore::SetAllocationFailureCountdown(-1);
+        const auto got =
+            std::count_if(entries.begin(), entries.end(), [](PoolEntry* e) { return e; });
+        if (countdown < 0)
+            EXPECT_EQ(got, static_cast<std::ptrdiff_t>(texts.size()));
+        else
+            EXPECT_TRUE(got > 0 && got < static_cast<std::ptrdiff_t>(texts.size()));
+        for (unsigned i = 0; i < texts.size(); ++i) {
+            if (!entries[i]) continue;
+            const GroupedText& t = grouped[i];
+            PoolEntry* const again = InternHashed(t.units, t.count, t.hash, 1);
+            EXPECT_EQ(again, entries[i]) << i;
+            PoolAccess::ReleaseMany(again, 1);
+        }
+        for (unsigned i = 0; i < texts.size(); ++i)
+            if (entries[i]) PoolAccess::ReleaseMany(entries[i], grouped[i].refs);
+        EXPECT_EQ(CStringPool::GetCount(), before + 1);
+        EXPECT_EQ(CPPoolString(numbered(7).c_str()), there);
+    }
+}
+
 // A text written in place in room for more units than it came to: an entry
 // of its own size whichever block size the room and the text take, the same
 // entry as the text interned from a copy, and no second one for a repeat.

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "../../src/parser/text_batch.h"
 #include "parser_test_support.h"
+#include "tqcore/wtext.h"
 
 namespace tqcore::parsertest {
 namespace {
@@ -157,6 +159,43 @@ TEST(SecondHalf, NestedLongListsLeaveTheSecondThreadFree) {
         EXPECT_TRUE(Splits(nested));
         EXPECT_TRUE(Splits(Repeated(item, 1 << 20)));
     }
+}
+
+// The second thread's batches intern shard by shard, yet give their
+// strings out in order; a text that finds no memory is the one reported,
+// those before it are given and those after it keep no reference.
+TEST(SecondHalf, GroupedBatchGivesInOrderAndReportsTheFirstTextWithoutMemory) {
+    const std::size_t before = CStringPool::GetCount();
+    std::vector<std::u16string> texts;
+    for (char16_t i = 0; i < 40; ++i) texts.push_back({u'g', u'b', u'-', char16_t(u'A' + i)});
+    for (const std::int64_t countdown : {std::int64_t{-1}, std::int64_t{0}, std::int64_t{10}}) {
+        SCOPED_TRACE(countdown);
+        parser::PieceCache<unsigned short> cache;
+        parser::TextBatch<unsigned short, unsigned> batch;
+        ASSERT_TRUE(batch.GroupByShard());
+        for (unsigned i = 0; i < texts.size(); ++i)
+            ASSERT_TRUE(batch.Add(W(texts[i].c_str()), texts[i].size(), i));
+        std::vector<unsigned> given;
+        std::vector<CPPoolString> strings;
+        SetAllocationFailureCountdown(countdown);
+        const unsigned* failed = batch.Flush(cache, [&](unsigned waiter, CPPoolString text) {
+            given.push_back(waiter);
+            strings.push_back(std::move(text));
+        });
+        SetAllocationFailureCountdown(-1);
+        for (unsigned i = 0; i < given.size(); ++i) {
+            EXPECT_EQ(given[i], i);
+            EXPECT_EQ(strings[i], CPPoolString(texts[i].c_str()));
+        }
+        if (countdown < 0) {
+            EXPECT_EQ(failed, nullptr);
+            EXPECT_EQ(given.size(), texts.size());
+        } else {
+            ASSERT_NE(failed, nullptr);
+            EXPECT_EQ(*failed, given.size());
+        }
+    }
+    EXPECT_EQ(CStringPool::GetCount(), before);
 }
 
 }  // namespace

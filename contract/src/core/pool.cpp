@@ -381,12 +381,11 @@ namespace {
 // The entry holding `count` units at `text`, with `refs` more references;
 // else, when `create`, the one that `make()` gives with the text in place
 // (null when memory ran out), entered with `refs` references.
+// As LookUp, in shard `shardIndex` of `s`, whose lock the caller holds.
 template <class Make>
-PoolEntry* LookUp(const unsigned short* text, std::uint32_t count, std::uint32_t hash, bool create,
-                  std::int32_t refs, Make make) noexcept {
-    std::uint32_t shardIndex = hash >> (32 - kShardBits);
-    Shard& s = shards()[shardIndex];
-    s.lock.lock();
+PoolEntry* LookUpLocked(Shard& s, std::uint32_t shardIndex, const unsigned short* text,
+                        std::uint32_t count, std::uint32_t hash, bool create, std::int32_t refs,
+                        Make make) noexcept {
     PoolEntry* e = nullptr;
     if (s.slots || (create && s.grow())) {
         const std::size_t i = s.find(text, count, hash);
@@ -399,17 +398,31 @@ PoolEntry* LookUp(const unsigned short* text, std::uint32_t count, std::uint32_t
             s.put(i, moved, e);
         }
     }
+    return e;
+}
+
+template <class Make>
+PoolEntry* LookUp(const unsigned short* text, std::uint32_t count, std::uint32_t hash, bool create,
+                  std::int32_t refs, Make make) noexcept {
+    const std::uint32_t shardIndex = hash >> (32 - kShardBits);
+    Shard& s = shards()[shardIndex];
+    s.lock.lock();
+    PoolEntry* e = LookUpLocked(s, shardIndex, text, count, hash, create, refs, make);
     s.lock.unlock();
+    return e;
+}
+
+// A new entry holding a copy of the `count` units at `text`.
+PoolEntry* CopiedEntry(const unsigned short* text, std::uint32_t count) noexcept {
+    PoolEntry* e = AllocEntry(count);
+    if (e) std::memcpy(e->text, text, count * 2u);
     return e;
 }
 
 PoolEntry* Intern(const unsigned short* text, std::uint32_t count, std::uint32_t hash, bool create,
                   std::int32_t refs = 1) noexcept {
-    return LookUp(text, count, hash, create, refs, [&]() noexcept {
-        PoolEntry* e = AllocEntry(count);
-        if (e) std::memcpy(e->text, text, count * 2u);
-        return e;
-    });
+    return LookUp(text, count, hash, create, refs,
+                  [&]() noexcept { return CopiedEntry(text, count); });
 }
 
 // `built`, whose text came out `count` units long, in an allocation of the
@@ -437,6 +450,32 @@ PoolEntry* FitEntry(PoolEntry* built, std::uint32_t count) noexcept {
 detail::PoolEntry* detail::InternHashed(const unsigned short* text, std::uint32_t count,
                                         std::uint32_t hash, std::int32_t refs) noexcept {
     return Intern(text, count, hash, true, refs);
+}
+
+void detail::InternGrouped(const GroupedText* texts, unsigned n, PoolEntry** out) noexcept {
+    for (; n > kMaxGroupedTexts; n -= kMaxGroupedTexts) {
+        InternGrouped(texts, kMaxGroupedTexts, out);
+        texts += kMaxGroupedTexts;
+        out += kMaxGroupedTexts;
+    }
+    // Sorted by shard (counting sort); `starts[k]` ends as where shard k's run ends.
+    unsigned starts[kShards + 1] = {};
+    for (unsigned i = 0; i < n; ++i) ++starts[(texts[i].hash >> (32 - kShardBits)) + 1];
+    for (unsigned k = 0; k < kShards; ++k) starts[k + 1] += starts[k];
+    unsigned short order[kMaxGroupedTexts];
+    for (unsigned i = 0; i < n; ++i)
+        order[starts[texts[i].hash >> (32 - kShardBits)]++] = static_cast<unsigned short>(i);
+    for (unsigned k = 0, begin = 0; k < kShards; begin = starts[k++]) {
+        if (begin == starts[k]) continue;
+        Shard& s = shards()[k];
+        s.lock.lock();
+        for (unsigned j = begin; j < starts[k]; ++j) {
+            const GroupedText& t = texts[order[j]];
+            out[order[j]] = LookUpLocked(s, k, t.units, t.count, t.hash, true, t.refs,
+                                         [&t]() noexcept { return CopiedEntry(t.units, t.count); });
+        }
+        s.lock.unlock();
+    }
 }
 
 detail::PoolEntry* detail::NewEntry(std::uint32_t room) noexcept {
