@@ -48,7 +48,7 @@ CXMLObjectBody* GetLink(CXMLObjectBody* body) noexcept {
 }
 
 void EndNameRun(PendingBodies& pending) noexcept {
-    if (pending.runLength) detail::PoolAccess::ReleaseMany(pending.runName, pending.runLength);
+    if (pending.runLength) detail::ReleaseBatch::DropRepeated(pending.runName, pending.runLength);
     pending.runLength = 0;
 }
 

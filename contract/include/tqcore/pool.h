@@ -41,6 +41,11 @@ class TQCORE_API ReleaseBatch {
     // Releases one reference to `entry` (null is ignored) through the batch
     // open on this thread, or at once when none is.
     static void Drop(PoolEntry* entry) noexcept;
+    // Releases `n` (1 or more) references to `entry`, a text the caller
+    // expects to drop again (a name): the batch open on this thread counts
+    // them until it is flushed, so that a text two threads' trees share is
+    // not counted down by both in turn. At once when no batch is open.
+    static void DropRepeated(PoolEntry* entry, std::int32_t n) noexcept;
 
   private:
     static constexpr unsigned kCapacity = 512;
@@ -52,9 +57,9 @@ class TQCORE_API ReleaseBatch {
         std::int32_t count;
     };
     void settle(PoolEntry* entry) noexcept;
-    void hold(PoolEntry* entry) noexcept;  // not held yet
+    void hold(PoolEntry* entry, std::int32_t n = 1) noexcept;  // not held yet
     static unsigned HeldHome(const PoolEntry* entry) noexcept;
-    bool countIfHeld(const PoolEntry* entry) noexcept;
+    bool countIfHeld(const PoolEntry* entry, std::int32_t n = 1) noexcept;
     bool isHeld(unsigned i) const noexcept { return m_heldSlots[i / 64] >> (i % 64) & 1; }
     void settleHeld() noexcept;
     void flushFinal() noexcept;

@@ -273,6 +273,16 @@ void ReleaseBatch::Drop(PoolEntry* entry) noexcept {
     if (due) batch->settle(due);
 }
 
+void ReleaseBatch::DropRepeated(PoolEntry* entry, std::int32_t n) noexcept {
+    if (!entry) return;
+    ReleaseBatch* batch = t_batch;
+    if (!batch || entry == &g_emptyEntry) {
+        PoolAccess::ReleaseMany(entry, n);
+        return;
+    }
+    if (!batch->countIfHeld(entry, n)) batch->hold(entry, n);
+}
+
 void ReleaseBatch::settle(PoolEntry* entry) noexcept {
     // Most texts of a tree are its own: no count to gather. A shared one
     // may have been held by an earlier drop while this one waited.
@@ -292,31 +302,31 @@ unsigned ReleaseBatch::HeldHome(const PoolEntry* entry) noexcept {
         (64 - __builtin_ctz(kHeld)));
 }
 
-bool ReleaseBatch::countIfHeld(const PoolEntry* entry) noexcept {
+bool ReleaseBatch::countIfHeld(const PoolEntry* entry, std::int32_t n) noexcept {
     const unsigned home = HeldHome(entry);
     for (unsigned k = 0; k < kProbes; ++k) {
         const unsigned i = (home + k) & (kHeld - 1);
         if (!isHeld(i)) return false;
         if (m_held[i].entry == entry) {
-            ++m_held[i].count;
+            m_held[i].count += n;
             return true;
         }
     }
     return false;
 }
 
-void ReleaseBatch::hold(PoolEntry* entry) noexcept {
+void ReleaseBatch::hold(PoolEntry* entry, std::int32_t n) noexcept {
     const unsigned home = HeldHome(entry);
     for (unsigned k = 0; k < kProbes; ++k) {
         const unsigned i = (home + k) & (kHeld - 1);
         if (!isHeld(i)) {
             m_heldSlots[i / 64] |= std::uint64_t{1} << (i % 64);
-            m_held[i] = Held{entry, 1};
+            m_held[i] = Held{entry, n};
             return;
         }
     }
     PoolAccess::ReleaseMany(m_held[home].entry, m_held[home].count);
-    m_held[home] = Held{entry, 1};
+    m_held[home] = Held{entry, n};
 }
 
 void ReleaseBatch::settleHeld() noexcept {
