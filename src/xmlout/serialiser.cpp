@@ -155,12 +155,19 @@ void FetchString(const CPPoolString& s) {
     }
 }
 
+// The items of a list's block and their count.
+template <class Item>
+const Item* ListItems(const CPObjectMemory& mem, unsigned int& count) {
+    count = static_cast<unsigned int>(mem.GetSize() / sizeof(Item));
+    return static_cast<const Item*>(static_cast<const void*>(mem));
+}
+
 // The first items of a list's block, at most kFetchItems of them.
 template <class Item>
 const Item* FirstItems(const CPObjectMemory& mem, unsigned int& count) {
-    count = static_cast<unsigned int>(
-        std::min<std::uint64_t>(mem.GetSize() / sizeof(Item), kFetchItems));
-    return static_cast<const Item*>(static_cast<const void*>(mem));
+    const Item* items = ListItems<Item>(mem, count);
+    count = std::min(count, kFetchItems);
+    return items;
 }
 
 // An element being written and its children; the open elements, outermost
@@ -381,12 +388,10 @@ bool CXMLObject::_writeout(CXMLOut& out) const {
     // A node whose children follow: only an element lists them.
     auto opened = [](const CXMLObject& node) {
         const CXMLObjectBody* body = node.m_pO;
-        const CPObjectMemory& list = body->m_Elements.m_mem;
-        const auto count = body->m_uType == CXML_TYPE_ELEMENT
-                               ? static_cast<unsigned int>(list.GetSize() / sizeof(CXMLObject))
-                               : 0u;
-        return OpenElement{&node, static_cast<const CXMLObject*>(static_cast<const void*>(list)),
-                           count, 0};
+        unsigned int count;
+        const CXMLObject* children = ListItems<CXMLObject>(body->m_Elements.m_mem, count);
+        if (body->m_uType != CXML_TYPE_ELEMENT) count = 0;
+        return OpenElement{&node, children, count, 0};
     };
     // Writes what follows a node's children.
     auto leave = [&stage](const CXMLObject& node) {

@@ -388,9 +388,6 @@ void PrefetchHashed(std::uint32_t hash) noexcept {
 
 namespace {
 
-// The entry holding `count` units at `text`, with `refs` more references;
-// else, when `create`, the one that `make()` gives with the text in place
-// (null when memory ran out), entered with `refs` references.
 // As LookUp, in shard `shardIndex` of `s`, whose lock the caller holds.
 template <class Make>
 PoolEntry* LookUpLocked(Shard& s, std::uint32_t shardIndex, const unsigned short* text,
@@ -411,6 +408,9 @@ PoolEntry* LookUpLocked(Shard& s, std::uint32_t shardIndex, const unsigned short
     return e;
 }
 
+// The entry holding `count` units at `text`, with `refs` more references;
+// else, when `create`, the one that `make()` gives with the text in place
+// (null when memory ran out), entered with `refs` references.
 template <class Make>
 PoolEntry* LookUp(const unsigned short* text, std::uint32_t count, std::uint32_t hash, bool create,
                   std::int32_t refs, Make make) noexcept {
