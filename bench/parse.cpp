@@ -6,9 +6,11 @@
 // are timed by the wall clock: ours shares a large parse with a second
 // thread, whose time the CPU time of the measuring thread would leave out.
 //
-// threads/...: 1, 2 and 4 threads at once, each parsing and releasing its
-// own copy of a large document, timed by the wall clock; the throughput of n
-// threads over that of one is how far parsing scales. A lone large parse of
+// threads/...: 1, 2 and 4 threads at once, each parsing and releasing a
+// large document of its own (the corpus document with its texts rotated by
+// the thread's index), timed by the wall clock; the throughput of n threads
+// over that of one is how far parsing scales. threads-same-text/... gives
+// every thread a copy of the same text instead. A lone large parse of
 // ours takes the library's second thread, parses side by side do not, so
 // threads/tqxml-one-core/... runs ours with the second thread turned off,
 // every parse and release on its calling thread: how far the shared pool
@@ -153,33 +155,83 @@ const Peer kParsers[] = {
 const char* const kThreadDocuments[] = {"records.xml", "attrs.xml"};
 const char* const kThreadParsers[] = {"tqxml", "pugixml"};
 
-// Each thread parses its own copy of the text, so that the threads share
-// only what the parsers themselves share.
-void RegisterThreads(const Peer& p, const Document* d) {
-    const auto ownCopy = [](benchmark::State& state, Runner run, const Document* shared) {
-        const Document own = *shared;
-        run(state, &own, Encoding::Utf16);
+// The letters and digits of `utf8`'s texts (data and attribute values)
+// rotated by `by`; names, references and declarations stay as they are. The
+// result is a document of the same shape whose texts another rotation does
+// not share.
+std::string RotateTexts(const std::string& utf8, unsigned by) {
+    std::string out = utf8;
+    const auto rotate = [by](char& c) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>('a' + (c - 'a' + by) % 26);
+        else if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>('A' + (c - 'A' + by) % 26);
+        else if (c >= '0' && c <= '9')
+            c = static_cast<char>('0' + (c - '0' + by) % 10);
     };
-    benchmark::RegisterBenchmark(("threads/" + std::string(p.name) + "/utf16/" + d->name).c_str(),
-                                 ownCopy, p.run, d)
-        ->Threads(1)
-        ->Threads(2)
-        ->Threads(4)
-        ->UseRealTime();
+    char quote = 0;         // in an attribute value: its quote
+    bool inTag = false;     // in a start or end tag
+    bool verbatim = false;  // in a declaration, comment or processing instruction
+    bool inReference = false;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        char& c = out[i];
+        if (verbatim) {
+            verbatim = c != '>';
+        } else if (inReference) {
+            inReference = c != ';';
+        } else if (c == '&') {
+            inReference = true;
+        } else if (inTag && !quote) {
+            if (c == '"' || c == '\'') quote = c;
+            inTag = c != '>';
+        } else if (quote) {
+            if (c == quote)
+                quote = 0;
+            else
+                rotate(c);
+        } else if (c == '<') {
+            const char next = i + 1 < out.size() ? out[i + 1] : 0;
+            verbatim = next == '!' || next == '?';
+            inTag = !verbatim;
+        } else {
+            rotate(c);
+        }
+    }
+    return out;
 }
 
-void RegisterOneCoreThreads(const Document* d) {
-    const auto ownCopy = [](benchmark::State& state, const Document* shared) {
-        const Document own = *shared;
-        Ours(state, &own, Encoding::Utf16);
+// A thread's document in the threads benchmarks. With `sameText` it is its
+// own copy of the corpus text: the trees then share every text, the worst
+// case for a shared pool. Else the texts are rotated by the thread's index,
+// as parses of different documents of one kind share names but few texts.
+bool ThreadDocument(const benchmark::State& state, const Document& shared, bool sameText,
+                    Document& own) {
+    if (sameText) {
+        own = shared;
+        return true;
+    }
+    return Fill(shared.name, RotateTexts(shared.utf8, static_cast<unsigned>(state.thread_index())),
+                own);
+}
+
+// Registers `run` at 1, 2 and 4 threads. `oneCore`: ours with the second
+// thread turned off, every parse and release on its calling thread.
+void RegisterThreads(const std::string& parser, Runner run, const Document* d, bool sameText,
+                     bool oneCore) {
+    const auto parseOwn = [](benchmark::State& state, Runner run, const Document* shared,
+                             bool sameText) {
+        Document own;
+        if (!ThreadDocument(state, *shared, sameText, own)) return state.SkipWithError("no text");
+        run(state, &own, Encoding::Utf16);
     };
-    benchmark::RegisterBenchmark(("threads/tqxml-one-core/utf16/" + d->name).c_str(), ownCopy, d)
-        ->Setup([](const benchmark::State&) { tqcore::module::SecondThread::Allow(false); })
-        ->Teardown([](const benchmark::State&) { tqcore::module::SecondThread::Allow(true); })
-        ->Threads(1)
-        ->Threads(2)
-        ->Threads(4)
-        ->UseRealTime();
+    const std::string group = sameText ? "threads-same-text/" : "threads/";
+    auto* b = benchmark::RegisterBenchmark((group + parser + "/utf16/" + d->name).c_str(), parseOwn,
+                                           run, d, sameText);
+    if (oneCore)
+        b->Setup([](const benchmark::State&) {
+             tqcore::module::SecondThread::Allow(false);
+         })->Teardown([](const benchmark::State&) { tqcore::module::SecondThread::Allow(true); });
+    b->Threads(1)->Threads(2)->Threads(4)->UseRealTime();
 }
 
 bool InList(const std::string& name, const char* const* list, std::size_t size) {
@@ -211,11 +263,12 @@ int main(int argc, char** argv) {
                 benchmark::RegisterBenchmark((std::string(p.name) + "/utf16/" + name).c_str(),
                                              p.run, d.get(), Encoding::Utf16)
                     ->UseRealTime();
-            if (InList(p.name, kThreadParsers, std::size(kThreadParsers)) &&
-                InList(d->name, kThreadDocuments, std::size(kThreadDocuments)))
-                RegisterThreads(p, d.get());
-            if (p.run == Ours && InList(d->name, kThreadDocuments, std::size(kThreadDocuments)))
-                RegisterOneCoreThreads(d.get());
+            if (!InList(d->name, kThreadDocuments, std::size(kThreadDocuments))) continue;
+            for (const bool sameText : {false, true}) {
+                if (InList(p.name, kThreadParsers, std::size(kThreadParsers)))
+                    RegisterThreads(p.name, p.run, d.get(), sameText, false);
+                if (p.run == Ours) RegisterThreads("tqxml-one-core", Ours, d.get(), sameText, true);
+            }
         }
         documents.push_back(std::move(d));
     }

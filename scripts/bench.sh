@@ -24,7 +24,7 @@ for keep in 0 1; do
   for parser in tqxml pugixml tinyxml2; do
     echo "parse, $parser, TQXML_BENCH_KEEP_MEMORY=$keep ..." >&2
     TQXML_BENCH_KEEP_MEMORY=$keep "$bin/bench_parse" "${aggregates[@]}" \
-      --benchmark_filter="^($parser/utf(8|16)/[^/]*\\.xml(/real_time)?|threads/$parser(-one-core)?/.*)\$" \
+      --benchmark_filter="^($parser/utf(8|16)/[^/]*\\.xml(/real_time)?|threads(-same-text)?/$parser(-one-core)?/.*)\$" \
       --benchmark_out="$out/parse-$keep-$parser.json" >"$out/parse-$keep-$parser.txt"
   done
   echo "write, TQXML_BENCH_KEEP_MEMORY=$keep ..." >&2
