@@ -155,51 +155,6 @@ const Peer kParsers[] = {
 const char* const kThreadDocuments[] = {"records.xml", "attrs.xml"};
 const char* const kThreadParsers[] = {"tqxml", "pugixml"};
 
-// The letters and digits of `utf8`'s texts (data and attribute values)
-// rotated by `by`; names, references and declarations stay as they are. The
-// result is a document of the same shape whose texts another rotation does
-// not share.
-std::string RotateTexts(const std::string& utf8, unsigned by) {
-    std::string out = utf8;
-    const auto rotate = [by](char& c) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>('a' + (c - 'a' + by) % 26);
-        else if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>('A' + (c - 'A' + by) % 26);
-        else if (c >= '0' && c <= '9')
-            c = static_cast<char>('0' + (c - '0' + by) % 10);
-    };
-    char quote = 0;         // in an attribute value: its quote
-    bool inTag = false;     // in a start or end tag
-    bool verbatim = false;  // in a declaration, comment or processing instruction
-    bool inReference = false;
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        char& c = out[i];
-        if (verbatim) {
-            verbatim = c != '>';
-        } else if (inReference) {
-            inReference = c != ';';
-        } else if (c == '&') {
-            inReference = true;
-        } else if (inTag && !quote) {
-            if (c == '"' || c == '\'') quote = c;
-            inTag = c != '>';
-        } else if (quote) {
-            if (c == quote)
-                quote = 0;
-            else
-                rotate(c);
-        } else if (c == '<') {
-            const char next = i + 1 < out.size() ? out[i + 1] : 0;
-            verbatim = next == '!' || next == '?';
-            inTag = !verbatim;
-        } else {
-            rotate(c);
-        }
-    }
-    return out;
-}
-
 // A thread's document in the threads benchmarks. With `sameText` it is its
 // own copy of the corpus text: the trees then share every text, the worst
 // case for a shared pool. Else the texts are rotated by the thread's index,

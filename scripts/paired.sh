@@ -2,16 +2,19 @@
 # Paired speed comparison of the working tree against an earlier commit:
 # both builds of the library parse in one process, in alternating rounds
 # (bench/paired/paired.cpp), so that the machine's noise falls on both.
-#   bash scripts/paired.sh REV [ROUNDS] [DOC:utf8|utf16|write:PARSES ...]
+#   bash scripts/paired.sh REV [ROUNDS] [DOC:utf8|utf16|write|threads:PARSES ...]
 # REV "pugixml" compares with that peer instead (bench/paired/pugixml_driver.cpp;
 # install it with scripts/bench-deps.sh).
-# Prints per document the median base and new times and the median ratio
-# (above 1: the working tree is faster) with its quartiles. One thread by
-# default (CPU time); PAIRED_SPLIT=1 lets large parses use the second thread.
-# "write" times writing the document's tree to a memory sink.
+# Prints per document the median base and new times (ms) and the median
+# ratio (above 1: the working tree is faster) with its quartiles. One thread
+# by default (CPU time); PAIRED_SPLIT=1 lets large parses use the second
+# thread. "write" times writing the document's tree to a memory sink.
+# "threads" gives each build's throughput of two threads parsing at once
+# (each a document of its own) over that of one, by the wall clock, and the
+# ratio of the two scalings.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-rev=${1:?usage: scripts/paired.sh REV [ROUNDS] [DOC:utf8|utf16|write:PARSES ...]}
+rev=${1:?usage: scripts/paired.sh REV [ROUNDS] [DOC:utf8|utf16|write|threads:PARSES ...]}
 rounds=${2:-30}
 shift $(($# < 2 ? $# : 2))
 documents=("$@")
@@ -67,7 +70,7 @@ else
 fi
 variant new "$PWD" "$out/new-build"
 c++ -O2 -std=c++17 -Iplatform/include -DTQXML_CORPUS_DIR="\"$PWD/../shared/corpus\"" \
-  bench/paired/paired.cpp -o "$out/paired" "$out/new-build/platform/libtqplatform.a" -ldl
+  bench/paired/paired.cpp -o "$out/paired" "$out/new-build/platform/libtqplatform.a" -ldl -pthread
 
 echo "$label against the working tree, $rounds rounds"
 "$out/paired" "$out/base/driver.so" "$out/new/driver.so" "$rounds" "${documents[@]}"
