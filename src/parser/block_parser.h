@@ -252,6 +252,10 @@ class CXMLDoc::BlockParser {
         }
     }
 
+    // New texts go to the pool shard by shard, in batches (or text by text
+    // without the memory for a batch).
+    void GroupTexts() noexcept { m_waiting.GroupByShard(); }
+
     // The parsing thread's side of a second half (parser/second_half.h).
     void ExpectSecondHalf(parser::SecondHalf<T>& half) noexcept {
         m_half = &half;
@@ -264,8 +268,8 @@ class CXMLDoc::BlockParser {
         CXMLDoc record;  // holds the error record only
         BlockParser parser(record);
         parser.m_topNodes = &read.nodes;  // in order, for the parsing thread
-        parser.m_waiting.GroupByShard();  // without the memory for it, text by text
-        CXMLObject none;                  // no data is read at the top: it takes none
+        parser.GroupTexts();
+        CXMLObject none;  // no data is read at the top: it takes none
         for (;;) {
             p = parser.SkipWhitespace(p);
             void* const before = record.m_pErrorPos;

@@ -17,6 +17,9 @@ CXMLDoc::ParseResult CXMLDoc::parseBuffer(const void* source) {
     const parser::ParseRunning running;
     parser::SecondHalf<T> half;  // outlives the parser, which may hold its nodes
     BlockParser<T> parser(*this);
+    // Parses side by side take turns at the pool's shards: grouped, each
+    // thread takes a shard's lock once per batch of new texts.
+    if (!running.alone() && !AllocationFailureArmed()) parser.GroupTexts();
     T* const text = static_cast<T*>(m_pBuffer);
     T* p = parser.SkipWhitespace(text);
     if (*p != T('<')) return ParseResult::NotMarkup;

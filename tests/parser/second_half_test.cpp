@@ -115,6 +115,21 @@ TEST(SecondHalf, SplitAnywhereGivesWhatOneThreadGives) {
     EXPECT_EQ(CStringPool::GetCount(), pooledBefore);
 }
 
+// A parse that runs beside another pools its new texts shard by shard, in
+// batches: it gives what a lone parse gives.
+TEST(SecondHalf, ParseBesideAnotherGivesWhatALoneOneGives) {
+    const parser::SecondHalfSettings shipped =
+        parser::SetSecondHalfSettings({~std::size_t{0}, 50, 0});
+    Documents documents(11);
+    for (int i = 0; i < 100 && !HasFailure(); ++i) {
+        const std::string text = documents.Next();
+        const std::string alone = Parsed(Bytes(text)) + Parsed(Wide(U16(text)));
+        const parser::ParseRunning other;
+        EXPECT_EQ(Parsed(Bytes(text)) + Parsed(Wide(U16(text))), alone) << text;
+    }
+    parser::SetSecondHalfSettings(shipped);
+}
+
 // Whether parsing `text` under the shipped settings took a second half.
 bool Splits(const std::string& text) {
     const std::uint64_t before = parser::SecondHalfLevelsTaken();
