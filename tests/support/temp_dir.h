@@ -1,5 +1,7 @@
 #pragma once
-// A directory for one test's files, removed with everything in it afterwards.
+// A directory for one test's files, removed with everything in it afterwards,
+// and what tests of files share.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -35,5 +37,16 @@ class TempDir {
   private:
     std::string m_path;
 };
+
+// ASCII text, a path say, as UTF-16: a plain widening.
+inline std::u16string Wide(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
+
+// Whether anything, a dangling link too, stands at `path`.
+inline bool Exists(const std::string& path) {
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0;
+}
 
 }  // namespace tqtest

@@ -21,8 +21,10 @@
 
 namespace tooltest {
 
+using tqtest::Exists;
 using tqtest::ReadBytes;
 using tqtest::TempDir;
+using tqtest::Wide;
 
 struct ToolOptions {
     std::string input;         // fed to standard input through a pipe
@@ -88,12 +90,6 @@ inline ToolRun RunTool(const std::vector<std::string>& args, const ToolOptions& 
     if (options.stdoutPath.empty()) run.out = ReadBytes(outPath);
     run.err = ReadBytes(scratch.Path("err"));
     return run;
-}
-
-inline bool Exists(const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::symlink_status(path, ignored).type() !=
-           std::filesystem::file_type::not_found;
 }
 
 // Names of the entries in `directory`, sorted.

@@ -27,6 +27,11 @@ inline std::u16string Text(const CPPoolString& s) {
 inline CXMLObject Node(const char16_t* name) {
     return CXMLObject(PS(name));
 }
+inline CXMLObject DataNode(const char16_t* name, const char16_t* data) {
+    CXMLObject n = Node(name);
+    n.Add(W(data));
+    return n;
+}
 
 // A chain root -> n1 -> n2 -> ... of nodes "level", built through Add.
 inline CXMLObject Chain(unsigned int depth) {

@@ -1,8 +1,6 @@
 #pragma once
 // Shared helpers of the output tests: a sink that keeps its text in a
 // string, trees and files.
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,7 +15,10 @@ namespace xmlout_test {
 
 using namespace tqcore;
 using tqtest::Capture;
+using tqtest::Exists;
 using tqtest::TempDir;
+using tqtest::Wide;
+using xmlobj_test::DataNode;
 using xmlobj_test::Node;
 using xmlobj_test::PS;
 using xmlobj_test::TreeDifference;
@@ -50,15 +51,6 @@ class StringOut : public CXMLOut {
     std::uint64_t GetSizeWritten() override { return text.size() * 2; }
 };
 
-inline std::u16string Wide(const std::string& ascii) {
-    return std::u16string(ascii.begin(), ascii.end());
-}
-
-inline bool Exists(const std::string& path) {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
-
 // A file's bytes as UTF-16 units (an odd last byte is dropped).
 inline std::u16string ReadUtf16(const std::string& path) {
     const std::string bytes = tqtest::ReadBytes(path);
@@ -67,12 +59,6 @@ inline std::u16string ReadUtf16(const std::string& path) {
         units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                          static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
     return units;
-}
-
-inline CXMLObject DataNode(const char16_t* name, const char16_t* data) {
-    CXMLObject n = Node(name);
-    n.Add(W(data));
-    return n;
 }
 
 // a x="1<2" holding b (data "hi"), c (empty) and d (data "  two"), and its
