@@ -49,18 +49,24 @@ TEST(ToolEncoding, LatinTextReadsTheSameInEveryEncoding) {
     EXPECT_NE(first.find(std::string("c\0a\0f\0\xE9\0", 8)), std::string::npos);
 }
 
-// Inputs the tool cannot read and text it cannot decode: the exit code, the
-// reason, promptly, and no output file.
+// Inputs the tool cannot read (a locked file too) and text it cannot decode:
+// the exit code, the reason, promptly, and no output file.
 TEST(ToolInput, UnreadableInputsAndTextSayWhy) {
     const TempDir dir;
     // A sparse file: 4 GiB on paper, nothing on disk.
     const int fd = open(dir.Path("huge.xml").c_str(), O_WRONLY | O_CREAT, 0600);
     ASSERT_EQ(ftruncate(fd, off_t{1} << 32), 0);
     close(fd);
+    const std::string held = dir.Write("held.xml", "<a/>");  // by this process, without sharing
+    tqplat::HANDLE holder =
+        tqplat::CreateFileW(reinterpret_cast<const unsigned short*>(Wide(held).c_str()),
+                            tqplat::GENERIC_WRITE, 0, nullptr, tqplat::OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, tqplat::INVALID_HANDLE_VALUE);
     const std::tuple<std::string, int, const char*> cases[] = {
         {dir.Path("huge.xml"), kCannotRead, "4 GiB"},
         {dir.path(), kCannotRead, "directory"},
         {dir.Path("missing.xml"), kCannotRead, "no such file"},
+        {held, 4, "locked by another program"},
         {"/dev/null", 1, "not XML"},
         {dir.Write("a", Declared("x-no-such-encoding", "<a/>")), 1, "does not know"},
         {dir.Write("b", Declared("Shift_JIS", "<a>\x81</a>")), 1, "Shift_JIS"},
@@ -75,6 +81,7 @@ TEST(ToolInput, UnreadableInputsAndTextSayWhy) {
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
         EXPECT_FALSE(Exists(dir.Path("out.xml")));
     }
+    tqplat::CloseHandle(holder);
 }
 
 TEST(ToolInput, FifoGivesUpPromptlyWithoutAWriterAndIsReadWithALateOne) {
@@ -104,19 +111,6 @@ TEST(ToolInput, StandardInputIsRead) {
     const ToolRun fromStdin = RunTool({"format", "-"}, piped);
     EXPECT_EQ(fromStdin.exitCode, 0) << fromStdin.err;
     EXPECT_EQ(fromStdin.out, "<a t=\"caf\xC3\xA9\">\r\n <b/>\r\n</a>\r\n");
-}
-
-TEST(ToolInput, FileHeldWithoutSharingIsReportedLocked) {
-    const TempDir dir;
-    const std::string path = dir.Write("in.xml", "<a/>");
-    const std::u16string wide(path.begin(), path.end());
-    tqplat::HANDLE held =
-        tqplat::CreateFileW(reinterpret_cast<const unsigned short*>(wide.c_str()),
-                            tqplat::GENERIC_WRITE, 0, nullptr, tqplat::OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, tqplat::INVALID_HANDLE_VALUE);
-    const ToolRun run = RunTool({"check", path});
-    tqplat::CloseHandle(held);
-    EXPECT_EQ(run.exitCode, 4) << run.err;  // locked
 }
 
 // Big enough that its UTF-16 form passes any small file-size limit.
