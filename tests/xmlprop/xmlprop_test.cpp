@@ -46,9 +46,7 @@ std::vector<unsigned char> Payload(const CPProperty& prop) {
 CXMLObject SampleTree() {
     CXMLObject root = Node(u"Settings");
     root.AddAttribute(PS(u"version"), PS(u"2"));
-    CXMLObject child = Node(u"Name");
-    child.Add(W(u"caf\u00e9 & more"));
-    root.Add(child);
+    root.Add(DataNode(u"Name", u"caf\u00e9 & more"));
     return root;
 }
 
@@ -152,8 +150,7 @@ TEST(XmlPropRecord, RefusedCallsReport) {
 TEST(XmlPropRecord, SetPropertyDataKeepsTheRestOfTheHeaderOrAllOnFailure) {
     CPXMLProperty prop = Sample(88, &kGuidB);
     CPXMLProperty earlier = prop;
-    CXMLObject other = Node(u"Other");
-    other.Add(W(u"text"));
+    const CXMLObject other = DataNode(u"Other", u"text");
     ASSERT_TRUE(prop.SetPropertyData(other, 99));
     const tagXMLPROPERTY kept{44, kGuidA, kGuidB, 0x11223344, 99};
     EXPECT_EQ(std::memcmp(prop.operator->(), &kept, sizeof kept), 0);
@@ -406,47 +403,32 @@ TEST(XmlPropHandlers, BinaryDumpWritesLowDigitFirstAndRoundTrips) {
     }
 }
 
+// A null type stands for a null node; an empty payload expects false.
 TEST(XmlPropHandlers, BinaryDumpReading) {
-    struct Case {
-        const char* what;
-        const char16_t* type;
-        const char16_t* size;
-        const char16_t* data;
-        std::vector<unsigned char> payload;  // empty: false expected
-    };
-    const Case cases[] = {
-        {"lower-case digits", u"BinaryDump", u"2", u"21ba", {0x12, 0xAB}},
-        {"characters after the bytes", u"BinaryDump", u"1", u"21zz", {0x12}},
-        {"storage type of other case", u"binarydump", u"1", u"21", {}},
-        {"no size", u"BinaryDump", nullptr, u"21", {}},
-        {"data too short", u"BinaryDump", u"2", u"21B", {}},
-        {"non-hexadecimal low digit", u"BinaryDump", u"2", u"21GA", {}},
-        {"non-hexadecimal high digit", u"BinaryDump", u"2", u"21B ", {}},
-    };
-    for (const Case& c : cases) {
-        CXMLObject node = DumpNode(c.type, c.size, c.data);
+    const std::tuple<const char*, const char16_t*, const char16_t*, const char16_t*,
+                     std::vector<unsigned char>>
+        cases[] = {
+            {"lower-case digits", u"BinaryDump", u"2", u"21ba", {0x12, 0xAB}},
+            {"characters after the bytes", u"BinaryDump", u"1", u"21zz", {0x12}},
+            {"storage type of other case", u"binarydump", u"1", u"21", {}},
+            {"no size", u"BinaryDump", nullptr, u"21", {}},
+            {"data too short", u"BinaryDump", u"2", u"21B", {}},
+            {"non-hexadecimal low digit", u"BinaryDump", u"2", u"21GA", {}},
+            {"non-hexadecimal high digit", u"BinaryDump", u"2", u"21B ", {}},
+            {"null node", nullptr, u"1", u"21", {}},
+        };
+    for (const auto& [what, type, size, data, payload] : cases) {
+        CXMLObject node = type ? DumpNode(type, size, data) : CXMLObject();
         CPProperty prop = RawProperty({9, 9, 9});
-        EXPECT_EQ(CXMLPropHandler::SetXMLContent(prop, node), !c.payload.empty()) << c.what;
-        EXPECT_EQ(Payload(prop), c.payload) << c.what;
+        EXPECT_EQ(CXMLPropHandler::SetXMLContent(prop, node), !payload.empty()) << what;
+        EXPECT_EQ(Payload(prop), payload) << what;
     }
-}
-
-TEST(XmlPropHandlers, OutOfMemoryAndNullNodesAreResults) {
     CPProperty prop = RawProperty({0x12, 0xAB});
-    CXMLObject node = Node(u"Property"), none;
-    {
-        AllocationFailure failure(0);
-        EXPECT_FALSE(CXMLPropHandler::GetXMLContent(prop, node));
-    }
+    CXMLObject none, node = Node(u"Property"), good = DumpNode(u"BinaryDump", u"2", u"21BA");
     EXPECT_FALSE(CXMLPropHandler::GetXMLContent(prop, none));
-    CXMLObject good = DumpNode(u"BinaryDump", u"2", u"21BA");
-    {
-        AllocationFailure failure(0);
-        EXPECT_FALSE(CXMLPropHandler::SetXMLContent(prop, good));
-    }
-    EXPECT_EQ(prop.GetSize(), 0u);
-    prop = RawProperty({1});
-    EXPECT_FALSE(CXMLPropHandler::SetXMLContent(prop, none));
+    AllocationFailure failure(0);
+    EXPECT_FALSE(CXMLPropHandler::GetXMLContent(prop, node));
+    EXPECT_FALSE(CXMLPropHandler::SetXMLContent(prop, good));
     EXPECT_EQ(prop.GetSize(), 0u);
 }
 
