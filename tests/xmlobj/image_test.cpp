@@ -85,11 +85,9 @@ TEST(ImageFormat, ExactBytesLoadBack) {
     Bytes repeated = Header(2, {"r", "c"});
     for (int children : {3, 0, 0, 0})
         repeated = NodeRecord(repeated, children ? 0 : 1, 0, children);
-    CXMLObject mixed = Node(u"p");  // data and a child: the data only
-    mixed.Add(W(u"d"));
+    CXMLObject mixed = DataNode(u"p", u"d");  // data and a child: the data only
     mixed.Add(Node(u"c"));
-    CXMLObject dataOnly = Node(u"p");
-    dataOnly.Add(W(u"d"));
+    const CXMLObject dataOnly = DataNode(u"p", u"d");
     const struct {
         CXMLObject tree;
         bool wide;
@@ -111,28 +109,6 @@ TEST(ImageFormat, ExactBytesLoadBack) {
             SameTree(CXMLObject::Load(static_cast<const void*>(c.expected.data())), c.loadsAs));
     }
     EXPECT_FALSE(CXMLObject::Load(static_cast<const void*>(nullptr)));
-}
-
-// Strings come back the same from UTF-8 and UTF-16 images, whatever their
-// length and letters, and from an image at an odd address.
-TEST(ImageLoad, TextsOfEveryLengthAndAddressLoadBack) {
-    CXMLObject tree = Node(u"r");
-    for (std::u16string text : {u"\u00e9", u"\u20ac\U0001D11E x", u"plain"}) {
-        for (int i = 0; i < 6; ++i) text += text;  // up to several hundred units
-        CXMLObject child = Node(u"c");
-        child.AddAttribute(PS(u"v"), PS(text.c_str()));
-        child.Add(W(text.substr(0, 40).c_str()));
-        tree.Add(child);
-    }
-    for (const bool wide : {false, true}) {
-        SCOPED_TRACE(wide);
-        const Bytes image = StoreBytes(tree, wide);
-        ASSERT_FALSE(image.empty());
-        std::vector<std::uint8_t> odd(image.size() + 1);
-        std::memcpy(odd.data() + 1, image.data(), image.size());
-        EXPECT_TRUE(SameTree(LoadBytes(image), tree));
-        EXPECT_TRUE(SameTree(CXMLObject::Load(static_cast<const void*>(odd.data() + 1)), tree));
-    }
 }
 
 TEST(ImageFormat, StoreRefusesWhatTheFormatCannotCarry) {
@@ -179,11 +155,19 @@ TEST(ImageLoad, MalformedImagesGiveAnEmptyHandle) {
     EXPECT_TRUE(recorder.reports().empty());
 }
 
-// Every cut of a real image fails, both with the size known and without it,
-// the cut image ending where an unreadable page begins.
-TEST(ImageLoad, EveryTruncationFailsWithinItsBytes) {
+// A whole image loads, also from an odd address, with strings of every
+// length and letters; every cut of it fails, both with the size known and
+// without it, the cut image ending where an unreadable page begins.
+TEST(ImageLoad, WholeImagesLoadAnywhereAndEveryTruncationFails) {
     CXMLObject tree = RepeatedName();
     tree.item(0u)->Add(Example());
+    for (std::u16string text : {u"\u00e9", u"\u20ac\U0001D11E x", u"plain"}) {
+        for (int i = 0; i < 6; ++i) text += text;  // up to several hundred units
+        CXMLObject child = Node(u"c");
+        child.AddAttribute(PS(u"v"), PS(text.c_str()));
+        child.Add(W(text.substr(0, 40).c_str()));
+        tree.Add(child);
+    }
     const long page = sysconf(_SC_PAGESIZE);
     auto* pages = static_cast<std::uint8_t*>(
         mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
@@ -191,7 +175,11 @@ TEST(ImageLoad, EveryTruncationFailsWithinItsBytes) {
     ASSERT_EQ(mprotect(pages + page, page, PROT_NONE), 0);
     for (bool wide : {false, true}) {
         const Bytes full = StoreBytes(tree, wide);
+        ASSERT_LT(full.size(), std::size_t(page));
+        Bytes odd(full.size() + 1);
+        std::memcpy(odd.data() + 1, full.data(), full.size());
         ASSERT_TRUE(SameTree(LoadBytes(full), tree));
+        EXPECT_TRUE(SameTree(CXMLObject::Load(static_cast<const void*>(odd.data() + 1)), tree));
         for (std::size_t size = 0; size < full.size(); ++size) {
             const Bytes cut(full.begin(), full.begin() + size);
             EXPECT_FALSE(LoadBytes(cut)) << size;
@@ -220,10 +208,7 @@ TEST(ImageLoad, MillionLevelsWriteReadAndPack) {
 TEST(ImageFile, StoreLoadDirectoriesLocksAndTimingLines) {
     const tqtest::Capture capture(true);
     const tqtest::TempDir dir;
-    auto path = [&dir](const std::string& name) {
-        const std::string narrow = dir.Path(name);
-        return std::u16string(narrow.begin(), narrow.end());
-    };
+    auto path = [&dir](const std::string& name) { return tqtest::Wide(dir.Path(name)); };
     const std::u16string nested = path("new/deeper/tree.img");
     // A node "a" with 275 characters of data makes an image of 300 bytes;
     // both timing lines give that count.

@@ -220,7 +220,9 @@ TEST(ElementPaths, SplittingWellAndMalformedPaths) {
     EXPECT_EQ(CStringPool::GetCount(), before);
 }
 
-TEST(ElementPaths, FirstElementFollowsFirstChildren) {
+// A path follows first children; a typed lookup reads the first child of the
+// name only.
+TEST(ElementPaths, FirstChildOfTheNameDecides) {
     CXMLObject root = Family();
     root.item(0u)->Add(Node(u"q"));  // beside data: the first a is a process node
     const CXMLObject* parent = &root;
@@ -233,12 +235,9 @@ TEST(ElementPaths, FirstElementFollowsFirstChildren) {
     EXPECT_EQ(root.FindFirstElement(W(u"b"), &writable), root.item(1u));
     EXPECT_EQ(writable, &root);
     EXPECT_EQ(root.FindFirstElement(nullptr), nullptr);
-}
 
-TEST(TypedLookup, FirstChildOfTheNameDecides) {
-    CXMLObject root = Node(u"root");
     root.AddTag(PS(u"n"), u"5");
-    root.item(0u)->Add(Node(u"inner"));  // children and data: not read
+    root.item(5u)->Add(Node(u"inner"));  // children and data: not read
     root.AddTag(PS(u"n"), u"42");
     root.AddTag(PS(u"m"), u"42");
     EXPECT_EQ(root.FindElementInt(PS(u"n"), 7), 7);

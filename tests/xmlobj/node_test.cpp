@@ -30,31 +30,27 @@ TEST(NodeCore, FactoryNamesWidenTheirCodePageAndEmptyNamesAreReported) {
     EXPECT_FALSE(n);
 }
 
-TEST(NodeCore, SetNameBindsTheHandleToANewNodeAndRenameChecksTheName) {
+TEST(NodeCore, SetNameResetAndReassign) {
     CXMLObject a = Node(u"old");
     ASSERT_TRUE(a.Add(u"data"));
     CXMLObject b = a;
-    ASSERT_TRUE(b.SetNameType(PS(u"fresh"), CXML_TYPE_ELEMENT));  // the type is ignored
+    ASSERT_TRUE(b.SetNameType(PS(u"fresh"), CXML_TYPE_ELEMENT));  // a new node; the type is ignored
     EXPECT_EQ(Text(a.GetName()) + Text(a.GetData()), u"olddata");
     EXPECT_FALSE(b.SetName(PS(u"9lives")) || b.Rename(PS(u"a b")) || b.SetName(CPPoolString()));
     EXPECT_EQ(b.GetContent(), PS(u"<fresh/>"));
     CXMLObject none;
     EXPECT_TRUE(none.SetName(PS(u"born")));
-}
 
-TEST(NodeCore, ResetAndReassign) {
-    CXMLObject a = Node(u"a");
-    a.AddAttribute(PS(u"x"), PS(u"1"));
-    a.Add(Node(u"c"));
+    b.AddAttribute(PS(u"x"), PS(u"1"));
+    b.Add(Node(u"c"));
     CXMLObject copy;
-    copy.Reassign(a);  // the subtree becomes private
+    copy.Reassign(b);  // the subtree becomes private
     copy.item(0u)->SetAttribute(PS(u"k"), PS(u"changed"));
-    EXPECT_FALSE(a.item(0u)->HasAttribute(PS(u"k")));
-    EXPECT_EQ(copy.item(0u)->GetName(), a.item(0u)->GetName());
-
-    CXMLObject shared = a;
+    EXPECT_FALSE(b.item(0u)->HasAttribute(PS(u"k")));
+    EXPECT_EQ(copy.item(0u)->GetName(), b.item(0u)->GetName());
+    CXMLObject shared = b;
     shared.Reset();  // keeps the name on the shared body
-    EXPECT_EQ(a.GetContent(), PS(u"<a/>"));
+    EXPECT_EQ(b.GetContent(), PS(u"<fresh/>"));
 }
 
 TEST(NodeCore, ReleasingATreeGivesEveryNameBack) {

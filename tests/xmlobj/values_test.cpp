@@ -16,9 +16,7 @@ using namespace xmlobj_test;
 namespace {
 
 CXMLObject DataNode(const char16_t* text) {
-    CXMLObject n = Node(u"n");
-    n.Add(text);
-    return n;
+    return xmlobj_test::DataNode(u"n", text);
 }
 
 std::uint64_t Bits(double d) {
@@ -49,19 +47,6 @@ TEST(ValueReaders, NumberTexts) {
             << testing::PrintToString(std::u16string(c.text));
 }
 
-TEST(ValueReaders, BooleansGuidsFileTimesTimecodes) {
-    EXPECT_TRUE(DataNode(u"TRUE").GetDataBool(false));
-    EXPECT_FALSE(DataNode(u"False").GetDataBool(true));
-    CGUID fallback;
-    fallback = u"{00000000-0000-0000-0000-000000000001}";
-    // Present text that does not parse gives a null GUID, not the default.
-    EXPECT_EQ(DataNode(u"nonsense").GetDataGUID(fallback), GUID_NULL);
-    EXPECT_EQ(Node(u"n").GetDataGUID(fallback), fallback);
-    EXPECT_EQ(DataNode(u"zz").GetDataFileTime(filetime(5)), filetime(0));
-    const timecode fallbackTc(1, 2, 3, 4);
-    EXPECT_EQ(DataNode(u"not a timecode").GetDataTimecode(fallbackTc), fallbackTc);
-}
-
 TEST(ValueReaders, ByteTexts) {
     // text, GetDataBinarySize, the bytes read
     const std::tuple<const char16_t*, unsigned int, std::vector<unsigned char>> cases[] = {
@@ -82,15 +67,25 @@ TEST(ValueReaders, ByteTexts) {
     EXPECT_EQ(one[1], 0x55);
 }
 
-TEST(AttributeReaders, MissingEmptyAndCommaValues) {
+// Fallbacks: a missing or empty text gives the default, present text that
+// does not parse mostly does not.
+TEST(Readers, MissingEmptyCommaAndMalformedTexts) {
+    EXPECT_TRUE(DataNode(u"TRUE").GetDataBool(false));
+    EXPECT_FALSE(DataNode(u"False").GetDataBool(true));
+    CGUID fallback;
+    fallback = u"{00000000-0000-0000-0000-000000000001}";
+    EXPECT_EQ(DataNode(u"nonsense").GetDataGUID(fallback), GUID_NULL);
+    EXPECT_EQ(Node(u"n").GetDataGUID(fallback), fallback);
+    EXPECT_EQ(DataNode(u"zz").GetDataFileTime(filetime(5)), filetime(0));
+    const timecode fallbackTc(1, 2, 3, 4);
+    EXPECT_EQ(DataNode(u"not a timecode").GetDataTimecode(fallbackTc), fallbackTc);
+
     CXMLObject n = Node(u"n");
-    ASSERT_TRUE(n.AddAttribute(PS(u"empty"), u""));
-    ASSERT_TRUE(n.AddAttribute(PS(u"comma"), u"2,25"));
-    const unsigned short* fallback = W(u"dflt");
-    EXPECT_EQ(n.FindAttributeInt(PS(u"missing"), 7), 7);
-    EXPECT_EQ(n.FindAttributeInt(PS(u"empty"), 7), 7);
-    EXPECT_EQ(n.FindAttributeString(PS(u"missing"), fallback), fallback);
-    EXPECT_EQ(*n.FindAttributeString(PS(u"empty"), fallback), 0);
+    ASSERT_TRUE(n.AddAttribute(PS(u"empty"), u"") && n.AddAttribute(PS(u"comma"), u"2,25"));
+    const unsigned short* text = W(u"dflt");
+    EXPECT_EQ(n.FindAttributeInt(PS(u"missing"), 7) + n.FindAttributeInt(PS(u"empty"), 7), 14);
+    EXPECT_EQ(n.FindAttributeString(PS(u"missing"), text), text);
+    EXPECT_EQ(*n.FindAttributeString(PS(u"empty"), text), 0);
     EXPECT_EQ(n.FindAttributeDouble(PS(u"comma"), 7), 2.25);  // a comma always separates here
     EXPECT_EQ(n.FindAttributeDouble(PS(u"empty"), 7), 7);
     EXPECT_EQ(n.FindAttributeBool(PS(u"empty"), true), true);
