@@ -253,8 +253,11 @@ class CXMLDoc::BlockParser {
     }
 
     // New texts go to the pool shard by shard, in batches (or text by text
-    // without the memory for a batch).
-    void GroupTexts() noexcept { m_waiting.GroupByShard(); }
+    // without the memory for a batch). Not while the allocation-failure seam
+    // is armed: its failures must fall in the order of a lone parse.
+    void GroupTexts() noexcept {
+        if (!AllocationFailureArmed()) m_waiting.GroupByShard();
+    }
 
     // The parsing thread's side of a second half (parser/second_half.h).
     void ExpectSecondHalf(parser::SecondHalf<T>& half) noexcept {

@@ -19,7 +19,7 @@ CXMLDoc::ParseResult CXMLDoc::parseBuffer(const void* source) {
     BlockParser<T> parser(*this);
     // Parses side by side take turns at the pool's shards: grouped, each
     // thread takes a shard's lock once per batch of new texts.
-    if (!running.alone() && !AllocationFailureArmed()) parser.GroupTexts();
+    if (!running.alone()) parser.GroupTexts();
     T* const text = static_cast<T*>(m_pBuffer);
     T* p = parser.SkipWhitespace(text);
     if (*p != T('<')) return ParseResult::NotMarkup;
