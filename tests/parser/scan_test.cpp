@@ -11,6 +11,7 @@
 
 #include "parser_test_support.h"
 #include "tqcore/wtext.h"
+#include "tqplatform/memory.h"
 
 namespace tqcore::parsertest {
 namespace {
@@ -36,24 +37,29 @@ template <class T, class Find, class Expect>
 void ForEveryStop(const Units& fillers, const std::vector<Units>& stops, Find find, Expect expect,
                   unsigned space = 0) {
     constexpr std::size_t kEnd = kStarts + kReach + 4;
-    std::vector<Chunk> chunks((kEnd + 4) * sizeof(T) / sizeof(Chunk) + 2);
-    T* const text = reinterpret_cast<T*>(chunks.data());
-    for (const Units& stop : stops)
-        for (std::size_t start = 0; start < kStarts; ++start)
-            for (std::size_t k = start; k < start + kReach; ++k)
-                for (bool terminated : {true, false}) {
-                    for (std::size_t i = 0; i < kEnd; ++i)
-                        text[i] = static_cast<T>(space && i % 5 == 2 ? space
-                                                                     : fillers[i % fillers.size()]);
-                    for (std::size_t i = 0; i < stop.size(); ++i)
-                        text[k + i] = static_cast<T>(stop[i]);
-                    if (terminated) text[k + stop.size()] = 0;
-                    text[kEnd] = 0;
-                    const std::ptrdiff_t found = find(text + start) - text;
-                    ASSERT_EQ(found, expect(text, start, k))
-                        << "unit width " << sizeof(T) << ", stop " << stop[0] << ", start " << start
-                        << ", at " << k << (terminated ? ", terminated" : "");
-                }
+    // Once at the start of a block, once with the starts crossing into a
+    // new page, where a finder may not read ahead from the start.
+    constexpr std::size_t kPage = 4096;
+    std::vector<Chunk> chunks(3 * kPage / sizeof(Chunk));
+    const auto page = (reinterpret_cast<std::uintptr_t>(chunks.data()) + kPage - 1) & ~(kPage - 1);
+    for (T* const text :
+         {reinterpret_cast<T*>(chunks.data()), reinterpret_cast<T*>(page + kPage - 48)})
+        for (const Units& stop : stops)
+            for (std::size_t start = 0; start < kStarts; ++start)
+                for (std::size_t k = start; k < start + kReach; ++k)
+                    for (bool terminated : {true, false}) {
+                        for (std::size_t i = 0; i < kEnd; ++i)
+                            text[i] = static_cast<T>(
+                                space && i % 5 == 2 ? space : fillers[i % fillers.size()]);
+                        for (std::size_t i = 0; i < stop.size(); ++i)
+                            text[k + i] = static_cast<T>(stop[i]);
+                        if (terminated) text[k + stop.size()] = 0;
+                        text[kEnd] = 0;
+                        const std::ptrdiff_t found = find(text + start) - text;
+                        ASSERT_EQ(found, expect(text, start, k))
+                            << "unit width " << sizeof(T) << ", stop " << stop[0] << ", start "
+                            << start << ", at " << k << (terminated ? ", terminated" : "");
+                    }
 }
 
 template <class T>
@@ -134,6 +140,40 @@ TEST(Scan, Sse2FindersStopAtEveryPosition) {
     CheckFinders<scan::Sse2, char>();
     CheckFinders<scan::Sse2, unsigned char>();
     CheckFinders<scan::Sse2, unsigned short>();
+}
+#endif
+
+// Text whose terminator ends a page that is followed by an unreadable one:
+// from every start in the page's last 64 bytes, each finder stops on the
+// terminator without touching the next page.
+template <class Finders, class T>
+void CheckAtPageEnd(T* pageEnd) {
+    constexpr std::size_t kUnits = 64 / sizeof(T);
+    T* const text = pageEnd - kUnits;
+    for (std::size_t start = 0; start < kUnits; ++start) {
+        T* const end = pageEnd - 1;
+        *end = 0;
+        std::fill(text, end, T(' '));
+        EXPECT_EQ(Finders::SkipSpace(text + start), end);
+        std::fill(text, end, T('a'));
+        EXPECT_EQ(Finders::FindAnyOf(text + start, T('"'), T(0)), end);
+        EXPECT_EQ(Finders::FindNameCandidate(text + start), end);
+        EXPECT_EQ(Finders::FindPlainEnd(text + start, '"'), end);
+        EXPECT_EQ(Finders::CopyDataRun(text + start, text + start, '"'), end);
+    }
+}
+
+#ifdef TQXML_SSE2_SCAN
+TEST(Scan, Sse2FindersStayInTheTerminatorsPage) {
+    constexpr std::size_t kPage = 4096;
+    auto* pages = static_cast<char*>(
+        tqplat::VirtualAlloc(nullptr, 2 * kPage, tqplat::MEM_RESERVE, tqplat::PAGE_READWRITE));
+    ASSERT_NE(pages, nullptr);
+    ASSERT_NE(tqplat::VirtualAlloc(pages, kPage, tqplat::MEM_COMMIT, tqplat::PAGE_READWRITE),
+              nullptr);
+    CheckAtPageEnd<scan::Sse2>(reinterpret_cast<char*>(pages + kPage));
+    CheckAtPageEnd<scan::Sse2>(reinterpret_cast<unsigned short*>(pages + kPage));
+    tqplat::VirtualFree(pages, 0, tqplat::MEM_RELEASE);
 }
 #endif
 
