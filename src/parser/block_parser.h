@@ -490,6 +490,7 @@ class CXMLDoc::BlockParser {
     // ";". In a tag read in one pass, a reference whose ";" is not in its
     // value (closed by `term`) first settles the tag's close.
     T* decodeReference(T* r, T*& w, T term) noexcept {
+        if (T* after = decodeWellFormed(r, w)) return after;
         T* c = m_tag.open ? Scan::FindAnyOf(r + 1, T(';'), T(0), term)
                           : Scan::FindAnyOf(r + 1, T(';'), T(0));
         if (m_tag.open && *c != T(';')) {
@@ -505,10 +506,6 @@ class CXMLDoc::BlockParser {
             return c + 1;
         }
         *c = 0;
-        static constexpr struct {
-            const char* name;
-            char text;
-        } kEntities[] = {{"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"apos", '\''}, {"quot", '"'}};
         for (const auto& entity : kEntities)
             if (isLiteral(r + 1, entity.name)) {
                 *w++ = T(entity.text);
@@ -516,6 +513,45 @@ class CXMLDoc::BlockParser {
             }
         if (m_tag.open && !settleTagClose(c + 1, term)) return nullptr;
         return SetErrorPosition(r, ParseError::ExternalReplacement);
+    }
+
+    struct Entity {
+        const char* name;
+        unsigned length;
+        char text;
+    };
+    static constexpr Entity kEntities[] = {
+        {"lt", 2, '<'}, {"gt", 2, '>'}, {"amp", 3, '&'}, {"apos", 4, '\''}, {"quot", 4, '"'}};
+
+    // The references that most texts hold, decoded without first searching
+    // for the ";": a character reference of digits alone, or one of the five
+    // entities, each with its ";" right after. Null, nothing written, for
+    // anything else, which decodeReference reads the general way with the
+    // same outcome for these.
+    T* decodeWellFormed(T* r, T*& w) noexcept {
+        T* q = r + 2;
+        if (r[1] == T('#')) {
+            unsigned short value = 0;
+            if (*q == T('x')) {
+                for (int d; (d = hexValue(*++q)) >= 0;)
+                    value = static_cast<unsigned short>(value * 16 + d);
+            } else {
+                for (; *q >= T('0') && *q <= T('9'); ++q)
+                    value = static_cast<unsigned short>(value * 10 + (*q - T('0')));
+            }
+            if (*q != T(';')) return nullptr;
+            putDecoded(w, value);
+            return q + 1;
+        }
+        for (const Entity& entity : kEntities) {
+            T* const semicolon = r + 1 + entity.length;
+            if (startsWith(r + 1, entity.name) && *semicolon == T(';')) {
+                *semicolon = 0;  // as the general way leaves it
+                *w++ = T(entity.text);
+                return semicolon + 1;
+            }
+        }
+        return nullptr;
     }
 
     // An "xml" declaration's text must begin version=, one unit, then "1.0".
