@@ -99,6 +99,10 @@ void SecondThread::Leave() noexcept {
     g_running.fetch_sub(1, std::memory_order_relaxed);
 }
 
+bool SecondThread::Crowded() noexcept {
+    return g_running.load(std::memory_order_relaxed) > 1;
+}
+
 bool SecondThread::Hold() noexcept {
     if (t_holds) {
         if (!TheState()->idle()) return false;

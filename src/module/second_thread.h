@@ -21,6 +21,9 @@ class SecondThread {
     // Exported for the tests, which count a parse as running.
     TQXML_API static bool Enter() noexcept;
     TQXML_API static void Leave() noexcept;
+    // Whether another parse or large release runs beside the caller's, which
+    // has entered.
+    static bool Crowded() noexcept;
 
     // Holds the thread for the calling one when it is free for a job: held
     // by no other thread and, when this one holds it already, running none.

@@ -859,7 +859,12 @@ class CXMLDoc::BlockParser {
     // Queues a piece takeNow refused; false when narrow text does not
     // convert or a full batch found no memory.
     bool wait(const T* text, std::size_t count, const Waiter& waiter) {
-        if (m_waiting.Full() && !FlushWaiting()) return false;
+        if (m_waiting.Full()) {
+            if (!FlushWaiting()) return false;
+            // A parse that began alone groups from when another one starts
+            // beside it, or a release of a large tree does.
+            if (module::SecondThread::Crowded()) GroupTexts();
+        }
         return m_waiting.Add(text, count, waiter);
     }
 
