@@ -17,14 +17,13 @@
 // `Finders` is the one the parser uses; TQXML_PORTABLE_SCAN selects the
 // portable one where SSE2 is present.
 //
-// The SSE2 finders read whole aligned 32-byte pairs of blocks, or 16 bytes
-// from `p` on within its page, so they read units before `p` and after the
-// terminator. Neither crosses a page boundary, and the document's text
-// buffer is a page mapping of its own with the terminator inside it (not a
-// heap block, so there is no sanitizer redzone after it): every block that
-// holds a unit of the text is readable. Callers must pass text whose pages
-// are readable up to the end of the aligned 32 bytes holding its
-// terminator, and UTF-16 text at even addresses.
+// The SSE2 finders read whole aligned 32-byte pairs of blocks, so they read
+// units before `p` and after the terminator. An aligned pair never crosses a
+// page boundary, and the document's text buffer is a page mapping of its own with
+// the terminator inside it (not a heap block, so there is no sanitizer
+// redzone after it): every block that holds a unit of the text is readable.
+// Callers must pass text that is readable up to the end of the aligned 32
+// bytes holding its terminator, and UTF-16 text at even addresses.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -181,8 +180,6 @@ struct Sse2 {
     // Most runs (names, white space between tags, short values) end within
     // a few units, where testing unit by unit costs less than a step.
     static constexpr int kUnitsFirst = 8;
-    // The smallest page there is: no block within one crosses into the next.
-    static constexpr std::uintptr_t kPageBytes = 4096;
 
     template <class T, class IsStop, class Match>
     static T* find(T* p, IsStop isStop, Match match) noexcept {
@@ -202,20 +199,6 @@ struct Sse2 {
     template <class T, class Match>
     static T* firstMatch(T* p, Match match) noexcept {
         const auto* at = reinterpret_cast<const char*>(p);
-        // The parser has mostly just written the unit before `p` (a cut
-        // tag's close). A load that spans that store waits for the store to
-        // leave the store buffer, so the first block is read from `p` on
-        // where that stays within the page, and then the aligned blocks
-        // after it.
-        if ((reinterpret_cast<std::uintptr_t>(at) & (kPageBytes - 1)) <= kPageBytes - 16) {
-            if (const std::uint32_t bits = match(loadUnaligned(at)) & 0xFFFFu)
-                return p + __builtin_ctz(bits) / sizeof(T);
-            const char* block = reinterpret_cast<const char*>(
-                (reinterpret_cast<std::uintptr_t>(at) + 16) & ~std::uintptr_t{15});
-            std::uint32_t bits;
-            while ((bits = match(load(block)) & 0xFFFFu) == 0) block += 16;
-            return p + static_cast<std::size_t>(block + __builtin_ctz(bits) - at) / sizeof(T);
-        }
         const std::size_t skip = reinterpret_cast<std::uintptr_t>(at) & 31;
         const char* pair = at - skip;
         std::uint32_t bits = pairBits(pair, match) & (~std::uint32_t{0} << skip);

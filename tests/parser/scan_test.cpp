@@ -37,29 +37,24 @@ template <class T, class Find, class Expect>
 void ForEveryStop(const Units& fillers, const std::vector<Units>& stops, Find find, Expect expect,
                   unsigned space = 0) {
     constexpr std::size_t kEnd = kStarts + kReach + 4;
-    // Once at the start of a block, once with the starts crossing into a
-    // new page, where a finder may not read ahead from the start.
-    constexpr std::size_t kPage = 4096;
-    std::vector<Chunk> chunks(3 * kPage / sizeof(Chunk));
-    const auto page = (reinterpret_cast<std::uintptr_t>(chunks.data()) + kPage - 1) & ~(kPage - 1);
-    for (T* const text :
-         {reinterpret_cast<T*>(chunks.data()), reinterpret_cast<T*>(page + kPage - 48)})
-        for (const Units& stop : stops)
-            for (std::size_t start = 0; start < kStarts; ++start)
-                for (std::size_t k = start; k < start + kReach; ++k)
-                    for (bool terminated : {true, false}) {
-                        for (std::size_t i = 0; i < kEnd; ++i)
-                            text[i] = static_cast<T>(
-                                space && i % 5 == 2 ? space : fillers[i % fillers.size()]);
-                        for (std::size_t i = 0; i < stop.size(); ++i)
-                            text[k + i] = static_cast<T>(stop[i]);
-                        if (terminated) text[k + stop.size()] = 0;
-                        text[kEnd] = 0;
-                        const std::ptrdiff_t found = find(text + start) - text;
-                        ASSERT_EQ(found, expect(text, start, k))
-                            << "unit width " << sizeof(T) << ", stop " << stop[0] << ", start "
-                            << start << ", at " << k << (terminated ? ", terminated" : "");
-                    }
+    std::vector<Chunk> chunks((kEnd + 4) * sizeof(T) / sizeof(Chunk) + 2);
+    T* const text = reinterpret_cast<T*>(chunks.data());
+    for (const Units& stop : stops)
+        for (std::size_t start = 0; start < kStarts; ++start)
+            for (std::size_t k = start; k < start + kReach; ++k)
+                for (bool terminated : {true, false}) {
+                    for (std::size_t i = 0; i < kEnd; ++i)
+                        text[i] = static_cast<T>(space && i % 5 == 2 ? space
+                                                                     : fillers[i % fillers.size()]);
+                    for (std::size_t i = 0; i < stop.size(); ++i)
+                        text[k + i] = static_cast<T>(stop[i]);
+                    if (terminated) text[k + stop.size()] = 0;
+                    text[kEnd] = 0;
+                    const std::ptrdiff_t found = find(text + start) - text;
+                    ASSERT_EQ(found, expect(text, start, k))
+                        << "unit width " << sizeof(T) << ", stop " << stop[0] << ", start " << start
+                        << ", at " << k << (terminated ? ", terminated" : "");
+                }
 }
 
 template <class T>
