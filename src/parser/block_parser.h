@@ -187,18 +187,19 @@ class CXMLDoc::BlockParser {
         }
     }
 
-    void dtoc(T*& w, T* digits) noexcept {
-        unsigned short value = 0;
-        for (; *digits >= T('0') && *digits <= T('9'); ++digits)
-            value = static_cast<unsigned short>(value * 10 + (*digits - T('0')));
-        putDecoded(w, value);
-    }
-
-    void xtoc(T*& w, T* digits) noexcept {
-        unsigned short value = 0;
-        for (int d; (d = hexValue(*digits)) >= 0; ++digits)
-            value = static_cast<unsigned short>(value * 16 + d);
-        putDecoded(w, value);
+    // The value of the digits of a character reference after its "&#" at
+    // `digits` ("x" first for hexadecimal ones), kept to 16 bits as they
+    // come; returns the unit after the last digit.
+    static T* readCharReference(T* digits, unsigned short& value) noexcept {
+        value = 0;
+        if (*digits == T('x')) {
+            for (int d; (d = hexValue(*++digits)) >= 0;)
+                value = static_cast<unsigned short>(value * 16 + d);
+        } else {
+            for (; *digits >= T('0') && *digits <= T('9'); ++digits)
+                value = static_cast<unsigned short>(value * 10 + (*digits - T('0')));
+        }
+        return digits;
     }
 
     void putDecoded(T*& w, unsigned short value) noexcept {
@@ -409,9 +410,14 @@ class CXMLDoc::BlockParser {
     // `lit` is ASCII, so it compares the same against every width; a
     // terminator in `p` ends the comparison.
     static bool startsWith(const T* p, const char* lit) noexcept {
+        return afterLiteral(p, lit) != nullptr;
+    }
+    // After `lit` when `p` starts with it, else null.
+    template <class U>
+    static U* afterLiteral(U* p, const char* lit) noexcept {
         for (; *lit; ++p, ++lit)
-            if (*p != T(*lit)) return false;
-        return true;
+            if (*p != T(*lit)) return nullptr;
+        return p;
     }
     static bool isLiteral(const T* p, const char* lit) noexcept {
         while (*lit && *p == T(*lit)) ++p, ++lit;
@@ -499,10 +505,9 @@ class CXMLDoc::BlockParser {
         }
         if (*c == 0) return SetErrorPosition(r, ParseError::BadEscape);
         if (r[1] == T('#')) {
-            if (r[2] == T('x'))
-                xtoc(w, r + 3);
-            else
-                dtoc(w, r + 2);
+            unsigned short value;
+            readCharReference(r + 2, value);
+            putDecoded(w, value);
             return c + 1;
         }
         *c = 0;
@@ -517,11 +522,10 @@ class CXMLDoc::BlockParser {
 
     struct Entity {
         const char* name;
-        unsigned length;
         char text;
     };
     static constexpr Entity kEntities[] = {
-        {"lt", 2, '<'}, {"gt", 2, '>'}, {"amp", 3, '&'}, {"apos", 4, '\''}, {"quot", 4, '"'}};
+        {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"apos", '\''}, {"quot", '"'}};
 
     // The references that most texts hold, decoded without first searching
     // for the ";": a character reference of digits alone, or one of the five
@@ -529,23 +533,16 @@ class CXMLDoc::BlockParser {
     // anything else, which decodeReference reads the general way with the
     // same outcome for these.
     T* decodeWellFormed(T* r, T*& w) noexcept {
-        T* q = r + 2;
         if (r[1] == T('#')) {
-            unsigned short value = 0;
-            if (*q == T('x')) {
-                for (int d; (d = hexValue(*++q)) >= 0;)
-                    value = static_cast<unsigned short>(value * 16 + d);
-            } else {
-                for (; *q >= T('0') && *q <= T('9'); ++q)
-                    value = static_cast<unsigned short>(value * 10 + (*q - T('0')));
-            }
+            unsigned short value;
+            T* const q = readCharReference(r + 2, value);
             if (*q != T(';')) return nullptr;
             putDecoded(w, value);
             return q + 1;
         }
         for (const Entity& entity : kEntities) {
-            T* const semicolon = r + 1 + entity.length;
-            if (startsWith(r + 1, entity.name) && *semicolon == T(';')) {
+            T* const semicolon = afterLiteral(r + 1, entity.name);
+            if (semicolon && *semicolon == T(';')) {
                 *semicolon = 0;  // as the general way leaves it
                 *w++ = T(entity.text);
                 return semicolon + 1;
