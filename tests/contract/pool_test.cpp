@@ -229,7 +229,7 @@ TEST(StringPool, TextsBuiltInPlaceMeetTheirCopies) {
 // The word-wise comparison and the hash read each byte exactly once, whatever
 // the length: a flipped bit anywhere must show in both.
 TEST(StringPool, ComparisonAndHashSeeEveryByteOfEveryLength) {
-    unsigned char a[140], b[140];  // long texts hash in blocks of 32 bytes from 64 on
+    unsigned char a[140], b[140];  // long texts hash in blocks of 64 bytes from 64 on
     for (unsigned i = 0; i < sizeof a; ++i) a[i] = static_cast<unsigned char>(i * 37 + 11);
     for (std::size_t n = 0; n <= sizeof a; ++n) {
         std::memcpy(b, a, sizeof a);

@@ -162,11 +162,13 @@ static_assert(sizeof(CPPoolString) == sizeof(void*), "a pooled string is one poi
 namespace detail {
 
 constexpr std::uint64_t kHashMul = 0x9E3779B97F4A7C15ull;
-constexpr std::size_t kHashLongBytes = 64;
+constexpr std::size_t kHashLanes = 8;
+constexpr std::size_t kHashBlockBytes = 8 * kHashLanes;
+constexpr std::size_t kHashLongBytes = kHashBlockBytes;
 
-// The hash state after the leading whole 32-byte blocks of a text of at
-// least kHashLongBytes, taken in four independent chains so that the
-// multiplies overlap; `h` is the state before them.
+// The hash state after the leading whole blocks of kHashBlockBytes of a text
+// of at least kHashLongBytes, taken in independent chains, one per word of a
+// block, so that the multiplies overlap; `h` is the state before them.
 TQCORE_API std::uint64_t HashLongBlocks(const unsigned char* p, std::size_t bytes,
                                         std::uint64_t h) noexcept;
 
@@ -178,7 +180,7 @@ inline std::uint32_t HashBytes(const void* text, std::size_t bytes, std::size_t 
     std::size_t i = 0;
     if (bytes >= kHashLongBytes) {
         h = HashLongBlocks(p, bytes, h);
-        i = bytes & ~std::size_t{31};
+        i = bytes & ~(kHashBlockBytes - 1);
     }
     for (; i + 8 <= bytes; i += 8) {
         std::uint64_t w;

@@ -211,15 +211,20 @@ __attribute__((tls_model("initial-exec"))) thread_local detail::ReleaseBatch* t_
 namespace detail {
 
 std::uint64_t HashLongBlocks(const unsigned char* p, std::size_t bytes, std::uint64_t h) noexcept {
-    std::uint64_t lanes[4] = {h, h ^ 1, h ^ 2, h ^ 3};
-    for (std::size_t i = 0; i + 32 <= bytes; i += 32)
-        for (int k = 0; k < 4; ++k) {
+    std::uint64_t lanes[kHashLanes];
+    for (std::size_t k = 0; k < kHashLanes; ++k) lanes[k] = h ^ k;
+    for (std::size_t i = 0; i + kHashBlockBytes <= bytes; i += kHashBlockBytes)
+        for (std::size_t k = 0; k < kHashLanes; ++k) {
             std::uint64_t w;
             std::memcpy(&w, p + i + 8 * k, 8);
             lanes[k] = (lanes[k] ^ w) * kHashMul;
             lanes[k] ^= lanes[k] >> 29;
         }
-    return ((lanes[0] * kHashMul ^ lanes[1]) * kHashMul ^ lanes[2]) * kHashMul ^ lanes[3];
+    // Folded pairwise, so that the multiplies of each level overlap.
+    for (std::size_t n = kHashLanes; n > 1; n /= 2)
+        for (std::size_t k = 0; k < n / 2; ++k)
+            lanes[k] = lanes[2 * k] * kHashMul ^ lanes[2 * k + 1];
+    return lanes[0];
 }
 
 void ReleaseEntry(PoolEntry* entry) noexcept {
