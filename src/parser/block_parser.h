@@ -1,8 +1,11 @@
 #pragma once
 // The block parser, written once for the three unit widths. It works in place
-// on the document's zero-terminated buffer: pieces are cut out by writing
-// terminators, references are decoded and white space is collapsed over text
+// on the document's zero-terminated buffer: pieces are taken by their
+// lengths, references are decoded and white space is collapsed over text
 // already read, and each finished piece goes straight to the node operations.
+// The common pieces (names, plain values, end tags) are left as they stand:
+// a narrow store just before a finder's wide read of the same block holds
+// that read up until every store before it has retired.
 //
 // Every step that can fail records its code and position before it scans and
 // leaves the record standing when it succeeds; a failure without a code of
@@ -129,8 +132,7 @@ class CXMLDoc::BlockParser {
             r = Scan::FindPlainEnd(r + 2, termUnit);
         // A "<" that may open a CDATA section goes the long way too.
         if (*r != term || (term == T('<') && r[1] == T('!'))) return formatFrom(r, term);
-        *r = 0;
-        m_formattedEnd = r;
+        m_formattedEnd = r;  // left uncut
         return r;
     }
 
@@ -423,19 +425,26 @@ class CXMLDoc::BlockParser {
         while (*lit && *p == T(*lit)) ++p, ++lit;
         return *lit == 0 && *p == 0;
     }
+    // The cut text `a` against the open element's name `b`.
     static bool equals(const T* a, const T* b) noexcept {
-        while (*a && *a == *b) ++a, ++b;
-        return *a == *b;
+        while (*a && !endsOpenName(*b) && *a == *b) ++a, ++b;
+        return *a == 0 && endsOpenName(*b);
     }
 
-    // After the end tag at `p` when it is exactly "</" `name` ">", its ">"
-    // cut off as reading the whole tag would; else null, nothing written.
+    // After the end tag at `p` when it is exactly "</" `name` ">"; else
+    // null. Nothing is written: the next finder reads this block.
     static T* endTagOf(T* p, const T* name) noexcept {
         T* q = p + 2;
-        while (*name && *q == *name) ++q, ++name;
-        if (*name != 0 || *q != T('>')) return nullptr;
-        *q = 0;
+        while (!endsOpenName(*name) && *q == *name) ++q, ++name;
+        if (!endsOpenName(*name) || *q != T('>')) return nullptr;
         return q + 1;
+    }
+    // An open element's name in the text is left uncut: it ends at the
+    // tag's ">" or at the white space before its attributes (or at a cut
+    // when the tag was read the long way).
+    static bool endsOpenName(T u) noexcept {
+        const unsigned unit = Traits::Index(u);  // no unit up to a space is a name's
+        return unit <= ' ' || unit == '>';
     }
 
     bool fail(T* p, ParseError code) noexcept {
@@ -576,7 +585,7 @@ class CXMLDoc::BlockParser {
     }
 
     // Names `node` after the tag at `c` and reads its attributes; returns the
-    // tag's closing ">", cut off like the "/" before it in an empty tag.
+    // tag's closing ">".
     T* readStartTag(T* c, CXMLObject& node) {
         T* const text = c + 1;
         T* const end = nameEnd(text);
@@ -584,19 +593,17 @@ class CXMLDoc::BlockParser {
         // so none of the one-pass read's keeping is needed.
         const bool emptyTag = end[0] == T('/') && end[1] == T('>');
         if (end[0] == T('>') || emptyTag) {
+            // Left uncut: the name's length is known, and the element's end
+            // tag is matched up to the ">".
             m_tag.empty = emptyTag;
             m_tag.close = end + emptyTag;
-            cutAtClose();
             if (!nameNode(text, end, node)) return SetErrorPosition(c, ParseError::MixedContent);
             return m_tag.close;
         }
         m_tag = OpenTag{
             true, false, c, nullptr, nullptr, nullptr, m_doc.m_pErrorPos, m_doc.m_uErrorCode};
         T* attrib = end;
-        if (isSpace(*end)) {
-            attrib = SkipWhitespace(end);
-            *end = 0;
-        }
+        if (isSpace(*end)) attrib = SkipWhitespace(end);
         m_tag.resume = attrib;
         bool read;
         if (attrib == end && !reachedTagClose(end)) {
@@ -610,10 +617,7 @@ class CXMLDoc::BlockParser {
             if (m_tag.open) settleTagClose(m_tag.resume, T(0));  // a tag left open reports that
             return nullptr;
         }
-        if (m_tag.open) {
-            m_tag.open = false;
-            cutAtClose();
-        }
+        m_tag.open = false;  // its close is left uncut, as above
         return m_tag.close;
     }
 
@@ -723,7 +727,7 @@ class CXMLDoc::BlockParser {
                 if (!t) return nullptr;
                 const bool refused = (kind == CXML_TAG_DATA || *c != 0) && !addData(into, c);
                 if (refused) return SetErrorPosition(c, ParseError::MixedContent);
-                *t = T('<');
+                if (*t == 0) *t = T('<');  // where rewritten data was cut
                 return t;
             }
             default:  // an end tag, or nothing, where a block is expected
@@ -788,8 +792,8 @@ class CXMLDoc::BlockParser {
 
     // Empty data is refused, like a second run.
     bool addData(CXMLObject& node, T* text) {
-        if (*text == 0) return false;
         const std::size_t count = formattedLength(text);
+        if (count == 0) return false;
         CPPoolString data;
         if (takeNow(text, count, data)) return !data.isnull() && node.takeData(std::move(data));
         // The node takes its type now, as it would with the text.

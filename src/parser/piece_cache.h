@@ -10,8 +10,8 @@
 // does every entry when the parse ends, before the document is handed out.
 // Long pieces are not kept.
 //
-// Keys point into the parse buffer: a piece is finished (cut out, decoded,
-// terminated) before it is pooled, and the parser writes only ahead of it.
+// Keys point into the parse buffer: a piece is finished (decoded, its
+// length known) before it is pooled, and the parser writes only ahead of it.
 // A slot also keeps the key's first and last 8 bytes: they pick the slot and
 // decide a hit on keys of up to 16 bytes (most names) without the pool's
 // hash, which only a miss needs, and without reading the key again.

@@ -67,6 +67,11 @@ TEST(BlockParser, TreeOrErrorRecordInEveryWidth) {
         {"<?xml encoding='UTF-8' version='1.0'?><a/>", Failed(ParseError::VersionNot10, 2)},
         {"<a>x</a >", Failed(ParseError::BadTerminationTag, 4)},
         {"<a></b>", Failed(ParseError::BadTerminationTag, 3)},
+        // An open element's name is matched up to its tag's ">" or white space.
+        {"<ab></a>", Failed(ParseError::BadTerminationTag, 4)},
+        {"<ab x='1'></a>", Failed(ParseError::BadTerminationTag, 10)},
+        {"<a x='1'></ab>", Failed(ParseError::BadTerminationTag, 9)},
+        {"<a\tx='1'>y<b/></a>", "<Main>(a[x='1']{y}(b))"},
         {"<a>x<b/>y</a>", Failed(ParseError::MixedContent, 8)},
         {"<a>x<![CDATA[y]]><b/><![CDATA[z]]></a>", Failed(ParseError::MixedContent, 21)},
         {"<a>&#0;</a>", Failed(ParseError::MixedContent, 3)},
