@@ -22,16 +22,13 @@
 
 namespace tqcore {
 
-namespace {
-detail::ThreadCache g_noCache;  // every magazine empty: each fast path falls through
-}  // namespace
-
 namespace detail {
-__attribute__((tls_model("initial-exec"))) thread_local ThreadCache* t_cache = &g_noCache;
+ThreadCache g_noCache;
 }  // namespace detail
 
 namespace {
 
+using detail::g_noCache;
 using detail::kMaxCachedHeaps;
 using detail::kNoCacheSlot;
 using detail::t_cache;

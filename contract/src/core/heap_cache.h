@@ -36,7 +36,10 @@ struct ThreadCache {
 
 // A thread's magazines are a block of their own, made at its first slow path;
 // until then it points at empty ones, so every fast path falls through.
-extern __attribute__((tls_model("initial-exec"))) thread_local ThreadCache* t_cache;
+// Initialised here, where every user sees that it needs no dynamic
+// initialisation: an extern one costs each use a check for an init function.
+extern ThreadCache g_noCache;
+inline __attribute__((tls_model("initial-exec"))) thread_local ThreadCache* t_cache = &g_noCache;
 
 // A block from this thread's magazine of `slot`, or null when it is empty.
 inline void* TakeCachedBlock(unsigned slot) noexcept {
