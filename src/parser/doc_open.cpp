@@ -1,12 +1,14 @@
 // The open entry points: text in memory of each width, files by path and
 // open handles. Each copies the text into the document's buffer, parses it
 // with the scanner of its width and lets the buffer go again.
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 
 #include "module/log_and_retry.h"
 #include "parser/guarded_read.h"
 #include "parser/scan.h"
+#include "parser/text_buffer.h"
 #include "tqcore/diag.h"
 #include "tqcore/fileutil.h"
 #include "tqcore/log.h"
@@ -48,6 +50,47 @@ std::size_t UnitCount(const T* text) {
     return n;
 }
 
+// The first zero unit of `text` in [from, to), or `to`. It reads aligned
+// blocks that hold a unit before `to`, which (no zero coming before it) is
+// text: so, as for UnitCount, every block read is readable.
+template <class T>
+std::size_t FindZero(const T* text, std::size_t from, std::size_t to) noexcept {
+    std::size_t n = from;
+#if defined(TQXML_SSE2_SCAN)
+    for (; n < to && (reinterpret_cast<std::uintptr_t>(text + n) & 15) != 0; ++n)
+        if (text[n] == 0) return n;
+    const __m128i zero = _mm_setzero_si128();
+    for (; n < to; n += 16 / sizeof(T)) {
+        const __m128i block = _mm_load_si128(reinterpret_cast<const __m128i*>(text + n));
+        const __m128i zeros =
+            sizeof(T) == 1 ? _mm_cmpeq_epi8(block, zero) : _mm_cmpeq_epi16(block, zero);
+        if (const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(zeros)))
+            return std::min(to, n + static_cast<unsigned>(__builtin_ctz(bits)) / sizeof(T));
+    }
+    return to;
+#else
+    while (n < to && text[n] != 0) ++n;
+    return n;
+#endif
+}
+
+// Copies the text at `text` to `to` up to its zero, or as much of it as
+// `room` units hold; returns its length, or kNoZero when it does not fit.
+// A chunk at a time, each measured and then copied while it is still in the
+// cache: one pass over the caller's text instead of a count and a copy.
+constexpr std::size_t kNoZero = ~std::size_t{0};
+template <class T>
+std::size_t CopyToZero(const T* text, T* to, std::size_t room) noexcept {
+    constexpr std::size_t kChunkUnits = 16384 / sizeof(T);
+    for (std::size_t n = 0;; n += kChunkUnits) {
+        const std::size_t end = std::min(n + kChunkUnits, room);
+        const std::size_t zero = FindZero(text, n, end);
+        std::memcpy(to + n, text + n, (zero - n) * sizeof(T));
+        if (zero < end) return zero;
+        if (end == room) return text[room] == 0 ? room : kNoZero;
+    }
+}
+
 bool HasUtf8Mark(const unsigned char* text) {
     return text[0] == 0xEF && text[1] == 0xBB && text[2] == 0xBF;
 }
@@ -56,12 +99,23 @@ bool HasUtf8Mark(const unsigned char* text) {
 
 template <class T>
 bool CXMLDoc::openText(const T* text, const unsigned short* context, unsigned int report) {
-    const std::size_t units = UnitCount(text);
+    // The text goes into the buffer this thread keeps as it is measured;
+    // when it does not fit there (or the buffer does not serve its size),
+    // it is measured first and copied after.
+    std::size_t capacity = 0;
+    T* const kept = static_cast<T*>(parser::KeptTextBuffer(capacity));
+    std::size_t units = kNoZero;
+#if !defined(TQXML_EXACT_READS)
+    const bool aligned = reinterpret_cast<std::uintptr_t>(text) % sizeof(T) == 0;
+    if (kept && aligned) units = CopyToZero(text, kept, (capacity - 2) / sizeof(T));
+#endif
+    const bool copied = units != kNoZero;
+    if (!copied) units = UnitCount(text);
     if (units > kMaxTextBytes / sizeof(T)) return false;
     m_uTextStart = 0;
     m_uTextSize = static_cast<std::uint32_t>(units * sizeof(T));
     if (!allocBuffer()) return false;
-    std::memcpy(m_pBuffer, text, m_uTextSize);
+    if (!copied || m_pBuffer != kept) std::memcpy(m_pBuffer, text, m_uTextSize);
     const bool parsed = OpenMem<T>(context, text, kSourceMemory, report);
     releaseBuffer();
     return parsed;

@@ -69,6 +69,7 @@ class KeptBuffer {
         g_keptBytes.fetch_add(head->mapped, std::memory_order_relaxed);
         keep(head);
     }
+    BufferHead* peek() const noexcept { return m_head; }
     // Whether the kept buffer serves `size`; a large one asked for a small
     // size is unmapped instead.
     bool serves(std::size_t size) noexcept {
@@ -108,6 +109,13 @@ void* AcquireTextBuffer(std::uint32_t size) noexcept {
     if (!head) return nullptr;
     head->mapped = bytes;
     head->zero = 0;
+    return head + 1;
+}
+
+void* KeptTextBuffer(std::size_t& capacity) noexcept {
+    BufferHead* const head = t_kept.peek();
+    if (!head) return nullptr;
+    capacity = Capacity(head);
     return head + 1;
 }
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <regex>
 #include <thread>
+#include <vector>
 
 #include "parser_test_support.h"
 #include "support/capture.h"
@@ -193,6 +194,28 @@ TEST(Load, EachAllocationOfAParseCanFail) {
             EXPECT_FALSE(doc.GetContent()) << allowed;
             EXPECT_EQ(GetXMLObjectBodyCount(), bodies) << allowed;
         }
+    }
+}
+
+// A text is copied into the thread's kept buffer as it is measured: texts
+// that fill its one page to the last unit, and one unit more, open whole.
+TEST(Load, TextsThatFillTheKeptBufferOpenWhole) {
+    constexpr std::size_t kRoomBytes = 4096 - 16 - 2;  // a page less its head and the zero
+    for (Entry entry : {Entry::Ansi, Entry::Utf8, Entry::Wide}) {
+        const std::size_t unit = entry == Entry::Wide ? 2 : 1;
+        std::vector<std::string> trees;
+        std::thread([&] {
+            Opened(entry, entry == Entry::Wide ? Utf16Bytes("<a/>") : "<a/>");  // keeps a page
+            for (std::size_t units = kRoomBytes / unit - 1; units <= kRoomBytes / unit + 1;
+                 ++units) {
+                const std::string text = "<a>" + std::string(units - 7, 'x') + "</a>";
+                trees.push_back(Opened(entry, entry == Entry::Wide ? Utf16Bytes(text) : text));
+            }
+        }).join();
+        ASSERT_EQ(trees.size(), 3u);
+        for (std::size_t i = 0; i < 3; ++i)
+            EXPECT_EQ(trees[i], "<Main>(a{" + std::string(kRoomBytes / unit - 8 + i, 'x') + "})")
+                << static_cast<int>(entry) << " " << i;
     }
 }
 
