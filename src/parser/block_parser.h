@@ -3,9 +3,9 @@
 // on the document's zero-terminated buffer: pieces are taken by their
 // lengths, references are decoded and white space is collapsed over text
 // already read, and each finished piece goes straight to the node operations.
-// The common pieces (names, plain values, end tags) are left as they stand:
-// a narrow store just before a finder's wide read of the same block holds
-// that read up until every store before it has retired.
+// Pieces and end tags are left uncut (no terminator written after them): a
+// narrow store just before a finder's wide read of the same block holds that
+// read up until every store before it has retired.
 //
 // Every step that can fail records its code and position before it scans and
 // leaves the record standing when it succeeds; a failure without a code of
@@ -175,8 +175,7 @@ class CXMLDoc::BlockParser {
                 e = w;
                 r = s + 3;
             } else if (u == term) {
-                *e = 0;
-                m_formattedEnd = e;
+                m_formattedEnd = e;  // left uncut, as a plain run is
                 return r;
             } else if (!isSpace(u)) {
                 *w++ = u;
@@ -725,9 +724,9 @@ class CXMLDoc::BlockParser {
             case CXML_TAG_CDATA: {
                 T* t = Data_FindAndFormat(c, T('<'));
                 if (!t) return nullptr;
-                const bool refused = (kind == CXML_TAG_DATA || *c != 0) && !addData(into, c);
+                const bool refused =
+                    (kind == CXML_TAG_DATA || formattedLength(c) != 0) && !addData(into, c);
                 if (refused) return SetErrorPosition(c, ParseError::MixedContent);
-                if (*t == 0) *t = T('<');  // where rewritten data was cut
                 return t;
             }
             default:  // an end tag, or nothing, where a block is expected
@@ -873,7 +872,8 @@ class CXMLDoc::BlockParser {
         return m_pieces.Take(text, count);
     }
     // The length of the piece at `text` that Data_FindAndFormat has just
-    // formatted. A decoded "&#0;" ends it early: then it is measured to its zero.
+    // formatted. A decoded "&#0;" ends it early: then it is measured to that
+    // zero, which lies before the piece's end.
     std::size_t formattedLength(T* text) const noexcept {
         const T* end = m_zeroDecoded ? Scan::FindAnyOf(text, T(0)) : m_formattedEnd;
         return static_cast<std::size_t>(end - text);
