@@ -501,8 +501,10 @@ class CXMLDoc::BlockParser {
     }
 
     // Decodes the reference at `r` (an "&") to `w`; returns the unit after its
-    // ";". In a tag read in one pass, a reference whose ";" is not in its
-    // value (closed by `term`) first settles the tag's close.
+    // ";". Past the well-formed ones, a character reference with other units
+    // before its ";" still gives its digits' value, and any other is refused.
+    // In a tag read in one pass, a reference whose ";" is not in its value
+    // (closed by `term`) first settles the tag's close.
     T* decodeReference(T* r, T*& w, T term) noexcept {
         if (T* after = decodeWellFormed(r, w)) return after;
         T* c = m_tag.open ? Scan::FindAnyOf(r + 1, T(';'), T(0), term)
@@ -518,12 +520,7 @@ class CXMLDoc::BlockParser {
             putDecoded(w, value);
             return c + 1;
         }
-        *c = 0;
-        for (const auto& entity : kEntities)
-            if (isLiteral(r + 1, entity.name)) {
-                *w++ = T(entity.text);
-                return c + 1;
-            }
+        // No entity but the five, each of which decodeWellFormed took.
         if (m_tag.open && !settleTagClose(c + 1, term)) return nullptr;
         return SetErrorPosition(r, ParseError::ExternalReplacement);
     }
@@ -538,8 +535,7 @@ class CXMLDoc::BlockParser {
     // The references that most texts hold, decoded without first searching
     // for the ";": a character reference of digits alone, or one of the five
     // entities, each with its ";" right after. Null, nothing written, for
-    // anything else, which decodeReference reads the general way with the
-    // same outcome for these.
+    // anything else.
     T* decodeWellFormed(T* r, T*& w) noexcept {
         if (r[1] == T('#')) {
             unsigned short value;
@@ -551,7 +547,6 @@ class CXMLDoc::BlockParser {
         for (const Entity& entity : kEntities) {
             T* const semicolon = afterLiteral(r + 1, entity.name);
             if (semicolon && *semicolon == T(';')) {
-                *semicolon = 0;  // as the general way leaves it
                 *w++ = T(entity.text);
                 return semicolon + 1;
             }

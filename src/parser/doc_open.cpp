@@ -104,13 +104,16 @@ bool CXMLDoc::openText(const T* text, const unsigned short* context, unsigned in
     // it is measured first and copied after.
     std::size_t capacity = 0;
     T* const kept = static_cast<T*>(parser::KeptTextBuffer(capacity));
-    std::size_t units = kNoZero;
+    std::size_t units = kNoZero, measured = 0;  // units known to hold no zero
 #if !defined(TQXML_EXACT_READS)
     const bool aligned = reinterpret_cast<std::uintptr_t>(text) % sizeof(T) == 0;
-    if (kept && aligned) units = CopyToZero(text, kept, (capacity - 2) / sizeof(T));
+    if (kept && aligned) {
+        measured = (capacity - 2) / sizeof(T);
+        units = CopyToZero(text, kept, measured);
+    }
 #endif
     const bool copied = units != kNoZero;
-    if (!copied) units = UnitCount(text);
+    if (!copied) units = measured + UnitCount(text + measured);
     if (units > kMaxTextBytes / sizeof(T)) return false;
     m_uTextStart = 0;
     m_uTextSize = static_cast<std::uint32_t>(units * sizeof(T));

@@ -164,10 +164,9 @@ namespace detail {
 constexpr std::uint64_t kHashMul = 0x9E3779B97F4A7C15ull;
 constexpr std::size_t kHashLanes = 8;
 constexpr std::size_t kHashBlockBytes = 8 * kHashLanes;
-constexpr std::size_t kHashLongBytes = kHashBlockBytes;
 
 // The hash state after the leading whole blocks of kHashBlockBytes of a text
-// of at least kHashLongBytes, taken in independent chains, one per word of a
+// of at least one block, taken in independent chains, one per word of a
 // block, so that the multiplies overlap; `h` is the state before them.
 TQCORE_API std::uint64_t HashLongBlocks(const unsigned char* p, std::size_t bytes,
                                         std::uint64_t h) noexcept;
@@ -178,7 +177,7 @@ inline std::uint32_t HashBytes(const void* text, std::size_t bytes, std::size_t 
     const auto* p = static_cast<const unsigned char*>(text);
     std::uint64_t h = units * kHashMul;
     std::size_t i = 0;
-    if (bytes >= kHashLongBytes) {
+    if (bytes >= kHashBlockBytes) {
         h = HashLongBlocks(p, bytes, h);
         i = bytes & ~(kHashBlockBytes - 1);
     }
