@@ -7,7 +7,10 @@ namespace tqcore::parser {
 
 namespace {
 std::atomic<std::size_t> g_leastBytes{std::size_t{512} << 10};
-std::atomic<unsigned> g_startPercent{50};
+// A little past the middle: the second thread first copies its half, and
+// then reads it in grouped batches; from 52% the two finish closest together
+// on most documents.
+std::atomic<unsigned> g_startPercent{52};
 std::atomic<unsigned> g_tagSpacing{8};
 std::atomic<std::uint64_t> g_levelsTaken{0};
 

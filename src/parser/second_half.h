@@ -163,11 +163,12 @@ class SecondHalf {
 
   private:
     // A start tag right after a tag's close, searched from the chosen
-    // percentage of the text on, within a bounded distance.
+    // percentage of the text on, within an eighth of the text (documents of
+    // long texts hold their tags far apart).
     static T* guessStart(T* text, std::size_t count, const SecondHalfSettings& settings) noexcept {
-        constexpr std::size_t kSearch = 1 << 16;
+        const std::size_t search = count / 8 > (1 << 16) ? count / 8 : 1 << 16;
         const std::size_t first = count * settings.startPercent / 100;
-        const std::size_t last = first + kSearch < count ? first + kSearch : count;
+        const std::size_t last = search < count - first ? first + search : count;
         for (std::size_t i = first + 1; i + 1 < last; ++i) {
             if (text[i] != T('<') || !(ClassOf(UnitTraits<T>::Widen(text[i + 1])) & kNameStart))
                 continue;
