@@ -162,22 +162,37 @@ class SecondHalf {
     T* mapped(T* p) const noexcept { return m_text + (p - m_copy); }
 
   private:
-    // A start tag right after a tag's close, searched from the chosen
-    // percentage of the text on, within an eighth of the text (documents of
-    // long texts hold their tags far apart).
+    // The start tag nearest to the chosen percentage of the text that
+    // follows a tag's close, within an eighth of the text either way
+    // (documents of long texts hold their tags far apart).
     static T* guessStart(T* text, std::size_t count, const SecondHalfSettings& settings) noexcept {
         const std::size_t search = count / 8 > (1 << 16) ? count / 8 : 1 << 16;
-        const std::size_t first = count * settings.startPercent / 100;
-        const std::size_t last = search < count - first ? first + search : count;
-        for (std::size_t i = first + 1; i + 1 < last; ++i) {
+        const std::size_t target = count * settings.startPercent / 100;
+        const std::size_t low = target > search ? target - search : 0;
+        const std::size_t high = search < count - target ? target + search : count;
+        const auto startsAt = [&](std::size_t i) {
             if (text[i] != T('<') || !(ClassOf(UnitTraits<T>::Widen(text[i + 1])) & kNameStart))
-                continue;
+                return false;
             std::size_t j = i;
-            while (j > first && (ClassOf(UnitTraits<T>::Widen(text[j - 1])) & kSpace)) --j;
-            if (j > first && text[j - 1] == T('>'))
-                return dense(text + i, text + count, settings.tagSpacing) ? nullptr : text + i;
+            while (j > low && (ClassOf(UnitTraits<T>::Widen(text[j - 1])) & kSpace)) --j;
+            return j > low && text[j - 1] == T('>');
+        };
+        std::size_t found = high;
+        for (std::size_t i = target + 1; i + 1 < high; ++i) {
+            if (startsAt(i)) {
+                found = i;
+                break;
+            }
         }
-        return nullptr;
+        // One before the target counts when it lies closer.
+        for (std::size_t i = target; i > low + 1 && target - i < found - target; --i) {
+            if (startsAt(i)) {
+                found = i;
+                break;
+            }
+        }
+        if (found == high) return nullptr;
+        return dense(text + found, text + count, settings.tagSpacing) ? nullptr : text + found;
     }
 
     // Whether tags lie closer than every `spacing` units after `from`.
