@@ -251,6 +251,11 @@ void CXMLObjectList::_finalize(void* storage, std::uint64_t bytes) {
     };
     auto* at = static_cast<CXMLObject*>(storage);
     std::size_t n = bytes / Handles::kItem;
+    // A lone child has nothing to fetch ahead of.
+    if (n == 1) {
+        at[0].~CXMLObject();
+        return;
+    }
     // A long list built in halves gives its second half to the second
     // thread, when that is free.
     constexpr std::size_t kHandOffLeast = 1024;
