@@ -37,7 +37,13 @@ if [ "$rev" != pugixml ]; then
   rm -rf "$out/base-source"
   mkdir -p "$out/base-source"
   git archive "$rev" | tar -x -C "$out/base-source"
+  # The archive's files carry the commit's time, which can be older than
+  # objects built from another commit: make would keep those. So a build of
+  # another commit starts over.
+  sha=$(git rev-parse "$rev^{commit}")
+  [ "$(cat "$out/base-build/built-from" 2>/dev/null)" = "$sha" ] || rm -rf "$out/base-build"
   build_libraries "$out/base-source" "$out/base-build"
+  echo "$sha" >"$out/base-build/built-from"
 fi
 build_libraries "$PWD" "$out/new-build"
 
