@@ -164,9 +164,13 @@ class SecondHalf {
   private:
     // The start tag nearest to the chosen percentage of the text that
     // follows a tag's close, within an eighth of the text either way
-    // (documents of long texts hold their tags far apart).
+    // (documents of long texts hold their tags far apart), but no further
+    // than a scan of a few milliseconds.
     static T* guessStart(T* text, std::size_t count, const SecondHalfSettings& settings) noexcept {
-        const std::size_t search = count / 8 > (1 << 16) ? count / 8 : 1 << 16;
+        constexpr std::size_t kLeast = std::size_t{1} << 16, kMost = std::size_t{1} << 22;
+        const std::size_t search = count / 8 < kLeast  ? kLeast
+                                   : count / 8 > kMost ? kMost
+                                                       : count / 8;
         const std::size_t target = count * settings.startPercent / 100;
         const std::size_t low = target > search ? target - search : 0;
         const std::size_t high = search < count - target ? target + search : count;

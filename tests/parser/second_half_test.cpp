@@ -153,9 +153,9 @@ TEST(SecondHalf, ShippedSettingsSplitLargeTextsWithRoomyTags) {
     parser::SetSecondHalfSettings(shipped);
     EXPECT_TRUE(Splits(Repeated("<item n='1'>some text</item>\n", shipped.leastBytes)));
     EXPECT_FALSE(Splits(Repeated("<e/>", shipped.leastBytes)));
-    // Long texts hold their tags far apart: the next start tag may lie
-    // further on than a fixed search would look.
-    EXPECT_TRUE(Splits(Repeated("<t>" + std::string(120000, 'x') + "</t>", 1200000)));
+    // Long texts hold their tags far apart: here the start tags nearest to
+    // the chosen point lie 72,000 units before it and 228,000 after.
+    EXPECT_TRUE(Splits(Repeated("<t>" + std::string(300000, 'x') + "</t>", 3600000)));
     EXPECT_FALSE(Splits(Repeated("<item n='1'>some text</item>\n", shipped.leastBytes / 2)));
     // Not allowed a second thread, the same text stays on one.
     EXPECT_TRUE(module::SecondThread::Allow(false));
