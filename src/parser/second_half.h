@@ -16,6 +16,7 @@
 // It runs only while no other parse or large release does (so that threads
 // that keep the cores busy do not compete with it) and never while the
 // allocation-failure seam is armed (whose failures must fall in one order).
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -168,9 +169,7 @@ class SecondHalf {
     // than a scan of a few milliseconds.
     static T* guessStart(T* text, std::size_t count, const SecondHalfSettings& settings) noexcept {
         constexpr std::size_t kLeast = std::size_t{1} << 16, kMost = std::size_t{1} << 22;
-        const std::size_t search = count / 8 < kLeast  ? kLeast
-                                   : count / 8 > kMost ? kMost
-                                                       : count / 8;
+        const std::size_t search = std::clamp(count / 8, kLeast, kMost);
         const std::size_t target = count * settings.startPercent / 100;
         const std::size_t low = target > search ? target - search : 0;
         const std::size_t high = search < count - target ? target + search : count;
